@@ -1,0 +1,73 @@
+// The COM Settings Information (csi) file image: 4096 bytes, 41 little-endian
+// fields in the first 1144. Encoding and decoding only; file I/O is csi_file.
+#ifndef ZEVRIK_CSI_IMAGE_H
+#define ZEVRIK_CSI_IMAGE_H
+
+#include "settings_data.h"
+
+const ZDWORD kCsiImageSize = 4096;
+const ZDWORD kCsiFieldsEnd = 1144;
+const ZDWORD kCsiFormat = 1;
+const int kCsiFieldCount = 41;
+
+// Largest pattern lengths the Data Transfer dialog can produce; a file beyond
+// them is refused rather than applied.
+const ZDWORD kCsiMaxAsciiLen = 511;
+const ZDWORD kCsiMaxHexLen = 255;
+
+// The 41 fields in file order, with the types of the settings records.
+struct CsiFileData {
+    ZDWORD m_dwFormat;
+    ZDWORD m_dwImageSize;
+    ComSetSel m_stComSet;
+    TimeoutsBlock m_stTimeouts;
+    FlowBlock m_stFlow;
+    ZDWORD m_bKeyboard;
+    ZDWORD m_bLocalEcho;
+    ZDWORD m_nEnterKey;
+    ZDWORD m_nDisplay;
+    ZDWORD m_nCrTrans;
+    ZDWORD m_nLfTrans;
+    PatternBlock m_stPattern;
+};
+
+// Image, position and decoded fields of gstCsi. m_dwValid is the number of
+// image bytes that hold file contents; fields beyond it fail to decode.
+struct CsiImage {
+    ZBYTE m_abyImage[kCsiImageSize];
+    ZDWORD m_dwPos;
+    ZDWORD m_dwValid;
+    CsiFileData m_stFileData;
+    CsiImage();
+};
+
+// The committed blocks the file carries, in the order fnCsiInit binds them.
+struct CsiRecords {
+    ComSetData *m_pstComSet;
+    TimeoutsData *m_pstTimeouts;
+    FlowCtrlData *m_pstFlowCtrl;
+    TermOptData *m_pstTermOpt;
+    DataTransData *m_pstDataTrans;
+};
+
+// Field routines: each moves one value at *pdwPos and advances the position.
+// A get beyond the image (or a put that would not fit) moves nothing and
+// returns 0; otherwise they return 1.
+int fnPutDword(ZBYTE *pbyImage, ZDWORD *pdwPos, const ZDWORD *pdwValue);
+int fnGetDword(const ZBYTE *pbyImage, ZDWORD *pdwPos, ZDWORD *pdwValue);
+int fnPutBool(ZBYTE *pbyImage, ZDWORD *pdwPos, const ZDWORD *pbValue);
+int fnGetBool(const ZBYTE *pbyImage, ZDWORD *pdwPos, ZDWORD *pbValue);
+int fnPutByte(ZBYTE *pbyImage, ZDWORD *pdwPos, const ZBYTE *pbyValue);
+int fnGetByte(const ZBYTE *pbyImage, ZDWORD *pdwPos, ZBYTE *pbyValue);
+int fnPutBytes(ZBYTE *pbyImage, ZDWORD *pdwPos, const void *pvValue, ZDWORD dwCount);
+int fnGetBytes(const ZBYTE *pbyImage, ZDWORD *pdwPos, void *pvValue, ZDWORD dwCount);
+
+// Decodes the image into m_stFileData; 0, or the number of the first field
+// that fails its load check or lies beyond m_dwValid.
+int fnBufToFileData(CsiImage &stCsi);
+// Encodes m_stFileData into the image's first 1144 bytes; the tail is kept.
+void fnFileDataToBuf(CsiImage &stCsi);
+void fnSettingsToFileData(CsiImage &stCsi, const CsiRecords &stRecords);
+void fnFileDataToSettings(const CsiImage &stCsi, const CsiRecords &stRecords);
+
+#endif

@@ -1,0 +1,7 @@
+#include "settings.h"
+
+ComSetRecord gstComSet;
+FlowCtrlRecord gstFlowCtrl;
+TimeoutsRecord gstTimeouts;
+TermOptRecord gstTermOpt;
+DataTransRecord gstDataTrans;
