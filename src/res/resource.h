@@ -16,6 +16,18 @@
 #define IDB_FILETRANSFER 113
 #define IDB_DATATRANSFER 114
 
+// Animation frames of the About box
+#define IDI_FRAME01 141
+#define IDI_FRAME02 142
+#define IDI_FRAME03 143
+#define IDI_FRAME04 144
+#define IDI_FRAME05 145
+#define IDI_FRAME06 146
+#define IDI_FRAME07 147
+#define IDI_FRAME08 148
+#define IDI_FRAME09 149
+#define IDI_FRAME10 150
+
 // Menu commands
 #define IDM_OPEN_CSI 40001
 #define IDM_SAVE_CSI 40002
@@ -90,5 +102,90 @@
 #define IDD_FILETRANSFER 127
 #define IDD_FILETX 128
 #define IDD_FILERX 129
+
+// Dialog 120: Timeouts
+#define IDC_TMO_READ_INTERVAL 1032
+#define IDC_TMO_READ_MULTIPLIER 1033
+#define IDC_TMO_READ_CONSTANT 1034
+#define IDC_TMO_WRITE_MULTIPLIER 1035
+#define IDC_TMO_WRITE_CONSTANT 1036
+#define IDC_TMO_DEFAULT 3
+
+// Dialog 121: About
+#define IDC_AB_TEXT0 1059
+#define IDC_AB_TEXT1 1060
+#define IDC_AB_TEXT2 1061
+#define IDC_AB_TEXT3 1062
+#define IDC_AB_TEXT4 1065
+#define IDC_AB_CAPTION 1063
+#define IDC_AB_ICON 1064
+
+// Dialog 122: Flow Control
+#define IDC_FC_CTS_OUT 1037
+#define IDC_FC_DSR_OUT 1013
+#define IDC_FC_DSR_SENS 1014
+#define IDC_FC_XONXOFF_OUT 1015
+#define IDC_FC_XONXOFF_IN 1016
+#define IDC_FC_TX_CONTINUE 1017
+#define IDC_FC_DTR 1038
+#define IDC_FC_RTS 1039
+#define IDC_FC_XON_LIMIT 1040
+#define IDC_FC_XOFF_LIMIT 1041
+#define IDC_FC_XON_CHAR 1042
+#define IDC_FC_XOFF_CHAR 1043
+#define IDC_FC_RTSCTS 1044
+#define IDC_FC_DTRDSR 4
+#define IDC_FC_XONXOFF 5
+#define IDC_FC_DEFAULT 6
+
+// Dialog 123: COM Information
+#define IDC_CI_SELECT 1030
+#define IDC_CI_TEXT 1031
+
+// Dialog 124: Terminal Option
+#define IDC_TOPT_KEYBOARD 1013
+#define IDC_TOPT_LOCAL_ECHO 1012
+#define IDC_TOPT_ENTER_KEY 1020
+#define IDC_TOPT_DISPLAY_ASCII 1027
+#define IDC_TOPT_DISPLAY_HEX 1028
+#define IDC_TOPT_CR_TRANS 1021
+#define IDC_TOPT_LF_TRANS 1022
+#define IDC_TOPT_DEFAULT 3
+
+// Dialog 125: Data Transfer
+#define IDC_DT_ASCII 1045
+#define IDC_DT_HEX 1046
+#define IDC_DT_RANGE 1029
+#define IDC_DT_UNTIL_BREAK 1030
+#define IDC_DT_REPEAT 1031
+#define IDC_DT_ASCII_TEXT 1047
+#define IDC_DT_HEX_TEXT 1003
+#define IDC_DT_RANGE_START 1004
+#define IDC_DT_RANGE_END 1005
+#define IDC_DT_REPEAT_COUNT 1006
+#define IDC_DT_INTERVAL 1007
+
+// Dialog 126: Data Transmit Information
+#define IDC_TI_PORT 1048
+#define IDC_TI_TOTAL_BYTES 1049
+#define IDC_TI_DATA_HEX 1002
+#define IDC_TI_REPEAT 1050
+#define IDC_TI_COUNT 1051
+
+// Dialog 127: File Transfer direction
+#define IDC_FD_TRANSMIT 1027
+#define IDC_FD_RECEIVE 1028
+
+// Dialog 128: File Transmit
+#define IDC_FT_PORT 1052
+#define IDC_FT_NAME 1053
+#define IDC_FT_SIZE 1054
+#define IDC_FT_LENGTH 1055
+#define IDC_FT_PROGRESS 1028
+
+// Dialog 129: File Receive
+#define IDC_FR_PORT 1056
+#define IDC_FR_NAME 1057
+#define IDC_FR_LENGTH 1058
 
 #endif

@@ -32,7 +32,9 @@ struct CsiFileData {
 };
 
 // Image, position and decoded fields of gstCsi. m_dwValid is the number of
-// image bytes that hold file contents; fields beyond it fail to decode.
+// image bytes that hold file contents (0 at first, the bytes read after a
+// load, the whole image after an encode); fields beyond it fail to decode, so
+// a short file is refused instead of being decoded from stale bytes.
 struct CsiImage {
     ZBYTE m_abyImage[kCsiImageSize];
     ZDWORD m_dwPos;
@@ -63,9 +65,13 @@ int fnPutBytes(ZBYTE *pbyImage, ZDWORD *pdwPos, const void *pvValue, ZDWORD dwCo
 int fnGetBytes(const ZBYTE *pbyImage, ZDWORD *pdwPos, void *pvValue, ZDWORD dwCount);
 
 // Decodes the image into m_stFileData; 0, or the number of the first field
-// that fails its load check or lies beyond m_dwValid.
+// that fails its load check or lies beyond m_dwValid. Besides the range checks
+// of each field, an ASCII length above 511 fails with 35, a HEX length above
+// 255 with 37 and a range end below its start with 39. Fields after the
+// failing one stay as they were.
 int fnBufToFileData(CsiImage &stCsi);
 // Encodes m_stFileData into the image's first 1144 bytes; the tail is kept.
+// A flag is written 0xFF when it is 1 and 0x00 otherwise.
 void fnFileDataToBuf(CsiImage &stCsi);
 void fnSettingsToFileData(CsiImage &stCsi, const CsiRecords &stRecords);
 void fnFileDataToSettings(const CsiImage &stCsi, const CsiRecords &stRecords);

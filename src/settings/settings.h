@@ -73,6 +73,10 @@ struct CommxRecord {
     DCB m_stDcb;
     COMMTIMEOUTS m_stTimeouts;
     COMMPROP m_stCommProp;
+    // Number of the current opening; bumped by every close, so that worker
+    // threads of an earlier opening never touch the port or the events of a
+    // later one.
+    volatile DWORD m_dwSession;
     CommxRecord();
 };
 

@@ -1,0 +1,798 @@
+"""Wine rig for running ZEVRIK and its Windows test programs on Linux.
+
+Everything runs in a private Wine prefix inside the build tree, on virtual
+serial cables made of socat pty pairs, behind a guard that keeps every real
+serial device of the machine out of reach.
+
+API
+---
+Rig(build_dir, name, display=None)
+    Context manager.  Holds the build tree's prefix <build_dir>/wine/prefix
+    for its lifetime (rigs of one build tree take turns through a lock file),
+    creating it with wineboot on first use.  `display`: None uses $DISPLAY
+    when set and otherwise starts Xvfb on a free display; "xvfb" always starts
+    Xvfb; "none" runs headless.  Teardown ends only what the rig started, by
+    pid: its Wine programs (and the prefix's wineserver through
+    `wineserver -k`), its socat cables and its Xvfb.
+
+rig.add_cable(com_name) -> Cable
+    A null-modem cable: `app_path` is mapped to COM `com_name` for the
+    programs run under Wine, `far_path` is the pty a test opens (see
+    open_far) to play the device at the other end.  `kill()` ends that
+    cable's socat so the device disappears.  `com_name` may be None for a
+    cable whose ends are mapped by hand with map_com().
+rig.add_loopback(com_name) -> Cable
+    A cable whose far end echoes everything it receives (far_path is None).
+rig.map_com(com_name, unix_path)
+    Maps a COM name to a pty of one of the rig's cables, or to a real device
+    that was named in Rig(..., allow_devices=[...]) (only `make run` does so).
+rig.map_ports()
+    Writes HKLM\\Software\\Wine\\Ports so that it holds exactly the mappings
+    made so far and restarts the prefix's wineserver so that the next
+    program sees them.  start() and wine() call it when the mappings changed.
+rig.start(exe_path, args=(), desktop=None, cwd=None, stdout=None, stderr=None)
+    -> subprocess.Popen of the program under Wine.  desktop=(name, "1024x768")
+    runs it as `wine explorer /desktop=name,1024x768 exe`.  Output goes to a
+    log file under <build_dir>/wine/logs unless stdout/stderr are given.
+rig.wine(exe_path, args=(), timeout=60, cwd=None) -> (rc, stdout, stderr)
+    Runs a helper program to completion; raises subprocess.TimeoutExpired
+    after killing it when it overruns.
+rig.run(argv, timeout=60) -> (rc, stdout, stderr)
+    Runs a Linux command inside the guard, as the rig's programs run.
+rig.screenshot(path)
+    Writes a PNG of the rig's X screen.
+rig.scratch
+    A directory in the build tree that programs under the rig may write.
+rig.display
+    The X display in use ("" when headless).
+
+open_far(path) -> fd           opens a pty end raw, O_RDWR | O_NOCTTY.
+tcgetattr_speed(path) -> int   the baud rate currently set on a pty end.
+host_serial_devices() -> list  the machine's real serial device nodes.
+wine_build_tree(root) -> str   build/win32, or build/win64 on a machine that
+                               cannot run 32-bit programs.
+
+The guard
+---------
+Every process the rig starts runs through `guard_argv()`: in a private mount
+namespace whose /dev is a fresh tmpfs holding only null, zero, full, random,
+urandom, tty, ptmx, pts and shm (plus devices explicitly allowed), without
+the capabilities to make device nodes or mount, and, when invoked as root,
+as the unprivileged user nobody.  A non-root invoker gets the same private
+/dev through a user namespace; where user namespaces are unavailable the rig
+refuses to run unless none of the machine's serial devices is accessible.
+
+CLI: `python3 scripts/zrig.py wine-tree [ROOT]` prints the build tree whose
+Windows programs this machine can run; `python3 scripts/zrig.py prefix
+BUILD_DIR` creates (or checks) the prefix and prints how long it took.
+"""
+
+import fcntl
+import glob
+import json
+import os
+import re
+import shutil
+import stat
+import struct
+import subprocess
+import sys
+import termios
+import time
+import zlib
+
+NOBODY_UID = 65534
+NOBODY_GID = 65534
+WINE64 = "/usr/lib/wine/wine64"
+WINE32 = "/usr/lib/wine/wine"
+WINE = "/usr/bin/wine"
+WINESERVER = "/usr/bin/wineserver"
+
+SERIAL_PATTERNS = (
+    "ttyS*", "ttyUSB*", "ttyACM*", "ttyAMA*", "ttyTHS*", "ttymxc*", "ttySAC*",
+    "ttyO*", "ttyXRUSB*", "ttyMI*", "ttyHS*", "rfcomm*", "console",
+)
+
+# Runs as `sh -c GUARD_SH zrig-guard UID GID GROUPS DEV... -- CMD ARGS...`
+# inside `unshare -m` (as root) or `unshare -r -m` (as a user).  UID "-"
+# keeps the current user.
+GUARD_SH = r"""
+set -eu
+uid=$1 gid=$2 groups=$3
+shift 3
+allow=
+while [ "$1" != -- ]; do allow="$allow $1"; shift; done
+shift
+new=$(mktemp -d /tmp/zrig-dev.XXXXXX)
+mount -t tmpfs -o mode=755,nosuid,noexec,size=256k zrig-dev "$new"
+for n in null zero full random urandom tty; do
+    : > "$new/$n"
+    mount --bind "/dev/$n" "$new/$n"
+done
+# A ptmx node of our own finds the bound pts beside it; a bound one would not.
+mknod -m 666 "$new/ptmx" c 5 2 2>/dev/null || ln -s pts/ptmx "$new/ptmx"
+mkdir "$new/pts" "$new/shm"
+mount --bind /dev/pts "$new/pts"
+mount --bind /dev/shm "$new/shm"
+ln -s /proc/self/fd "$new/fd"
+ln -s /proc/self/fd/0 "$new/stdin"
+ln -s /proc/self/fd/1 "$new/stdout"
+ln -s /proc/self/fd/2 "$new/stderr"
+for d in $allow; do
+    rel=${d#/dev/}
+    mkdir -p "$new/$(dirname "$rel")"
+    : > "$new/$rel"
+    mount --bind "$d" "$new/$rel"
+done
+mount --move "$new" /dev
+rmdir "$new"
+if [ "$uid" = - ]; then
+    exec setpriv --no-new-privs \
+        --bounding-set=-mknod,-sys_admin,-sys_rawio,-sys_module,-sys_ptrace -- "$@"
+fi
+if [ -n "$groups" ]; then
+    exec setpriv --no-new-privs --reuid="$uid" --regid="$gid" --groups="$groups" \
+        --inh-caps=-all --bounding-set=-all -- "$@"
+fi
+exec setpriv --no-new-privs --reuid="$uid" --regid="$gid" --clear-groups \
+    --inh-caps=-all --bounding-set=-all -- "$@"
+"""
+
+
+class GuardError(RuntimeError):
+    """The rig cannot keep the machine's serial devices out of reach."""
+
+
+def host_serial_devices():
+    """Real serial device nodes of this machine (names in /dev)."""
+    found = set()
+    for pattern in SERIAL_PATTERNS:
+        found.update(p for p in glob.glob("/dev/" + pattern) if _is_chardev(p))
+    for sysdir in glob.glob("/sys/class/tty/*/device"):
+        node = "/dev/" + os.path.basename(os.path.dirname(sysdir))
+        if _is_chardev(node):
+            found.add(node)
+    return sorted(found)
+
+
+def _is_chardev(path):
+    try:
+        return stat.S_ISCHR(os.stat(path).st_mode)
+    except OSError:
+        return False
+
+
+_cache = {}
+
+
+def _userns_available():
+    if "userns" not in _cache:
+        try:
+            rc = subprocess.run(["unshare", "-r", "-m", "true"], stdout=subprocess.DEVNULL,
+                                stderr=subprocess.DEVNULL, timeout=10).returncode
+        except (OSError, subprocess.TimeoutExpired):
+            rc = 1
+        _cache["userns"] = rc == 0
+    return _cache["userns"]
+
+
+def _nobody_can_reach(paths):
+    """Whether user nobody can read and traverse every path."""
+    for p in paths:
+        cmd = ["setpriv", "--reuid=%d" % NOBODY_UID, "--regid=%d" % NOBODY_GID,
+               "--clear-groups", "test", "-r", p, "-a", "-x", p]
+        if subprocess.run(cmd).returncode != 0:
+            return False
+    return True
+
+
+class Guard:
+    """Builds the command prefix that runs a program behind the device guard."""
+
+    def __init__(self, reach_paths, allow_devices=()):
+        self.allow = [os.path.realpath(d) for d in allow_devices]
+        for d in self.allow:
+            if not d.startswith("/dev/") or not _is_chardev(d):
+                raise GuardError("%s is not a character device under /dev" % d)
+        self.groups = ""
+        if os.geteuid() == 0:
+            self.mode = "root"
+            if _nobody_can_reach(reach_paths):
+                self.uid, self.gid = NOBODY_UID, NOBODY_GID
+                self.groups = ",".join(sorted({str(os.stat(d).st_gid) for d in self.allow}))
+            else:
+                # The tree lies under a directory closed to nobody: stay root
+                # inside the private /dev, without mknod and mount rights.
+                self.uid = self.gid = None
+                sys.stderr.write("zrig: build tree not readable by nobody; guarded programs"
+                                 " run as root inside a private /dev\n")
+        elif _userns_available():
+            self.mode = "userns"
+            self.uid = self.gid = None
+        else:
+            self.mode = "plain"
+            self.uid = self.gid = None
+            reachable = [d for d in host_serial_devices()
+                         if d not in self.allow and os.access(d, os.R_OK | os.W_OK)]
+            if reachable:
+                raise GuardError(
+                    "user namespaces are unavailable and this user can open %s; run as root "
+                    "or from an account without access to serial devices" % ", ".join(reachable))
+
+    @property
+    def owner(self):
+        """uid/gid that files written by guarded programs must belong to."""
+        if self.uid is None:
+            return os.geteuid(), os.getegid()
+        return self.uid, self.gid
+
+    def argv_user(self, cmd):
+        """Runs `cmd` as the rig's user, without the private /dev.  Only for
+        socat, whose ptys must be shared with the tests."""
+        if self.mode != "root":
+            return list(cmd)
+        if self.uid is None:
+            return ["setpriv", "--no-new-privs",
+                    "--bounding-set=-mknod,-sys_admin,-sys_rawio,-sys_module,-sys_ptrace", "--"] + list(cmd)
+        return ["setpriv", "--no-new-privs", "--reuid=%d" % self.uid, "--regid=%d" % self.gid,
+                "--clear-groups", "--inh-caps=-all", "--bounding-set=-all", "--"] + list(cmd)
+
+    def argv(self, cmd):
+        """Runs `cmd` behind the whole guard."""
+        if self.mode == "plain":
+            return list(cmd)
+        unshare = ["unshare", "-m", "--propagation", "private"]
+        if self.mode == "userns":
+            unshare = ["unshare", "-r", "-m", "--propagation", "private"]
+        who = ["-", "-", ""] if self.uid is None else [str(self.uid), str(self.gid), self.groups]
+        return unshare + ["sh", "-c", GUARD_SH, "zrig-guard"] + who + self.allow + ["--"] + list(cmd)
+
+
+def can_run_32bit():
+    """Whether this machine runs 32-bit x86 programs (and so i686 Windows ones)."""
+    if "i386" not in _cache:
+        ok = False
+        if os.access(WINE32, os.X_OK):
+            try:
+                ok = subprocess.run([WINE32, "--version"], stdout=subprocess.DEVNULL,
+                                    stderr=subprocess.DEVNULL, timeout=30).returncode == 0
+            except (OSError, subprocess.TimeoutExpired):
+                ok = False
+        _cache["i386"] = ok
+    return _cache["i386"]
+
+
+def wine_build_tree(root="."):
+    """The build tree whose Windows programs this machine can run."""
+    return os.path.join(root, "build", "win32" if can_run_32bit() else "win64")
+
+
+def pe_machine(path):
+    """The PE machine field of an exe: 0x14c for i386, 0x8664 for x86-64, None if not PE."""
+    try:
+        with open(path, "rb") as f:
+            head = f.read(4096)
+    except OSError:
+        return None
+    if head[:2] != b"MZ" or len(head) < 64:
+        return None
+    off = struct.unpack_from("<I", head, 0x3C)[0]
+    if off + 6 > len(head) or head[off:off + 4] != b"PE\0\0":
+        return None
+    return struct.unpack_from("<H", head, off + 4)[0]
+
+
+def _loader_for(exe):
+    """The Wine loader that runs `exe` (a path, or a builtin such as reg)."""
+    if pe_machine(exe) == 0x14C:
+        if not can_run_32bit():
+            raise RuntimeError("%s is a 32-bit program and this machine cannot run 32-bit "
+                               "code; use the build in %s" % (exe, wine_build_tree()))
+        return WINE
+    if os.access(WINE64, os.X_OK) and not can_run_32bit():
+        return WINE64
+    return WINE
+
+
+_BAUD = {getattr(termios, n): int(n[1:]) for n in dir(termios)
+         if re.fullmatch(r"B\d+", n)}
+
+
+def tcgetattr_speed(path):
+    """The output baud rate set on a pty end, as a number (e.g. 57600)."""
+    fd = os.open(path, os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK)
+    try:
+        return _BAUD[termios.tcgetattr(fd)[5]]
+    finally:
+        os.close(fd)
+
+
+def open_far(path):
+    """Opens a pty end for a test to play the device: raw, blocking, no echo."""
+    fd = os.open(path, os.O_RDWR | os.O_NOCTTY)
+    attrs = termios.tcgetattr(fd)
+    attrs[0] = 0
+    attrs[1] = 0
+    attrs[2] = (attrs[2] & ~(termios.CSIZE | termios.PARENB)) | termios.CS8 | termios.CREAD | termios.CLOCAL
+    attrs[3] = 0
+    attrs[6][termios.VMIN] = 1
+    attrs[6][termios.VTIME] = 0
+    termios.tcsetattr(fd, termios.TCSANOW, attrs)
+    return fd
+
+
+def xwd_to_png(xwd, path):
+    """Converts an xwd dump of a TrueColor screen to a PNG file."""
+    h = struct.unpack_from(">25I", xwd, 0)
+    header_size, width, height = h[0], h[4], h[5]
+    byte_order, bpp, bpl = h[7], h[11], h[12]
+    masks, ncolors = h[14:17], h[19]
+    data = memoryview(xwd)[header_size + 12 * ncolors:]
+    if len(data) < bpl * height:
+        raise ValueError("xwd dump is truncated")
+    shifts = [(m & -m).bit_length() - 1 for m in masks]
+    rows = bytearray()
+    fast = bpp == 32 and byte_order == 0 and masks == (0xFF0000, 0xFF00, 0xFF)
+    for y in range(height):
+        line = data[y * bpl:(y + 1) * bpl]
+        out = bytearray(3 * width)
+        if fast:
+            out[0::3] = line[2:4 * width:4]
+            out[1::3] = line[1:4 * width:4]
+            out[2::3] = line[0:4 * width:4]
+        else:
+            step = bpp // 8
+            order = "little" if byte_order == 0 else "big"
+            for x in range(width):
+                px = int.from_bytes(line[x * step:(x + 1) * step], order)
+                for c in range(3):
+                    v = (px & masks[c]) >> shifts[c]
+                    top = masks[c] >> shifts[c]
+                    out[3 * x + c] = v * 255 // top if top else 0
+        rows += b"\0" + out
+    _write_png(path, width, height, bytes(rows))
+
+
+def _write_png(path, width, height, raw):
+    def chunk(kind, body):
+        return (struct.pack(">I", len(body)) + kind + body
+                + struct.pack(">I", zlib.crc32(kind + body) & 0xFFFFFFFF))
+    png = (b"\x89PNG\r\n\x1a\n"
+           + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0))
+           + chunk(b"IDAT", zlib.compress(raw, 6)) + chunk(b"IEND", b""))
+    with open(path, "wb") as f:
+        f.write(png)
+
+
+def read_png_size(path):
+    """(width, height) of a PNG file."""
+    with open(path, "rb") as f:
+        head = f.read(24)
+    if head[:8] != b"\x89PNG\r\n\x1a\n" or head[12:16] != b"IHDR":
+        raise ValueError("%s is not a PNG file" % path)
+    return struct.unpack(">II", head[16:24])
+
+
+class Cable:
+    """One socat pty pair.  The rig keeps both ends open so that programs
+    may open and close them as often as they like without socat seeing a
+    hang-up; kill() makes the device vanish."""
+
+    def __init__(self, rig, com_name, proc, app_path, far_path):
+        self.rig = rig
+        self.com_name = com_name
+        self.proc = proc
+        self.app_path = app_path
+        self.far_path = far_path
+        self._holders = [os.open(p, os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK)
+                         for p in (app_path, far_path) if p]
+
+    def kill(self):
+        for fd in self._holders:
+            os.close(fd)
+        self._holders = []
+        _end_process(self.proc, 5)
+
+    @property
+    def alive(self):
+        return self.proc.poll() is None
+
+
+def _end_process(proc, grace):
+    """Ends one process the rig started: SIGTERM, then SIGKILL after `grace` s."""
+    if proc.poll() is not None:
+        return
+    try:
+        proc.terminate()
+        proc.wait(grace)
+    except subprocess.TimeoutExpired:
+        proc.kill()
+        proc.wait(5)
+    except ProcessLookupError:
+        pass
+
+
+class Rig:
+    def __init__(self, build_dir, name, display=None, allow_devices=()):
+        self.build_dir = os.path.abspath(build_dir)
+        self.name = name
+        self.root = os.path.join(self.build_dir, "wine")
+        self.prefix = os.path.join(self.root, "prefix")
+        self.home = os.path.join(self.root, "home")
+        self.logs = os.path.join(self.root, "logs")
+        self.scratch = os.path.join(self.root, "scratch", name)
+        self.display_request = display
+        self.allow_devices = list(allow_devices)
+        self.display = ""
+        self.cables = []
+        self.mapping = {}
+        self._procs = []
+        self._xvfb = None
+        self._server = None
+        self._lock_fd = None
+        self.guard = None
+
+    # --- lifetime -------------------------------------------------------
+
+    def __enter__(self):
+        try:
+            self._setup()
+        except BaseException:
+            self.close()
+            raise
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
+        return False
+
+    def _setup(self):
+        os.makedirs(self.logs, exist_ok=True)
+        self._lock()
+        self.guard = Guard([self.build_dir, os.path.dirname(os.path.abspath(__file__))],
+                           self.allow_devices)
+        for d in (self.home, self.scratch, self.logs):
+            os.makedirs(d, exist_ok=True)
+            os.chown(d, *self.guard.owner)
+        self._ensure_prefix()
+        self._kill_wineserver()
+        self._start_wineserver()
+        self._start_display()
+
+    def close(self):
+        """Ends what the rig started, newest first, and releases the prefix."""
+        if self.guard is not None:
+            self._kill_wineserver()
+        for proc in reversed(self._procs):
+            _end_process(proc, 5)
+        self._procs = []
+        for cable in self.cables:
+            cable.kill()
+        if self._xvfb is not None:
+            _end_process(self._xvfb, 5)
+            self._xvfb = None
+        if self._lock_fd is not None:
+            os.close(self._lock_fd)
+            self._lock_fd = None
+
+    def _lock(self):
+        self._lock_fd = os.open(os.path.join(self.root, "prefix.lock"), os.O_RDWR | os.O_CREAT, 0o644)
+        try:
+            fcntl.flock(self._lock_fd, fcntl.LOCK_EX | fcntl.LOCK_NB)
+        except BlockingIOError:
+            sys.stderr.write("zrig: waiting for another rig using %s\n" % self.prefix)
+            fcntl.flock(self._lock_fd, fcntl.LOCK_EX)
+
+    # --- environment ----------------------------------------------------
+
+    def _env(self, with_display=True):
+        env = {
+            "PATH": "/usr/local/bin:/usr/bin:/bin:/usr/sbin:/sbin",
+            "HOME": self.home,
+            "XDG_CACHE_HOME": os.path.join(self.home, ".cache"),
+            "XDG_CONFIG_HOME": os.path.join(self.home, ".config"),
+            "XDG_DATA_HOME": os.path.join(self.home, ".local", "share"),
+            "WINEPREFIX": self.prefix,
+            "WINEDEBUG": os.environ.get("ZRIG_WINEDEBUG", "-all"),
+            "WINEDLLOVERRIDES": "mscoree,mshtml=;winemenubuilder.exe=d",
+            "LANG": "C.UTF-8",
+        }
+        if not can_run_32bit() and os.access(WINE64, os.X_OK):
+            env["WINELOADER"] = WINE64
+        if with_display and self.display:
+            env["DISPLAY"] = self.display
+            if self._xvfb is None and os.environ.get("XAUTHORITY"):
+                env["XAUTHORITY"] = os.environ["XAUTHORITY"]
+            elif self._xvfb is None:
+                env["XAUTHORITY"] = os.path.expanduser("~/.Xauthority")
+        return env
+
+    def _popen(self, cmd, log_name=None, with_display=True, stdout=None, stderr=None,
+               cwd=None, pass_fds=(), private_dev=True):
+        """Starts `cmd` behind the guard.  Output not given goes to the log
+        `log_name` when one is named, else it is inherited."""
+        log = None
+        if log_name and (stdout is None or stderr is None):
+            log = open(os.path.join(self.logs, log_name), "ab")
+            stdout = log if stdout is None else stdout
+            stderr = log if stderr is None else stderr
+        try:
+            argv = self.guard.argv(cmd) if private_dev else self.guard.argv_user(cmd)
+            proc = subprocess.Popen(argv, env=self._env(with_display),
+                                    stdin=subprocess.DEVNULL, stdout=stdout, stderr=stderr,
+                                    cwd=cwd or self.scratch, pass_fds=pass_fds,
+                                    start_new_session=True)
+        finally:
+            if log:
+                log.close()
+        self._procs.append(proc)
+        return proc
+
+    def run(self, argv, timeout=60, with_display=False, cwd=None, capture=True):
+        """Runs a Linux command inside the guard: (rc, stdout, stderr), the
+        output as text, or None for output left to this process's own."""
+        pipe = subprocess.PIPE if capture else None
+        proc = self._popen(argv, with_display=with_display, stdout=pipe, stderr=pipe, cwd=cwd)
+        try:
+            out, err = proc.communicate(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            proc.kill()
+            proc.communicate()
+            raise
+        finally:
+            self._procs.remove(proc)
+        if not capture:
+            return proc.returncode, None, None
+        return proc.returncode, out.decode("utf-8", "replace"), err.decode("utf-8", "replace")
+
+    def _ensure_prefix(self):
+        ready = os.path.join(self.prefix, ".zrig-ready")
+        owner = self.guard.owner
+        if os.path.exists(ready):
+            if os.stat(self.prefix).st_uid != owner[0]:
+                # Wine keeps its server directory, owned by the old user, in this file.
+                server = os.path.join(self.prefix, "wineserver")
+                if os.path.exists(server):
+                    os.remove(server)
+                subprocess.run(["chown", "-R", "%d:%d" % owner, self.prefix], check=True)
+            return
+        shutil.rmtree(self.prefix, ignore_errors=True)
+        os.makedirs(self.prefix)
+        os.chown(self.prefix, *owner)
+        t0 = time.monotonic()
+        rc, out, err = self.run([_loader_for("wineboot"), "wineboot", "-i"], timeout=300)
+        self._kill_wineserver()
+        if rc != 0 or not os.path.exists(os.path.join(self.prefix, "system.reg")):
+            raise RuntimeError("wineboot failed (%s): %s%s" % (rc, out, err))
+        with open(ready, "w") as f:
+            f.write("%.1f\n" % (time.monotonic() - t0))
+        self.prefix_seconds = time.monotonic() - t0
+        sys.stderr.write("zrig: created Wine prefix %s in %.1f s\n" % (self.prefix, self.prefix_seconds))
+
+    def _kill_wineserver(self):
+        """Ends the prefix's wineserver and with it every Wine process of the prefix."""
+        self.run([WINESERVER, "-k"], timeout=30)
+        self.run([WINESERVER, "-w"], timeout=30)
+        if self._server is not None:
+            _end_process(self._server, 5)
+            self._server = None
+
+    def _start_wineserver(self):
+        """Keeps one wineserver for the rig's lifetime, so that only the first
+        program pays for starting Wine's services."""
+        self._server = self._popen([WINESERVER, "-f", "-p"], log_name="wineserver-%s.log" % self.name,
+                                   with_display=False)
+        self._procs.remove(self._server)
+        deadline = time.monotonic() + 20
+        while not os.path.exists(os.path.join(self.prefix, "wineserver")):
+            if self._server.poll() is not None or time.monotonic() > deadline:
+                raise RuntimeError("wineserver did not start; see %s" % self.logs)
+            time.sleep(0.02)
+
+    def _start_display(self):
+        request = self.display_request
+        if request == "none":
+            return
+        if request is None and os.environ.get("DISPLAY"):
+            self.display = os.environ["DISPLAY"]
+            return
+        if not os.path.isdir("/tmp/.X11-unix"):
+            os.makedirs("/tmp/.X11-unix", exist_ok=True)
+            os.chmod("/tmp/.X11-unix", 0o1777)
+        rfd, wfd = os.pipe()
+        try:
+            self._xvfb = self._popen(["Xvfb", "-displayfd", str(wfd), "-screen", "0", "1024x768x24",
+                                      "-nolisten", "tcp"],
+                                     log_name="xvfb-%s.log" % self.name, with_display=False,
+                                     pass_fds=(wfd,))
+            self._procs.remove(self._xvfb)
+            os.close(wfd)
+            wfd = -1
+            number = b""
+            deadline = time.monotonic() + 20
+            while not number.endswith(b"\n") and time.monotonic() < deadline:
+                chunk = os.read(rfd, 16)
+                if not chunk:
+                    break
+                number += chunk
+            if not number.strip():
+                raise RuntimeError("Xvfb did not start; see %s" % self.logs)
+            self.display = ":" + number.decode().strip()
+        finally:
+            os.close(rfd)
+            if wfd >= 0:
+                os.close(wfd)
+
+    # --- cables and ports ----------------------------------------------
+
+    def _socat(self, second):
+        log = os.path.join(self.logs, "socat-%s-%d.log" % (self.name, len(self.cables)))
+        if os.path.exists(log):
+            os.remove(log)
+        proc = self._popen(["socat", "-d", "-d", "-lf", log, "pty,raw,echo=0", second],
+                           with_display=False, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                           private_dev=False)
+        self._procs.remove(proc)
+        want = 2 if second.startswith("pty") else 1
+        deadline = time.monotonic() + 10
+        ptys = []
+        while time.monotonic() < deadline:
+            if os.path.exists(log):
+                with open(log, errors="replace") as f:
+                    ptys = re.findall(r"PTY is (/dev/pts/\d+)", f.read())
+            if len(ptys) >= want or proc.poll() is not None:
+                break
+            time.sleep(0.02)
+        if len(ptys) < want:
+            _end_process(proc, 2)
+            raise RuntimeError("socat did not make its ptys; see %s" % log)
+        return proc, ptys
+
+    def add_cable(self, com_name):
+        """A null-modem cable; its app end is mapped to `com_name` (unless None)."""
+        proc, ptys = self._socat("pty,raw,echo=0")
+        cable = Cable(self, com_name, proc, ptys[0], ptys[1])
+        self.cables.append(cable)
+        if com_name:
+            self.map_com(com_name, cable.app_path)
+        return cable
+
+    def add_loopback(self, com_name):
+        """A cable whose far end echoes every byte back."""
+        proc, ptys = self._socat("pipe")
+        cable = Cable(self, com_name, proc, ptys[0], None)
+        self.cables.append(cable)
+        if com_name:
+            self.map_com(com_name, cable.app_path)
+        return cable
+
+    def map_com(self, com_name, unix_path):
+        m = re.fullmatch(r"COM(\d+)", com_name.upper())
+        if not m or not 1 <= int(m.group(1)) <= 256:
+            raise ValueError("bad COM name %r (COM1 to COM256)" % com_name)
+        ours = {c.app_path for c in self.cables} | {c.far_path for c in self.cables}
+        real = os.path.realpath(unix_path)
+        if unix_path not in ours and real not in self.guard.allow:
+            raise GuardError("%s is neither a cable of this rig nor an allowed device" % unix_path)
+        self.mapping[com_name.upper()] = unix_path if unix_path in ours else real
+
+    def map_ports(self):
+        """Makes HKLM\\Software\\Wine\\Ports hold exactly the rig's mappings."""
+        state = os.path.join(self.prefix, ".zrig-ports")
+        try:
+            with open(state) as f:
+                if json.load(f) == self.mapping:
+                    return
+        except (OSError, ValueError):
+            pass
+        if os.path.exists(state):
+            os.remove(state)
+        lines = ["REGEDIT4", "", r"[-HKEY_LOCAL_MACHINE\Software\Wine\Ports]", "",
+                 r"[HKEY_LOCAL_MACHINE\Software\Wine\Ports]"]
+        lines += ['"%s"="%s"' % (k, v) for k, v in sorted(self.mapping.items())]
+        regfile = os.path.join(self.scratch, "ports.reg")
+        with open(regfile, "w") as f:
+            f.write("\r\n".join(lines) + "\r\n")
+        os.chown(regfile, *self.guard.owner)
+        rc, out, err = self.run([_loader_for("regedit"), "regedit", "/S", regfile], timeout=60)
+        self._kill_wineserver()
+        self._start_wineserver()
+        if rc != 0:
+            raise RuntimeError("regedit failed (%d): %s%s" % (rc, out, err))
+        # Wine lays links only for ports it knows; links of earlier mappings would stay.
+        for link in glob.glob(os.path.join(self.prefix, "dosdevices", "com*")):
+            os.remove(link)
+        with open(state, "w") as f:
+            json.dump(self.mapping, f)
+
+    def dosdevice_links(self):
+        """{name: target} of the prefix's COM links as Wine last laid them."""
+        links = {}
+        for p in glob.glob(os.path.join(self.prefix, "dosdevices", "com*")):
+            links[os.path.basename(p).upper()] = os.readlink(p)
+        return links
+
+    # --- programs -------------------------------------------------------
+
+    def _program(self, exe_path):
+        """(loader, path) for a program: a file, or a Wine builtin such as notepad."""
+        if os.path.exists(exe_path):
+            exe_path = os.path.abspath(exe_path)
+        return _loader_for(exe_path), exe_path
+
+    def start(self, exe_path, args=(), desktop=None, cwd=None, stdout=None, stderr=None):
+        """Starts a program under Wine and returns its Popen."""
+        self.map_ports()
+        loader, exe_path = self._program(exe_path)
+        if desktop:
+            cmd = [_loader_for("explorer"), "explorer", "/desktop=%s,%s" % tuple(desktop), exe_path]
+        else:
+            cmd = [loader, exe_path]
+        log = "%s-%s.log" % (self.name, os.path.splitext(os.path.basename(exe_path))[0])
+        if cwd is None and os.path.isabs(exe_path):
+            cwd = os.path.dirname(exe_path)
+        return self._popen(cmd + list(args), log_name=log, stdout=stdout, stderr=stderr, cwd=cwd)
+
+    def wine(self, exe_path, args=(), timeout=60, cwd=None, capture=True):
+        """Runs a program under Wine to completion: (rc, stdout, stderr);
+        with capture=False its output goes straight to this process's."""
+        self.map_ports()
+        loader, exe_path = self._program(exe_path)
+        if cwd is None and os.path.isabs(exe_path):
+            cwd = os.path.dirname(exe_path)
+        return self.run([loader, exe_path] + list(args), timeout=timeout, with_display=True,
+                        cwd=cwd, capture=capture)
+
+    def wine_processes(self):
+        """[(pid, command line)] of the live processes of the rig's prefix."""
+        found = []
+        want = ("WINEPREFIX=" + self.prefix).encode()
+        for entry in os.listdir("/proc"):
+            if not entry.isdigit():
+                continue
+            try:
+                with open("/proc/%s/environ" % entry, "rb") as f:
+                    if want not in f.read().split(b"\0"):
+                        continue
+                with open("/proc/%s/stat" % entry) as f:
+                    if f.read().rsplit(")", 1)[1].split()[0] == "Z":
+                        continue
+                with open("/proc/%s/cmdline" % entry, "rb") as f:
+                    cmdline = f.read().replace(b"\0", b" ").decode("utf-8", "replace").strip()
+            except OSError:
+                continue
+            found.append((int(entry), cmdline))
+        return found
+
+    def screenshot(self, path):
+        """Writes a PNG of the rig's X screen to `path`."""
+        if not self.display:
+            raise RuntimeError("this rig runs without a display")
+        proc = self._popen(["xwd", "-root", "-silent", "-display", self.display],
+                           stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        try:
+            dump, err = proc.communicate(timeout=30)
+        finally:
+            self._procs.remove(proc)
+        if proc.returncode != 0:
+            raise RuntimeError("xwd failed: %s" % err.decode(errors="replace"))
+        xwd_to_png(dump, path)
+        return path
+
+
+def _main(argv):
+    if len(argv) >= 1 and argv[0] == "wine-tree":
+        print(wine_build_tree(argv[1] if len(argv) > 1 else "."))
+        return 0
+    if len(argv) == 2 and argv[0] == "prefix":
+        t0 = time.monotonic()
+        with Rig(argv[1], "prefix", display="none"):
+            pass
+        print("prefix ready in %.1f s" % (time.monotonic() - t0))
+        return 0
+    sys.stderr.write(__doc__.split("CLI:")[1])
+    return 2
+
+
+if __name__ == "__main__":
+    sys.exit(_main(sys.argv[1:]))

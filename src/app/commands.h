@@ -1,0 +1,12 @@
+// The main window's command table: menu items and the toolbar buttons that
+// forward the same identifiers.
+#ifndef ZEVRIK_COMMANDS_H
+#define ZEVRIK_COMMANDS_H
+
+#include <windows.h>
+
+// Runs the command whose identifier equals the whole of wParam, so control
+// notifications and accelerators never count as commands.
+void fnDispatchCommand(HWND hWnd, WPARAM wParam);
+
+#endif

@@ -1,0 +1,3 @@
+#include "ccc.h"
+
+CccRecord gstCcc;

@@ -1,0 +1,97 @@
+#include "rx_display.h"
+
+#include <cstring>
+
+#include "hex_text.h"
+#include "line_end.h"
+#include "resource.h"
+#include "window_records.h"
+
+namespace {
+
+const int kConvertChars = 2048;
+const int kTrimAt = 2048;
+const int kKeepChars = 1987;
+// Bytes converted per piece so that the text with its terminator fits
+// kConvertChars: up to two characters per byte in ASCII, three in HEX.
+const DWORD kAsciiPiece = (kConvertChars - 1) / 2;
+const DWORD kHexPiece = (kConvertChars - 1) / 3;
+
+// Keeps the last kKeepChars characters once the text has reached kTrimAt;
+// the cut may fall inside a CR LF pair or a hexadecimal group.
+void fnTrimText()
+{
+    if (gstTerminal.m_iTextLen >= kTrimAt) {
+        std::memmove(gstTerminal.m_achText,
+                     gstTerminal.m_achText + gstTerminal.m_iTextLen - kKeepChars, kKeepChars + 1);
+    }
+}
+
+// The text before this append is below kTrimAt characters and a piece is
+// below kConvertChars, so the sum stays far inside the 8000-byte buffer.
+void fnAppendPiece(const char *pch, int iLen)
+{
+    const int iOld = static_cast<int>(std::strlen(gstTerminal.m_achText));
+    std::memcpy(gstTerminal.m_achText + iOld, pch, static_cast<size_t>(iLen));
+    gstTerminal.m_achText[iOld + iLen] = '\0';
+    gstTerminal.m_iTextLen = iOld + iLen;
+    fnTrimText();
+}
+
+void fnAppendAscii(const BYTE *pby, DWORD dwCount, DWORD nCrTrans, DWORD nLfTrans)
+{
+    char achAscii[kConvertChars];
+    while (dwCount > 0) {
+        const DWORD dwPiece = dwCount < kAsciiPiece ? dwCount : kAsciiPiece;
+        fnAppendPiece(achAscii, fnTranslateLineEnds(pby, dwPiece, achAscii, nCrTrans, nLfTrans));
+        pby += dwPiece;
+        dwCount -= dwPiece;
+    }
+}
+
+void fnAppendHex(const BYTE *pby, DWORD dwCount)
+{
+    char achHex[kConvertChars];
+    while (dwCount > 0) {
+        const DWORD dwPiece = dwCount < kHexPiece ? dwCount : kHexPiece;
+        fnAppendPiece(achHex, static_cast<int>(3 * fnBufToHexStr(pby, achHex, dwPiece)));
+        pby += dwPiece;
+        dwCount -= dwPiece;
+    }
+}
+
+// Takes the text the control shows now, so that a clearing done meanwhile is
+// respected; a longer text than this display ever writes is cut first.
+void fnReadBackText()
+{
+    gstTerminal.m_achText[0] = '\0';
+    int iLen = GetDlgItemTextA(gstTerminal.m_hDlg, IDC_TERM_EDIT, gstTerminal.m_achText,
+                               kTerminalTextChars);
+    if (iLen < 0 || iLen >= kTerminalTextChars) {
+        iLen = 0;
+    }
+    gstTerminal.m_achText[iLen] = '\0';
+    gstTerminal.m_iTextLen = iLen;
+    fnTrimText();
+}
+
+void fnShowText()
+{
+    SetDlgItemTextA(gstTerminal.m_hDlg, IDC_TERM_EDIT, gstTerminal.m_achText);
+    gstTerminal.m_iLineCount =
+        static_cast<int>(SendMessageA(gstTerminal.m_hEdit, EM_GETLINECOUNT, 0, 0));
+    SendMessageA(gstTerminal.m_hEdit, EM_LINESCROLL, 0, gstTerminal.m_iLineCount);
+}
+
+} // namespace
+
+void fnDisplayBlock(const BYTE *pby, DWORD dwCount, DWORD nDisplay, DWORD nCrTrans, DWORD nLfTrans)
+{
+    fnReadBackText();
+    if (nDisplay == 0) {
+        fnAppendAscii(pby, dwCount, nCrTrans, nLfTrans);
+    } else if (nDisplay == 1) {
+        fnAppendHex(pby, dwCount);
+    }
+    fnShowText();
+}

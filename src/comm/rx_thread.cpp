@@ -1,0 +1,275 @@
+#include "ccc.h"
+
+#include "echo.h"
+#include "resource.h"
+#include "rx_display.h"
+#include "settings.h"
+#include "window_records.h"
+#include "worker_sync.h"
+
+namespace {
+
+const char kCaption[] = "ZEVRIK";
+const DWORD kRxWaitMs = 500;
+// A read that brings no bytes is followed by this pause, so that a port
+// whose reads return empty at once never drives the thread round in a loop.
+const DWORD kEmptyReadPauseMs = 20;
+const int kMsgChars = 100;
+
+enum RxEnd { kRxGoOn, kRxClosed, kRxFailed };
+
+struct RxRun {
+    DWORD m_dwSession;
+    HANDLE m_ahWait[2]; // read completion, echo request
+    DWORD m_dwWaitCount;
+    char m_achMsg[kMsgChars];
+};
+
+void fnShowBytes(const BYTE *pby, DWORD dwCount)
+{
+    fnDisplayBlock(pby, dwCount, gstTermOpt.m_stCur.m_nDisplay, gstTermOpt.m_stCur.m_nCrTrans,
+                   gstTermOpt.m_stCur.m_nLfTrans);
+}
+
+// All echo bytes waiting are shown in one block, whatever the receive mode
+// and the "RE" switch are.
+void fnShowEcho(RxRun &stRun)
+{
+    BYTE abyEcho[kEchoPendingBytes];
+    const DWORD dwCount = fnEchoTake(stRun.m_ahWait[1], abyEcho, sizeof abyEcho);
+    if (dwCount > 0) {
+        fnShowBytes(abyEcho, dwCount);
+    }
+}
+
+void fnPauseAfterEmptyRead(RxRun &stRun)
+{
+    if (stRun.m_dwWaitCount < 2) {
+        Sleep(kEmptyReadPauseMs);
+    } else if (WaitForSingleObject(stRun.m_ahWait[1], kEmptyReadPauseMs) == WAIT_OBJECT_0) {
+        fnShowEcho(stRun);
+    }
+}
+
+// The file is written under the hand-over lock and only while the mode is
+// still 1, so a reception ended meanwhile never sees a write into its closed
+// file; its bytes then go to the display like any others.
+LONG fnWriteRxFile(DWORD dwCount, BOOL *pbWritten)
+{
+    fnHandOverEnter();
+    const LONG nMode = gstCcc.m_stRx.m_nMode;
+    if (nMode == 1) {
+        *pbWritten = WriteFile(gstFileTrans.m_hFile, gstCcc.m_stRx.m_abyBuf, dwCount,
+                               &gstCcc.m_stRx.m_dwFileWritten, NULL);
+        if (*pbWritten) {
+            FlushFileBuffers(gstFileTrans.m_hFile);
+        }
+    }
+    fnHandOverLeave();
+    return nMode;
+}
+
+void fnCountRxFile()
+{
+    gstCcc.m_stRx.m_dwFileTotal += gstCcc.m_stRx.m_dwFileWritten;
+    SetDlgItemInt(gstFileRx.m_hDlg, IDC_FR_LENGTH, gstCcc.m_stRx.m_dwFileTotal, FALSE);
+    gstFileRx.m_dwIdleSeconds = 0;
+}
+
+void fnDeliver(DWORD dwCount, const char *pszWriteError)
+{
+    BOOL bWritten = FALSE;
+    const LONG nMode = fnWriteRxFile(dwCount, &bWritten);
+    if (nMode == 0) {
+        if (gstToolbar.m_bRxEnable == 1) {
+            fnShowBytes(gstCcc.m_stRx.m_abyBuf, dwCount);
+        }
+    } else if (nMode == 1) {
+        if (bWritten) {
+            fnCountRxFile();
+        } else {
+            MessageBoxA(NULL, pszWriteError, kCaption, MB_OK);
+            SendMessageA(gstFileRx.m_hDlg, WM_COMMAND, IDOK, 0);
+        }
+    }
+}
+
+DWORD fnReadSize()
+{
+    const DWORD dwToRead = gstCcc.m_stRx.m_dwToRead;
+    return dwToRead < sizeof gstCcc.m_stRx.m_abyBuf ? dwToRead : sizeof gstCcc.m_stRx.m_abyBuf;
+}
+
+RxEnd fnStartRead(RxRun &stRun)
+{
+    HANDLE hComm;
+    if (!fnPortEnter(stRun.m_dwSession, &hComm)) {
+        return kRxClosed;
+    }
+    const BOOL bDone = ReadFile(hComm, gstCcc.m_stRx.m_abyBuf, fnReadSize(),
+                                &gstCcc.m_stRx.m_dwRead, &gstCcc.m_stRx.m_stOL);
+    const DWORD dwError = bDone ? 0 : GetLastError();
+    fnPortLeave();
+    if (bDone) {
+        fnDeliver(gstCcc.m_stRx.m_dwRead, "INF029:Rx File Write Error. WriteFile() Return FALSE!");
+        gstCcc.m_stRx.m_bPending = 0;
+        ResetEvent(gstCcc.m_stRx.m_stOL.hEvent);
+        if (gstCcc.m_stRx.m_dwRead == 0) {
+            fnPauseAfterEmptyRead(stRun);
+        }
+        return kRxGoOn;
+    }
+    if (dwError == ERROR_INVALID_HANDLE) {
+        return kRxClosed;
+    }
+    if (dwError == ERROR_IO_PENDING) {
+        gstCcc.m_stRx.m_bPending = 1;
+        return kRxGoOn;
+    }
+    wsprintfA(stRun.m_achMsg, "INF028:COM Read Error! the GetLastError() return %d",
+              static_cast<int>(dwError));
+    return kRxFailed;
+}
+
+// A completion that fails while the port is still open means the device has
+// gone (a pty whose far end closed fails every read at once): report it once
+// and end, instead of reading again for ever.
+RxEnd fnCompleteRead(RxRun &stRun)
+{
+    HANDLE hComm;
+    if (!fnPortEnter(stRun.m_dwSession, &hComm)) {
+        gstCcc.m_stRx.m_bPending = 0;
+        return kRxClosed;
+    }
+    const BOOL bDone =
+        GetOverlappedResult(hComm, &gstCcc.m_stRx.m_stOL, &gstCcc.m_stRx.m_dwRead, FALSE);
+    const DWORD dwError = bDone ? 0 : GetLastError();
+    fnPortLeave();
+    gstCcc.m_stRx.m_bPending = 0;
+    ResetEvent(gstCcc.m_stRx.m_stOL.hEvent);
+    if (!bDone) {
+        wsprintfA(stRun.m_achMsg, "INF038:COM Rx Error! the GetOverlappedResult() return %d",
+                  static_cast<int>(dwError));
+        return kRxFailed;
+    }
+    if (gstCcc.m_stRx.m_dwRead != 0) {
+        fnDeliver(gstCcc.m_stRx.m_dwRead, "INF030: Rx File Write Error.WriteFile() Return FALSE!");
+    } else {
+        fnPauseAfterEmptyRead(stRun);
+    }
+    return kRxGoOn;
+}
+
+RxEnd fnAwaitRead(RxRun &stRun)
+{
+    gstCcc.m_stRx.m_dwWaitResult =
+        WaitForMultipleObjects(stRun.m_dwWaitCount, stRun.m_ahWait, FALSE, kRxWaitMs);
+    switch (gstCcc.m_stRx.m_dwWaitResult) {
+    case WAIT_OBJECT_0:
+        return fnCompleteRead(stRun);
+    case WAIT_OBJECT_0 + 1:
+        fnShowEcho(stRun);
+        return kRxGoOn;
+    case WAIT_TIMEOUT:
+        return kRxGoOn;
+    default:
+        MessageBoxA(NULL, "INF031:COM Rx - The WaitForMultipleObjects() Return Unknown!",
+                    kCaption, MB_OK);
+        return kRxGoOn;
+    }
+}
+
+// The flag is taken and cleared in one step, so a request made while the
+// text is being emptied is never lost.
+void fnServeClearScreen()
+{
+    if (InterlockedExchange(&gstTerminal.m_bClearScreen, 0) == 1) {
+        SetDlgItemTextA(gstTerminal.m_hDlg, IDC_TERM_EDIT, "");
+    }
+}
+
+RxEnd fnRxPass(RxRun &stRun)
+{
+    RxEnd nEnd = kRxGoOn;
+    if (gstCcc.m_stRx.m_bPending == 0) {
+        nEnd = fnStartRead(stRun);
+    }
+    if (nEnd == kRxGoOn && gstCcc.m_stRx.m_bPending == 1) {
+        nEnd = fnAwaitRead(stRun);
+    }
+    if (nEnd == kRxGoOn) {
+        fnServeClearScreen();
+    }
+    return nEnd;
+}
+
+RxEnd fnRxStart(RxRun &stRun)
+{
+    gstToolbar.m_bRxEnable = 1;
+    ZeroMemory(&gstCcc.m_stRx.m_stOL, sizeof gstCcc.m_stRx.m_stOL);
+    gstCcc.m_stRx.m_stOL.hEvent = CreateEventA(NULL, TRUE, FALSE, NULL);
+    if (gstCcc.m_stRx.m_stOL.hEvent == NULL) {
+        lstrcpynA(stRun.m_achMsg, "INF027:gstCcc.m_stRx.m_stOL.hEvent==NULL", kMsgChars);
+        return kRxFailed;
+    }
+    gstCcc.m_stRx.m_bPending = 0;
+    gstTerminal.m_bClearScreen = 0;
+    gstCcc.m_stRx.m_dwFileTotal = 0;
+    stRun.m_ahWait[0] = gstCcc.m_stRx.m_stOL.hEvent;
+    stRun.m_ahWait[1] = CreateEventA(NULL, TRUE, FALSE, NULL);
+    stRun.m_dwWaitCount = stRun.m_ahWait[1] != NULL ? 2 : 1;
+    if (stRun.m_ahWait[1] != NULL && !fnEchoPublish(stRun.m_dwSession, stRun.m_ahWait[1])) {
+        return kRxClosed;
+    }
+    gstCcc.m_stRx.m_dwToRead = kRxReadDisplay;
+    gstCcc.m_stRx.m_nMode = 0;
+    return kRxGoOn;
+}
+
+RxEnd fnRxLoop(RxRun &stRun)
+{
+    RxEnd nEnd = fnRxStart(stRun);
+    while (nEnd == kRxGoOn && fnSessionLive(stRun.m_dwSession)) {
+        nEnd = fnRxPass(stRun);
+    }
+    return nEnd == kRxGoOn ? kRxClosed : nEnd;
+}
+
+// Everything this run created is given up before the block is released, so
+// the next run starts on a quiet block.
+void fnRxCleanUp(RxRun &stRun, RxEnd nEnd)
+{
+    if (gstCcc.m_stRx.m_bPending == 1) {
+        fnFinishIo(stRun.m_dwSession, &gstCcc.m_stRx.m_stOL);
+        gstCcc.m_stRx.m_bPending = 0;
+    }
+    if (stRun.m_ahWait[1] != NULL) {
+        fnEchoWithdraw(stRun.m_ahWait[1]);
+        CloseHandle(stRun.m_ahWait[1]);
+    }
+    if (gstCcc.m_stRx.m_stOL.hEvent != NULL) {
+        CloseHandle(gstCcc.m_stRx.m_stOL.hEvent);
+        gstCcc.m_stRx.m_stOL.hEvent = NULL;
+    }
+    if (nEnd == kRxClosed) {
+        SetDlgItemTextA(gstTerminal.m_hDlg, IDC_TERM_EDIT, "");
+    }
+}
+
+} // namespace
+
+DWORD WINAPI CommThreadRxProc(LPVOID pvParam)
+{
+    RxRun stRun = {};
+    stRun.m_dwSession = fnSessionOf(pvParam);
+    if (!fnClaimBlock(kWorkerRx, stRun.m_dwSession)) {
+        return 1;
+    }
+    const RxEnd nEnd = fnRxLoop(stRun);
+    fnRxCleanUp(stRun, nEnd);
+    fnReleaseBlock(kWorkerRx);
+    if (nEnd == kRxFailed) {
+        MessageBoxA(NULL, stRun.m_achMsg, kCaption, MB_OK);
+    }
+    return 1;
+}

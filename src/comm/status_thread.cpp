@@ -1,0 +1,191 @@
+#include "ccc.h"
+
+#include "modem_lines.h"
+#include "settings.h"
+#include "window_records.h"
+#include "worker_sync.h"
+
+namespace {
+
+const char kCaption[] = "ZEVRIK";
+const DWORD kStatusWaitMs = 200;
+const DWORD kAllLines = EV_DSR | EV_CTS | EV_RING | EV_RLSD;
+const int kMsgChars = 100;
+
+struct ModemLine {
+    DWORD m_dwEvent;
+    DWORD m_dwStatus;
+    volatile LONG *m_pbState;
+    HWND *m_phIndicator;
+};
+
+const ModemLine kastLines[] = {
+    {EV_DSR, MS_DSR_ON, &gstStatusBar.m_bDsr, &gstStatusBar.m_hDsr},
+    {EV_CTS, MS_CTS_ON, &gstStatusBar.m_bCts, &gstStatusBar.m_hCts},
+    {EV_RING, MS_RING_ON, &gstStatusBar.m_bRi, &gstStatusBar.m_hRi},
+    {EV_RLSD, MS_RLSD_ON, &gstStatusBar.m_bDcd, &gstStatusBar.m_hDcd},
+};
+
+enum StatusEnd { kStatusGoOn, kStatusClosed, kStatusFailed };
+
+struct StatusRun {
+    DWORD m_dwSession;
+    OVERLAPPED m_stOsStatus;
+    DWORD m_dwEvents;
+    DWORD m_dwModemStatus;
+    BOOL m_bPending;
+    DWORD m_dwBytes;
+    char m_achMsg[kMsgChars];
+};
+
+// A port that cannot tell its line states (a pty, for one) shows all lines off.
+DWORD fnReadModemStatus(DWORD dwSession)
+{
+    DWORD dwModemStatus = 0;
+    HANDLE hComm;
+    if (fnPortEnter(dwSession, &hComm)) {
+        if (!GetCommModemStatus(hComm, &dwModemStatus)) {
+            dwModemStatus = 0;
+        }
+        fnPortLeave();
+    }
+    return dwModemStatus;
+}
+
+void fnHandleEvent(StatusRun &stRun)
+{
+    stRun.m_dwModemStatus = fnReadModemStatus(stRun.m_dwSession);
+    fnUpdateModemLines(stRun.m_dwEvents, stRun.m_dwModemStatus);
+    stRun.m_dwEvents = 0;
+    stRun.m_dwModemStatus = 0;
+}
+
+StatusEnd fnStartWait(StatusRun &stRun)
+{
+    HANDLE hComm;
+    if (!fnPortEnter(stRun.m_dwSession, &hComm)) {
+        return kStatusClosed;
+    }
+    const BOOL bDone = WaitCommEvent(hComm, &stRun.m_dwEvents, &stRun.m_stOsStatus);
+    const DWORD dwError = bDone ? 0 : GetLastError();
+    fnPortLeave();
+    if (bDone) {
+        fnHandleEvent(stRun);
+        stRun.m_bPending = FALSE;
+        ResetEvent(stRun.m_stOsStatus.hEvent);
+        return kStatusGoOn;
+    }
+    if (dwError == ERROR_INVALID_HANDLE) {
+        return kStatusClosed;
+    }
+    if (dwError == ERROR_IO_PENDING) {
+        stRun.m_bPending = TRUE;
+        return kStatusGoOn;
+    }
+    wsprintfA(stRun.m_achMsg, "INF033:WaitCommEvent() Error! the GetLastError return %d",
+              static_cast<int>(dwError));
+    return kStatusFailed;
+}
+
+// A completion that fails while the port is still open means the device has
+// gone: report it once and end.
+StatusEnd fnCompleteWait(StatusRun &stRun)
+{
+    stRun.m_bPending = FALSE;
+    HANDLE hComm;
+    if (!fnPortEnter(stRun.m_dwSession, &hComm)) {
+        return kStatusClosed;
+    }
+    const BOOL bDone = GetOverlappedResult(hComm, &stRun.m_stOsStatus, &stRun.m_dwBytes, FALSE);
+    const DWORD dwError = bDone ? 0 : GetLastError();
+    fnPortLeave();
+    ResetEvent(stRun.m_stOsStatus.hEvent);
+    if (!bDone) {
+        wsprintfA(stRun.m_achMsg, "INF041:COM Status Error! the GetOverlappedResult() return %d",
+                  static_cast<int>(dwError));
+        return kStatusFailed;
+    }
+    fnHandleEvent(stRun);
+    return kStatusGoOn;
+}
+
+StatusEnd fnAwaitEvent(StatusRun &stRun)
+{
+    switch (WaitForMultipleObjects(1, &stRun.m_stOsStatus.hEvent, FALSE, kStatusWaitMs)) {
+    case WAIT_OBJECT_0:
+        return fnCompleteWait(stRun);
+    case WAIT_TIMEOUT:
+        return kStatusGoOn;
+    default:
+        MessageBoxA(NULL, "INF034:COM Status - The WaitForMultipleObjects() Return Unknown!",
+                    kCaption, MB_OK);
+        return kStatusGoOn;
+    }
+}
+
+StatusEnd fnStatusPass(StatusRun &stRun)
+{
+    StatusEnd nEnd = kStatusGoOn;
+    if (!stRun.m_bPending) {
+        nEnd = fnStartWait(stRun);
+    }
+    if (nEnd == kStatusGoOn && stRun.m_bPending) {
+        nEnd = fnAwaitEvent(stRun);
+    }
+    return nEnd;
+}
+
+StatusEnd fnStatusLoop(StatusRun &stRun)
+{
+    stRun.m_stOsStatus.hEvent = CreateEventA(NULL, TRUE, FALSE, NULL);
+    if (stRun.m_stOsStatus.hEvent == NULL) {
+        lstrcpynA(stRun.m_achMsg, "INF032:stOsStatus.hEvent==NULL", kMsgChars);
+        return kStatusFailed;
+    }
+    fnUpdateModemLines(kAllLines, fnReadModemStatus(stRun.m_dwSession));
+    StatusEnd nEnd = kStatusGoOn;
+    while (nEnd == kStatusGoOn && fnSessionLive(stRun.m_dwSession)) {
+        nEnd = fnStatusPass(stRun);
+    }
+    return nEnd == kStatusGoOn ? kStatusClosed : nEnd;
+}
+
+void fnStatusCleanUp(StatusRun &stRun)
+{
+    if (stRun.m_bPending) {
+        fnFinishIo(stRun.m_dwSession, &stRun.m_stOsStatus);
+    }
+    if (stRun.m_stOsStatus.hEvent != NULL) {
+        CloseHandle(stRun.m_stOsStatus.hEvent);
+    }
+}
+
+} // namespace
+
+void fnUpdateModemLines(DWORD dwEvents, DWORD dwModemStatus)
+{
+    for (const ModemLine &stLine : kastLines) {
+        if ((dwEvents & stLine.m_dwEvent) == 0) {
+            continue;
+        }
+        *stLine.m_pbState = (dwModemStatus & stLine.m_dwStatus) != 0 ? 1 : 0;
+        EnableWindow(*stLine.m_phIndicator, FALSE);
+        EnableWindow(*stLine.m_phIndicator, TRUE);
+    }
+}
+
+DWORD WINAPI CommThreadStatusProc(LPVOID pvParam)
+{
+    StatusRun stRun = {};
+    stRun.m_dwSession = fnSessionOf(pvParam);
+    if (!fnClaimBlock(kWorkerStatus, stRun.m_dwSession)) {
+        return 1;
+    }
+    const StatusEnd nEnd = fnStatusLoop(stRun);
+    fnStatusCleanUp(stRun);
+    fnReleaseBlock(kWorkerStatus);
+    if (nEnd == kStatusFailed) {
+        MessageBoxA(NULL, stRun.m_achMsg, kCaption, MB_OK);
+    }
+    return 1;
+}

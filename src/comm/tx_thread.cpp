@@ -1,0 +1,402 @@
+#include "ccc.h"
+
+#include <commctrl.h>
+
+#include "jobs.h"
+#include "resource.h"
+#include "settings.h"
+#include "tx_info.h"
+#include "window_records.h"
+#include "worker_sync.h"
+
+namespace {
+
+const char kCaption[] = "ZEVRIK";
+const DWORD kPacketWaitMs = 500;
+const DWORD kChunkWaitMs = 2000;
+const DWORD kJobEndPauseMs = 200;
+const int kMsgChars = 100;
+
+enum TxEnd { kTxGoOn, kTxClosed, kTxFailed };
+
+// One run of the transmit thread. Besides the pending flags of the blocks,
+// which the user-interface thread clears when it stops or starts a job, the
+// run remembers which writes really are still in flight, so that no new
+// write is started on an OVERLAPPED record the system still uses.
+struct TxRun {
+    DWORD m_dwSession;
+    HANDLE m_hJob;
+    HANDLE m_hStop;
+    BOOL m_bDataInFlight;
+    BOOL m_bFileInFlight;
+    char m_achMsg[kMsgChars];
+};
+
+TxEnd fnFail(TxRun &stRun, const char *pszFormat, DWORD dwError)
+{
+    wsprintfA(stRun.m_achMsg, pszFormat, static_cast<int>(dwError));
+    return kTxFailed;
+}
+
+// Collects a write that was still in flight when its job was stopped; it
+// belongs to that job, so it is neither counted nor reported.
+TxEnd fnCollectStale(TxRun &stRun, OVERLAPPED &stOL, BOOL &bInFlight, DWORD dwWaitMs,
+                     const char *pszError)
+{
+    if (WaitForSingleObject(stOL.hEvent, dwWaitMs) != WAIT_OBJECT_0) {
+        return kTxGoOn;
+    }
+    bInFlight = FALSE;
+    HANDLE hComm;
+    if (!fnPortEnter(stRun.m_dwSession, &hComm)) {
+        return kTxClosed;
+    }
+    DWORD dwWritten = 0;
+    const BOOL bDone = GetOverlappedResult(hComm, &stOL, &dwWritten, FALSE);
+    const DWORD dwError = bDone ? 0 : GetLastError();
+    fnPortLeave();
+    ResetEvent(stOL.hEvent);
+    return bDone ? kTxGoOn : fnFail(stRun, pszError, dwError);
+}
+
+void fnCountPacket(TxRun &stRun)
+{
+    const HWND hDlg = gstTxInfo.m_hDlg;
+    const DWORD dwCount = gstTxInfo.m_dwTxCount + 1;
+    gstTxInfo.m_dwTxCount = dwCount;
+    SetDlgItemInt(hDlg, IDC_TI_COUNT, dwCount, FALSE);
+    if (gstDataTrans.m_stCur.m_nCountMode == 1 && dwCount >= gstDataTrans.m_stCur.m_dwRepeatCount) {
+        ResetEvent(stRun.m_hJob);
+        Sleep(kJobEndPauseMs);
+        fnTxInfoEndByThread(hDlg);
+    }
+}
+
+void fnFinishPacket(TxRun &stRun)
+{
+    gstCcc.m_stTx.m_stData.m_bPending = 0;
+    ResetEvent(gstCcc.m_stTx.m_stData.m_stOL.hEvent);
+    WaitForSingleObject(stRun.m_hStop, gstDataTrans.m_stCur.m_dwInterval);
+}
+
+TxEnd fnStartPacket(TxRun &stRun)
+{
+    TxDataBlock &stData = gstCcc.m_stTx.m_stData;
+    const DWORD dwLen = stData.m_dwLen < sizeof stData.m_abyBuf ? stData.m_dwLen
+                                                                : sizeof stData.m_abyBuf;
+    HANDLE hComm;
+    if (!fnPortEnter(stRun.m_dwSession, &hComm)) {
+        return kTxClosed;
+    }
+    const BOOL bDone = WriteFile(hComm, stData.m_abyBuf, dwLen, &stData.m_dwWritten, &stData.m_stOL);
+    const DWORD dwError = bDone ? 0 : GetLastError();
+    fnPortLeave();
+    if (bDone) {
+        fnCountPacket(stRun);
+        fnFinishPacket(stRun);
+        return kTxGoOn;
+    }
+    if (dwError == ERROR_IO_PENDING) {
+        stData.m_bPending = 1;
+        stRun.m_bDataInFlight = TRUE;
+        return kTxGoOn;
+    }
+    return fnFail(stRun, "INF022:COM Tx Data Error! the GetLastError return %d", dwError);
+}
+
+// A completion that fails while the port is still open means the device has
+// gone: report it once and end.
+TxEnd fnAwaitPacket(TxRun &stRun)
+{
+    TxDataBlock &stData = gstCcc.m_stTx.m_stData;
+    stData.m_dwWaitResult = WaitForMultipleObjects(1, &stData.m_stOL.hEvent, FALSE, kPacketWaitMs);
+    if (stData.m_dwWaitResult == WAIT_TIMEOUT) {
+        return kTxGoOn;
+    }
+    if (stData.m_dwWaitResult != WAIT_OBJECT_0) {
+        MessageBoxA(NULL, "INF023:COM Tx Data-The WaitForMultipleObjects() Return Unknown!",
+                    kCaption, MB_OK);
+        return kTxGoOn;
+    }
+    stRun.m_bDataInFlight = FALSE;
+    HANDLE hComm;
+    if (!fnPortEnter(stRun.m_dwSession, &hComm)) {
+        return kTxClosed;
+    }
+    const BOOL bDone = GetOverlappedResult(hComm, &stData.m_stOL, &stData.m_dwWritten, FALSE);
+    const DWORD dwError = bDone ? 0 : GetLastError();
+    fnPortLeave();
+    if (!bDone) {
+        return fnFail(stRun, "INF039:COM Tx Data Error! the GetOverlappedResult() return %d",
+                      dwError);
+    }
+    if (stData.m_dwWritten != 0) {
+        fnCountPacket(stRun);
+    }
+    fnFinishPacket(stRun);
+    return kTxGoOn;
+}
+
+TxEnd fnDataPass(TxRun &stRun)
+{
+    TxEnd nEnd = kTxGoOn;
+    if (gstCcc.m_stTx.m_stData.m_bPending == 0) {
+        if (stRun.m_bDataInFlight) {
+            return fnCollectStale(stRun, gstCcc.m_stTx.m_stData.m_stOL, stRun.m_bDataInFlight,
+                                  kPacketWaitMs,
+                                  "INF039:COM Tx Data Error! the GetOverlappedResult() return %d");
+        }
+        nEnd = fnStartPacket(stRun);
+    }
+    if (nEnd == kTxGoOn && gstCcc.m_stTx.m_stData.m_bPending == 1) {
+        nEnd = fnAwaitPacket(stRun);
+    }
+    return nEnd;
+}
+
+void fnReportFileProgress()
+{
+    const DWORD dwSent = gstCcc.m_stTx.m_stFile.m_dwSent;
+    SetDlgItemInt(gstFileTx.m_hDlg, IDC_FT_LENGTH, dwSent, FALSE);
+    SendMessageA(gstFileTx.m_hProgress, PBM_SETPOS, dwSent + 1, 0);
+}
+
+// The end of the file job, the way its dialog's Cancel ends it.
+void fnEndFileJob(TxRun &stRun)
+{
+    ResetEvent(stRun.m_hJob);
+    SendMessageA(gstFileTx.m_hDlg, WM_COMMAND, IDCANCEL, 0);
+}
+
+void fnFileDone(TxRun &stRun)
+{
+    fnEndFileJob(stRun);
+    char achText[kMsgChars];
+    wsprintfA(achText, "%s Tx File ok!", gstCommx.m_achCurCommNumShort);
+    MessageBoxA(gstTerminal.m_hDlg, achText, kCaption, MB_OK);
+}
+
+enum ChunkRead { kChunkRead, kChunkStopped, kChunkFailed };
+
+// Read under the hand-over lock and only while the job is on, so the dialog
+// never closes the file under a read (it stops the job under the same lock).
+ChunkRead fnReadChunk(TxRun &stRun)
+{
+    TxFileBlock &stFile = gstCcc.m_stTx.m_stFile;
+    fnHandOverEnter();
+    if (WaitForSingleObject(stRun.m_hJob, 0) != WAIT_OBJECT_0) {
+        fnHandOverLeave();
+        return kChunkStopped;
+    }
+    const BOOL bRead =
+        ReadFile(gstFileTrans.m_hFile, stFile.m_abyBuf, stFile.m_dwChunk, &stFile.m_dwRead, NULL);
+    fnHandOverLeave();
+    return bRead && stFile.m_dwRead == stFile.m_dwChunk ? kChunkRead : kChunkFailed;
+}
+
+// A chunk that could not be read in full is never written (its buffer would
+// hold stale bytes): the job ends and the failure is reported once.
+TxEnd fnSendChunk(TxRun &stRun)
+{
+    TxFileBlock &stFile = gstCcc.m_stTx.m_stFile;
+    const ChunkRead nRead = fnReadChunk(stRun);
+    if (nRead == kChunkStopped) {
+        return kTxGoOn;
+    }
+    if (nRead == kChunkFailed) {
+        fnEndFileJob(stRun);
+        MessageBoxA(NULL, "INF024:Reading Tx File Error!", kCaption, MB_OK);
+        return kTxGoOn;
+    }
+    stFile.m_dwSent += stFile.m_dwChunk;
+    HANDLE hComm;
+    if (!fnPortEnter(stRun.m_dwSession, &hComm)) {
+        return kTxClosed;
+    }
+    const BOOL bDone =
+        WriteFile(hComm, stFile.m_abyBuf, stFile.m_dwChunk, &stFile.m_dwWritten, &stFile.m_stOL);
+    const DWORD dwError = bDone ? 0 : GetLastError();
+    fnPortLeave();
+    if (bDone) {
+        fnReportFileProgress();
+        stFile.m_bPending = 0;
+        ResetEvent(stFile.m_stOL.hEvent);
+        return kTxGoOn;
+    }
+    if (dwError == ERROR_IO_PENDING) {
+        stFile.m_bPending = 1;
+        stRun.m_bFileInFlight = TRUE;
+        return kTxGoOn;
+    }
+    return fnFail(stRun, "INF025:COM Tx File Error! the GetLastError() return %d", dwError);
+}
+
+TxEnd fnStartChunk(TxRun &stRun)
+{
+    TxFileBlock &stFile = gstCcc.m_stTx.m_stFile;
+    stFile.m_dwRemain = gstFileTrans.m_dwFileSize - stFile.m_dwSent;
+    if (stFile.m_dwRemain == 0) {
+        fnFileDone(stRun);
+        return kTxGoOn;
+    }
+    stFile.m_dwChunk = stFile.m_dwRemain >= kFileChunk ? kFileChunk : stFile.m_dwRemain;
+    return fnSendChunk(stRun);
+}
+
+TxEnd fnAwaitChunk(TxRun &stRun)
+{
+    TxFileBlock &stFile = gstCcc.m_stTx.m_stFile;
+    stFile.m_dwWaitResult = WaitForMultipleObjects(1, &stFile.m_stOL.hEvent, FALSE, kChunkWaitMs);
+    if (stFile.m_dwWaitResult == WAIT_TIMEOUT) {
+        return kTxGoOn;
+    }
+    if (stFile.m_dwWaitResult != WAIT_OBJECT_0) {
+        MessageBoxA(NULL, "INF026:COM Tx File - The WaitForMultipleObjects() Return Unknown!",
+                    kCaption, MB_OK);
+        return kTxGoOn;
+    }
+    stRun.m_bFileInFlight = FALSE;
+    HANDLE hComm;
+    if (!fnPortEnter(stRun.m_dwSession, &hComm)) {
+        return kTxClosed;
+    }
+    const BOOL bDone = GetOverlappedResult(hComm, &stFile.m_stOL, &stFile.m_dwWritten, FALSE);
+    const DWORD dwError = bDone ? 0 : GetLastError();
+    fnPortLeave();
+    if (!bDone) {
+        return fnFail(stRun, "INF040:COM Tx File Error! the GetOverlappedResult() return %d",
+                      dwError);
+    }
+    if (stFile.m_dwWritten != 0) {
+        fnReportFileProgress();
+    }
+    stFile.m_bPending = 0;
+    ResetEvent(stFile.m_stOL.hEvent);
+    return kTxGoOn;
+}
+
+TxEnd fnFilePass(TxRun &stRun)
+{
+    TxEnd nEnd = kTxGoOn;
+    if (gstCcc.m_stTx.m_stFile.m_bPending == 0) {
+        if (stRun.m_bFileInFlight) {
+            return fnCollectStale(stRun, gstCcc.m_stTx.m_stFile.m_stOL, stRun.m_bFileInFlight,
+                                  kChunkWaitMs,
+                                  "INF040:COM Tx File Error! the GetOverlappedResult() return %d");
+        }
+        nEnd = fnStartChunk(stRun);
+    }
+    if (nEnd == kTxGoOn && gstCcc.m_stTx.m_stFile.m_bPending == 1) {
+        nEnd = fnAwaitChunk(stRun);
+    }
+    return nEnd;
+}
+
+HANDLE fnNewEvent()
+{
+    return CreateEventA(NULL, TRUE, FALSE, NULL);
+}
+
+TxEnd fnCreateFailed(TxRun &stRun, const char *pszText)
+{
+    lstrcpynA(stRun.m_achMsg, pszText, kMsgChars);
+    return kTxFailed;
+}
+
+TxEnd fnTxStart(TxRun &stRun)
+{
+    TxDataBlock &stData = gstCcc.m_stTx.m_stData;
+    TxFileBlock &stFile = gstCcc.m_stTx.m_stFile;
+    ZeroMemory(&stData.m_stOL, sizeof stData.m_stOL);
+    stData.m_stOL.hEvent = fnNewEvent();
+    if (stData.m_stOL.hEvent == NULL) {
+        return fnCreateFailed(stRun, "INF018:gstCcc.m_stTx.m_stData.m_stOL.hEvent==NULL");
+    }
+    stRun.m_hStop = fnNewEvent();
+    if (stRun.m_hStop == NULL) {
+        return fnCreateFailed(stRun, "INF019:gstCcc.m_stTx.m_hStopIntervalTime==NULL");
+    }
+    stData.m_dwWritten = 0;
+    stData.m_dwWaitResult = 0;
+    stData.m_bPending = 0;
+    stData.m_dwLen = 0;
+    ZeroMemory(&stFile.m_stOL, sizeof stFile.m_stOL);
+    stFile.m_stOL.hEvent = fnNewEvent();
+    if (stFile.m_stOL.hEvent == NULL) {
+        return fnCreateFailed(stRun, "INF020:gstCcc.m_stTx.m_stFile.m_stOL.hEvent==NULL");
+    }
+    stFile.m_dwWritten = 0;
+    stFile.m_dwWaitResult = 0;
+    stFile.m_bPending = 0;
+    stRun.m_hJob = fnNewEvent();
+    if (stRun.m_hJob == NULL) {
+        return fnCreateFailed(stRun, "INF021:gstCcc.m_stTx.m_hIsTransmitData==NULL");
+    }
+    if (!fnTxPublish(stRun.m_dwSession, stRun.m_hJob, stRun.m_hStop)) {
+        return kTxClosed;
+    }
+    gstCcc.m_stTx.m_nMode = 0;
+    return kTxGoOn;
+}
+
+// The close wakes an idle run through its job event (and a pausing one
+// through its pause event), so the session test after the wait ends it.
+TxEnd fnTxLoop(TxRun &stRun)
+{
+    TxEnd nEnd = fnTxStart(stRun);
+    while (nEnd == kTxGoOn && fnSessionLive(stRun.m_dwSession)) {
+        WaitForSingleObject(stRun.m_hJob, INFINITE);
+        if (!fnSessionLive(stRun.m_dwSession)) {
+            break;
+        }
+        if (gstCcc.m_stTx.m_nMode == 0) {
+            nEnd = fnDataPass(stRun);
+        } else if (gstCcc.m_stTx.m_nMode == 1) {
+            nEnd = fnFilePass(stRun);
+        }
+    }
+    return nEnd == kTxGoOn ? kTxClosed : nEnd;
+}
+
+void fnCloseEvent(HANDLE &hEvent)
+{
+    if (hEvent != NULL) {
+        CloseHandle(hEvent);
+        hEvent = NULL;
+    }
+}
+
+void fnTxCleanUp(TxRun &stRun)
+{
+    if (stRun.m_bDataInFlight) {
+        fnFinishIo(stRun.m_dwSession, &gstCcc.m_stTx.m_stData.m_stOL);
+    }
+    if (stRun.m_bFileInFlight) {
+        fnFinishIo(stRun.m_dwSession, &gstCcc.m_stTx.m_stFile.m_stOL);
+    }
+    if (stRun.m_hJob != NULL) {
+        fnTxWithdraw(stRun.m_hJob);
+    }
+    fnCloseEvent(gstCcc.m_stTx.m_stData.m_stOL.hEvent);
+    fnCloseEvent(stRun.m_hStop);
+    fnCloseEvent(gstCcc.m_stTx.m_stFile.m_stOL.hEvent);
+    fnCloseEvent(stRun.m_hJob);
+}
+
+} // namespace
+
+DWORD WINAPI CommThreadTxProc(LPVOID pvParam)
+{
+    TxRun stRun = {};
+    stRun.m_dwSession = fnSessionOf(pvParam);
+    if (!fnClaimBlock(kWorkerTx, stRun.m_dwSession)) {
+        return 1;
+    }
+    const TxEnd nEnd = fnTxLoop(stRun);
+    fnTxCleanUp(stRun);
+    fnReleaseBlock(kWorkerTx);
+    if (nEnd == kTxFailed) {
+        MessageBoxA(NULL, stRun.m_achMsg, kCaption, MB_OK);
+    }
+    return 1;
+}

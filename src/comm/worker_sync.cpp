@@ -1,0 +1,88 @@
+#include "worker_sync.h"
+
+#include "settings.h"
+
+WorkerSyncRecord gstWorkerSync;
+
+namespace {
+
+const DWORD kClaimPollMs = 10;
+
+} // namespace
+
+WorkerSyncRecord::WorkerSyncRecord() : m_abBusy()
+{
+    InitializeCriticalSection(&m_csPort);
+    InitializeCriticalSection(&m_csHandOver);
+}
+
+LPVOID fnSessionParam(DWORD dwSession)
+{
+    return reinterpret_cast<LPVOID>(static_cast<UINT_PTR>(dwSession));
+}
+
+DWORD fnSessionOf(LPVOID pvParam)
+{
+    return static_cast<DWORD>(reinterpret_cast<UINT_PTR>(pvParam));
+}
+
+BOOL fnSessionLive(DWORD dwSession)
+{
+    return gstCommx.m_bCommOpen != 0 && gstCommx.m_dwSession == dwSession;
+}
+
+BOOL fnPortEnter(DWORD dwSession, HANDLE *phComm)
+{
+    EnterCriticalSection(&gstWorkerSync.m_csPort);
+    if (!fnSessionLive(dwSession) || gstCommx.m_hComm == INVALID_HANDLE_VALUE) {
+        LeaveCriticalSection(&gstWorkerSync.m_csPort);
+        return FALSE;
+    }
+    *phComm = gstCommx.m_hComm;
+    return TRUE;
+}
+
+void fnPortLeave()
+{
+    LeaveCriticalSection(&gstWorkerSync.m_csPort);
+}
+
+void fnHandOverEnter()
+{
+    EnterCriticalSection(&gstWorkerSync.m_csHandOver);
+}
+
+void fnHandOverLeave()
+{
+    LeaveCriticalSection(&gstWorkerSync.m_csHandOver);
+}
+
+// The previous run of a kind gives its block up within one of its bounded
+// waits after the close, so polling here ends soon.
+BOOL fnClaimBlock(WorkerKind nKind, DWORD dwSession)
+{
+    for (;;) {
+        if (!fnSessionLive(dwSession)) {
+            return FALSE;
+        }
+        if (InterlockedCompareExchange(&gstWorkerSync.m_abBusy[nKind], 1, 0) == 0) {
+            return TRUE;
+        }
+        Sleep(kClaimPollMs);
+    }
+}
+
+void fnReleaseBlock(WorkerKind nKind)
+{
+    InterlockedExchange(&gstWorkerSync.m_abBusy[nKind], 0);
+}
+
+void fnFinishIo(DWORD dwSession, const OVERLAPPED *pstOL)
+{
+    HANDLE hComm;
+    if (fnPortEnter(dwSession, &hComm)) {
+        CancelIo(hComm);
+        fnPortLeave();
+    }
+    WaitForSingleObject(pstOL->hEvent, INFINITE);
+}

@@ -1,0 +1,51 @@
+// Ties each run of a worker thread to one opening of the port (its session)
+// and guards the few hand-overs between the user-interface thread and the
+// workers. A run only touches the port while its session is live, and only
+// one run of each kind at a time uses its block of gstCcc.
+#ifndef ZEVRIK_WORKER_SYNC_H
+#define ZEVRIK_WORKER_SYNC_H
+
+#include <windows.h>
+
+enum WorkerKind { kWorkerTx = 0, kWorkerRx = 1, kWorkerStatus = 2, kWorkerKinds = 3 };
+
+struct WorkerSyncRecord {
+    // Held around every port call of a worker and around the close, so the
+    // close can never fall between a worker's session test and its call.
+    CRITICAL_SECTION m_csPort;
+    // Held while events are published or withdrawn, while the pending echo
+    // bytes change, and around the workers' reads and writes of the job file.
+    CRITICAL_SECTION m_csHandOver;
+    // 1 while a run of that kind uses its block of gstCcc.
+    volatile LONG m_abBusy[kWorkerKinds];
+    WorkerSyncRecord();
+};
+
+extern WorkerSyncRecord gstWorkerSync;
+
+// The session handed to a worker as its thread parameter, and back.
+LPVOID fnSessionParam(DWORD dwSession);
+DWORD fnSessionOf(LPVOID pvParam);
+
+// The port is open and still belongs to the given session.
+BOOL fnSessionLive(DWORD dwSession);
+
+// Enters the port lock and hands out the port handle while the session is
+// live; otherwise leaves the lock again and returns FALSE.
+BOOL fnPortEnter(DWORD dwSession, HANDLE *phComm);
+void fnPortLeave();
+
+void fnHandOverEnter();
+void fnHandOverLeave();
+
+// Waits, without spinning, until no earlier run uses the block of that kind.
+// FALSE when the session ended meanwhile (nothing claimed).
+BOOL fnClaimBlock(WorkerKind nKind, DWORD dwSession);
+void fnReleaseBlock(WorkerKind nKind);
+
+// Makes sure an overlapped operation of this thread is over before its
+// record or event is given up: cancels it while the port is still open
+// (a closed port has cancelled it already), then waits for its event.
+void fnFinishIo(DWORD dwSession, const OVERLAPPED *pstOL);
+
+#endif

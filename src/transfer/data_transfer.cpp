@@ -1,0 +1,327 @@
+#include "data_transfer.h"
+
+#include <cstring>
+
+#include "ccc.h"
+#include "hex_text.h"
+#include "resource.h"
+#include "settings.h"
+
+namespace {
+
+const int kBoxChars = 512;
+const int kRangeBoxChars = 32;
+// Three characters per byte and the terminator, for every byte a pattern holds.
+const int kHexShowChars = kPatternBytes * 3 + 1;
+
+const int kaiControlIds[11] = {IDC_DT_ASCII,        IDC_DT_HEX,          IDC_DT_RANGE,
+                               IDC_DT_UNTIL_BREAK,  IDC_DT_REPEAT,       IDC_DT_ASCII_TEXT,
+                               IDC_DT_HEX_TEXT,     IDC_DT_RANGE_START,  IDC_DT_RANGE_END,
+                               IDC_DT_REPEAT_COUNT, IDC_DT_INTERVAL};
+
+// One byte parsed from a range box.
+struct RangeByte {
+    int iCode;
+    ZDWORD dwCount;
+    ZBYTE byFirst;
+};
+
+void fnEnable(HWND hDlg, int iId, bool bOn)
+{
+    EnableWindow(GetDlgItem(hDlg, iId), bOn ? TRUE : FALSE);
+}
+
+void fnEnablePatternBoxes(HWND hDlg, ZDWORD nPattern)
+{
+    fnEnable(hDlg, IDC_DT_ASCII_TEXT, nPattern == 0);
+    fnEnable(hDlg, IDC_DT_HEX_TEXT, nPattern == 1);
+    fnEnable(hDlg, IDC_DT_RANGE_START, nPattern == 2);
+    fnEnable(hDlg, IDC_DT_RANGE_END, nPattern == 2);
+}
+
+void fnShowPattern(HWND hDlg, ZDWORD nPattern)
+{
+    CheckDlgButton(hDlg, IDC_DT_ASCII, nPattern == 0 ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(hDlg, IDC_DT_HEX, nPattern == 1 ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(hDlg, IDC_DT_RANGE, nPattern == 2 ? BST_CHECKED : BST_UNCHECKED);
+    fnEnablePatternBoxes(hDlg, nPattern);
+}
+
+void fnShowCountMode(HWND hDlg, ZDWORD nCountMode)
+{
+    CheckDlgButton(hDlg, IDC_DT_UNTIL_BREAK, nCountMode == 0 ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(hDlg, IDC_DT_REPEAT, nCountMode == 1 ? BST_CHECKED : BST_UNCHECKED);
+    fnEnable(hDlg, IDC_DT_REPEAT_COUNT, nCountMode == 1);
+}
+
+void fnShowRangeByte(HWND hDlg, int iId, ZBYTE by)
+{
+    char achText[3];
+    fnByteToHexStr(&by, achText);
+    SetDlgItemTextA(hDlg, iId, achText);
+}
+
+void fnShowTexts(HWND hDlg, PatternBlock &stEdit)
+{
+    ZDWORD dwAsciiLen = stEdit.m_dwAsciiLen < kPatternBytes ? stEdit.m_dwAsciiLen : kPatternBytes - 1;
+    stEdit.m_achAscii[dwAsciiLen] = '\0';
+    SetDlgItemTextA(hDlg, IDC_DT_ASCII_TEXT, stEdit.m_achAscii);
+
+    char achHex[kHexShowChars] = {};
+    ZDWORD dwHexLen = stEdit.m_dwHexLen < kPatternBytes ? stEdit.m_dwHexLen : kPatternBytes;
+    fnBufToHexStr(stEdit.m_abyHex, achHex, dwHexLen);
+    SetDlgItemTextA(hDlg, IDC_DT_HEX_TEXT, achHex);
+
+    fnShowRangeByte(hDlg, IDC_DT_RANGE_START, stEdit.m_byRangeStart);
+    fnShowRangeByte(hDlg, IDC_DT_RANGE_END, stEdit.m_byRangeEnd);
+    SetDlgItemInt(hDlg, IDC_DT_REPEAT_COUNT, stEdit.m_dwRepeatCount, FALSE);
+    SetDlgItemInt(hDlg, IDC_DT_INTERVAL, stEdit.m_dwInterval, FALSE);
+}
+
+BOOL OnInitDialog(HWND hDlg)
+{
+    gstDataTrans.m_hDlg = hDlg;
+    for (int i = 0; i < 11; ++i) {
+        gstDataTrans.m_ahCtl[i] = GetDlgItem(hDlg, kaiControlIds[i]);
+    }
+    gstDataTrans.m_stEdit = gstDataTrans.m_stCur;
+    fnShowPattern(hDlg, gstDataTrans.m_stEdit.m_nPattern);
+    fnShowCountMode(hDlg, gstDataTrans.m_stEdit.m_nCountMode);
+    fnShowTexts(hDlg, gstDataTrans.m_stEdit);
+    return TRUE;
+}
+
+RangeByte fnReadRangeByte(HWND hDlg, int iId)
+{
+    char achText[kRangeBoxChars] = {};
+    ZBYTE abyOut[(kRangeBoxChars + 1) / 2] = {};
+    RangeByte stByte = {};
+    GetDlgItemTextA(hDlg, iId, achText, kRangeBoxChars);
+    stByte.iCode = fnHexStrToBuf(achText, abyOut, &stByte.dwCount, kRangeBoxChars);
+    stByte.byFirst = abyOut[0];
+    return stByte;
+}
+
+bool fnIsOneByte(const RangeByte &stByte)
+{
+    return stByte.iCode == kHexOk && stByte.dwCount == 1;
+}
+
+// Every box is checked, whatever pattern is chosen; only the chosen pattern's
+// results are reported.
+void fnCheckBoxes(HWND hDlg)
+{
+    char achText[kBoxChars] = {};
+    gstDataTrans.m_bAsciiEmpty = GetDlgItemTextA(hDlg, IDC_DT_ASCII_TEXT, achText, kBoxChars) == 0;
+    GetDlgItemTextA(hDlg, IDC_DT_HEX_TEXT, achText, kBoxChars);
+    gstDataTrans.m_nHexCheck = static_cast<ZDWORD>(fnCheckHexStr(achText, kBoxChars));
+
+    RangeByte stStart = fnReadRangeByte(hDlg, IDC_DT_RANGE_START);
+    RangeByte stEnd = fnReadRangeByte(hDlg, IDC_DT_RANGE_END);
+    ZBYTE byLowest = stStart.dwCount >= 1 ? stStart.byFirst : 0;
+    gstDataTrans.m_bRangeStartErr = !fnIsOneByte(stStart);
+    gstDataTrans.m_bRangeEndErr = !(fnIsOneByte(stEnd) && stEnd.byFirst >= byLowest);
+
+    BOOL bTranslated = FALSE;
+    gstDataTrans.m_bRepeatZero =
+        GetDlgItemInt(hDlg, IDC_DT_REPEAT_COUNT, &bTranslated, FALSE) == 0;
+}
+
+void fnReportInput(HWND hDlg, const char *pszText)
+{
+    MessageBoxA(hDlg, pszText, gstCommx.m_achCurCommNumShort, MB_OK);
+    gstDataTrans.m_bInputErr = 1;
+}
+
+void fnReportHexCheck(HWND hDlg)
+{
+    switch (gstDataTrans.m_nHexCheck) {
+    case kHexTooLong:
+        fnReportInput(hDlg, "HEX Box Input String is Too Long!");
+        break;
+    case kHexIllegal:
+        fnReportInput(hDlg, "HEX Box Input String is illegal!");
+        break;
+    case kHexNothing:
+        fnReportInput(hDlg, "HEX Box Input String is Nothing!");
+        break;
+    default:
+        break;
+    }
+}
+
+void fnReportChecks(HWND hDlg)
+{
+    gstDataTrans.m_bInputErr = 0;
+    switch (gstDataTrans.m_stEdit.m_nPattern) {
+    case 0:
+        if (gstDataTrans.m_bAsciiEmpty) {
+            fnReportInput(hDlg, "ASCII Box Must Input Content!");
+        }
+        break;
+    case 1:
+        fnReportHexCheck(hDlg);
+        break;
+    case 2:
+        if (gstDataTrans.m_bRangeStartErr) {
+            fnReportInput(hDlg, "Rang Start Box Input Error!");
+        }
+        if (gstDataTrans.m_bRangeEndErr) {
+            fnReportInput(hDlg, "Rang To Box Input Error!");
+        }
+        break;
+    default:
+        break;
+    }
+    if (gstDataTrans.m_stEdit.m_nCountMode == 1 && gstDataTrans.m_bRepeatZero) {
+        fnReportInput(hDlg, "Repeat Count Box can not be 0 !");
+    }
+}
+
+// A range box that gives no byte (possible only while another pattern is
+// chosen) keeps the byte it held.
+void fnReadRangeInto(HWND hDlg, int iId, ZBYTE *pby)
+{
+    RangeByte stByte = fnReadRangeByte(hDlg, iId);
+    if (stByte.dwCount >= 1) {
+        *pby = stByte.byFirst;
+    }
+}
+
+void fnReadChoices(HWND hDlg, PatternBlock &stEdit)
+{
+    if (IsDlgButtonChecked(hDlg, IDC_DT_ASCII) == BST_CHECKED) {
+        stEdit.m_nPattern = 0;
+    } else if (IsDlgButtonChecked(hDlg, IDC_DT_HEX) == BST_CHECKED) {
+        stEdit.m_nPattern = 1;
+    } else if (IsDlgButtonChecked(hDlg, IDC_DT_RANGE) == BST_CHECKED) {
+        stEdit.m_nPattern = 2;
+    }
+    if (IsDlgButtonChecked(hDlg, IDC_DT_UNTIL_BREAK) == BST_CHECKED) {
+        stEdit.m_nCountMode = 0;
+    } else if (IsDlgButtonChecked(hDlg, IDC_DT_REPEAT) == BST_CHECKED) {
+        stEdit.m_nCountMode = 1;
+    }
+}
+
+void fnReadBoxes(HWND hDlg, PatternBlock &stEdit)
+{
+    fnReadChoices(hDlg, stEdit);
+    stEdit.m_dwAsciiLen =
+        static_cast<ZDWORD>(GetDlgItemTextA(hDlg, IDC_DT_ASCII_TEXT, stEdit.m_achAscii, kBoxChars));
+
+    char achHex[kBoxChars] = {};
+    GetDlgItemTextA(hDlg, IDC_DT_HEX_TEXT, achHex, kBoxChars);
+    fnHexStrToBuf(achHex, stEdit.m_abyHex, &stEdit.m_dwHexLen, kBoxChars);
+
+    fnReadRangeInto(hDlg, IDC_DT_RANGE_START, &stEdit.m_byRangeStart);
+    fnReadRangeInto(hDlg, IDC_DT_RANGE_END, &stEdit.m_byRangeEnd);
+    BOOL bTranslated = FALSE;
+    stEdit.m_dwRepeatCount = GetDlgItemInt(hDlg, IDC_DT_REPEAT_COUNT, &bTranslated, FALSE);
+    stEdit.m_dwInterval = GetDlgItemInt(hDlg, IDC_DT_INTERVAL, &bTranslated, FALSE);
+}
+
+void OnOk(HWND hDlg)
+{
+    fnCheckBoxes(hDlg);
+    fnReportChecks(hDlg);
+    if (gstDataTrans.m_bInputErr) {
+        return;
+    }
+    fnReadBoxes(hDlg, gstDataTrans.m_stEdit);
+    gstDataTrans.m_stCur = gstDataTrans.m_stEdit;
+    EndDialog(hDlg, 1);
+}
+
+void OnPatternChoice(HWND hDlg, ZDWORD nPattern)
+{
+    gstDataTrans.m_stEdit.m_nPattern = nPattern;
+    fnEnablePatternBoxes(hDlg, nPattern);
+}
+
+void OnCountChoice(HWND hDlg, ZDWORD nCountMode)
+{
+    gstDataTrans.m_stEdit.m_nCountMode = nCountMode;
+    fnEnable(hDlg, IDC_DT_REPEAT_COUNT, nCountMode == 1);
+}
+
+BOOL OnCommand(HWND hDlg, WPARAM wParam)
+{
+    switch (wParam) {
+    case IDOK:
+        OnOk(hDlg);
+        return TRUE;
+    case IDCANCEL:
+        EndDialog(hDlg, 0);
+        return TRUE;
+    case IDC_DT_ASCII:
+        OnPatternChoice(hDlg, 0);
+        return TRUE;
+    case IDC_DT_HEX:
+        OnPatternChoice(hDlg, 1);
+        return TRUE;
+    case IDC_DT_RANGE:
+        OnPatternChoice(hDlg, 2);
+        return TRUE;
+    case IDC_DT_UNTIL_BREAK:
+        OnCountChoice(hDlg, 0);
+        return TRUE;
+    case IDC_DT_REPEAT:
+        OnCountChoice(hDlg, 1);
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+// Copies up to dwLen bytes and a closing zero byte into the packet buffer.
+void fnSetPacket(const void *pvBytes, ZDWORD dwLen)
+{
+    TxDataBlock &stData = gstCcc.m_stTx.m_stData;
+    ZDWORD dwCopy = dwLen < kPatternBytes ? dwLen : kPatternBytes;
+    std::memcpy(stData.m_abyBuf, pvBytes, dwCopy);
+    stData.m_abyBuf[dwCopy] = 0;
+    stData.m_dwLen = dwCopy;
+}
+
+void fnSetRangePacket(ZBYTE byStart, ZBYTE byEnd)
+{
+    TxDataBlock &stData = gstCcc.m_stTx.m_stData;
+    ZDWORD dwLen = 0;
+    for (unsigned uValue = byStart; uValue <= byEnd; ++uValue) {
+        stData.m_abyBuf[dwLen++] = static_cast<BYTE>(uValue);
+    }
+    stData.m_dwLen = dwLen;
+}
+
+} // namespace
+
+INT_PTR CALLBACK fnDataTransferProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM)
+{
+    switch (uMsg) {
+    case WM_INITDIALOG:
+        return OnInitDialog(hDlg);
+    case WM_COMMAND:
+        return OnCommand(hDlg, wParam);
+    default:
+        return FALSE;
+    }
+}
+
+void fnBuildTxData()
+{
+    const PatternBlock &stCur = gstDataTrans.m_stCur;
+    switch (stCur.m_nPattern) {
+    case 0:
+        fnSetPacket(stCur.m_achAscii, stCur.m_dwAsciiLen);
+        break;
+    case 1:
+        fnSetPacket(stCur.m_abyHex, stCur.m_dwHexLen);
+        break;
+    case 2:
+        fnSetRangePacket(stCur.m_byRangeStart, stCur.m_byRangeEnd);
+        break;
+    default:
+        break;
+    }
+}

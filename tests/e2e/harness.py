@@ -1,0 +1,396 @@
+"""What the end-to-end tests share: the Wine rig with its cables, ZEVRIK
+started under it, zdrive as the test's hands on ZEVRIK's windows, and the far
+ends of the cables, where the tests play the device.
+
+The build tree comes from $ZEVRIK_E2E_BUILD (run_all.py sets it).  One rig
+serves the whole run: its cables are laid and mapped once, because mapping
+ports restarts the prefix's wineserver and would end a running app.
+"""
+
+import atexit
+import json
+import os
+import re
+import select
+import socket
+import subprocess
+import sys
+import threading
+import time
+import urllib.parse
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(os.path.dirname(HERE))
+sys.path.insert(0, os.path.join(ROOT, "scripts"))
+
+import zrig  # noqa: E402
+
+DESKTOP = ("zevrik", "1024x768")
+# COM5 is the port the tests work with; COM6 is a cable that one test pulls
+# out; COM9 stays unmapped.
+MAIN_PORT = "COM5"
+PULLED_PORT = "COM6"
+UNMAPPED_PORT = "COM9"
+
+# Menu commands and toolbar buttons, and which of them the closed and the
+# open state enable.
+MANAGED_MENU = (40001, 40002, 40003, 40005, 40006, 40007, 40008, 40009, 40011,
+                40012, 40013, 40015, 40016, 40014, 40022)
+MENU_ENABLED_CLOSED = {40001, 40007}
+UNTOUCHED_MENU = (40004, 40019, 40023)
+TOOLBAR_BUTTONS = tuple(range(1001, 1013))
+TOOLBAR_ENABLED_CLOSED = {1001, 1003, 1004}
+TOOLBAR_DISABLED_OPEN = {1001, 1004}
+
+INF033 = "INF033:WaitCommEvent() Error! the GetLastError return 50"
+LOST_DEVICE = re.compile(r"^INF0(38|39|40|41):")
+
+GREY = (192, 192, 192)
+WHITE = (255, 255, 255)
+
+
+class DriverError(AssertionError):
+    pass
+
+
+def wait_until(predicate, timeout, what, interval=0.05):
+    """Polls `predicate` until it returns something true; returns that."""
+    deadline = time.monotonic() + timeout
+    while True:
+        value = predicate()
+        if value:
+            return value
+        if time.monotonic() >= deadline:
+            raise AssertionError("timed out after %.1f s waiting for %s" % (timeout, what))
+        time.sleep(interval)
+
+
+class Driver:
+    """zdrive running in the rig.  It announces a loopback port on stdout;
+    commands and answers then go over that connection, one line each."""
+
+    def __init__(self, rig, exe):
+        self.proc = rig.start(exe, ("--desktop", DESKTOP[0]), stdout=subprocess.PIPE)
+        hello = json.loads(self._first_line(60))
+        if not hello.get("ok"):
+            raise DriverError("zdrive did not start: %r" % hello)
+        self.sock = socket.create_connection(("127.0.0.1", hello["port"]), timeout=30)
+        self._buf = b""
+
+    def _first_line(self, timeout):
+        fd = self.proc.stdout.fileno()
+        data = b""
+        deadline = time.monotonic() + timeout
+        while b"\n" not in data:
+            left = deadline - time.monotonic()
+            if left <= 0 or not select.select([fd], [], [], left)[0]:
+                raise DriverError("zdrive did not announce its port")
+            chunk = os.read(fd, 4096)
+            if not chunk:
+                raise DriverError("zdrive ended (rc %s)" % self.proc.wait())
+            data += chunk
+        return data.split(b"\n", 1)[0].decode("ascii")
+
+    def _read_line(self, timeout):
+        self.sock.settimeout(timeout)
+        while b"\n" not in self._buf:
+            try:
+                chunk = self.sock.recv(65536)
+            except socket.timeout:
+                raise DriverError("zdrive gave no answer within %.0f s" % timeout) from None
+            if not chunk:
+                raise DriverError("zdrive closed the connection")
+            self._buf += chunk
+        line, self._buf = self._buf.split(b"\n", 1)
+        return json.loads(line.decode("ascii"))
+
+    def call(self, *args, check=True, timeout=30):
+        line = " ".join(urllib.parse.quote(str(a), safe="") for a in args) + "\n"
+        self.sock.sendall(line.encode("ascii"))
+        answer = self._read_line(timeout)
+        if check and not answer.get("ok"):
+            raise DriverError("%s: %s" % (" ".join(map(str, args)), answer.get("error")))
+        return answer
+
+    def close(self):
+        try:
+            self.sock.sendall(b"quit\n")
+        except OSError:
+            pass
+        self.sock.close()
+        try:
+            self.proc.wait(10)
+        except subprocess.TimeoutExpired:
+            self.proc.kill()
+            self.proc.wait(5)
+
+
+class Peer:
+    """The device at the far end of a cable."""
+
+    def __init__(self, cable):
+        self.cable = cable
+        self.fd = zrig.open_far(cable.far_path)
+
+    def write(self, data):
+        view = memoryview(data)
+        while view:
+            n = os.write(self.fd, view)
+            view = view[n:]
+
+    def read(self, count, timeout=5.0):
+        """Exactly `count` bytes, or fewer if they do not come in time."""
+        data = b""
+        deadline = time.monotonic() + timeout
+        while len(data) < count:
+            left = deadline - time.monotonic()
+            if left <= 0 or not select.select([self.fd], [], [], left)[0]:
+                break
+            data += os.read(self.fd, count - len(data))
+        return data
+
+    def read_quiet(self, quiet=0.5, limit=2.0):
+        """Everything that arrives until the line has been quiet for `quiet` s."""
+        data = b""
+        deadline = time.monotonic() + limit
+        while time.monotonic() < deadline:
+            if not select.select([self.fd], [], [], quiet)[0]:
+                break
+            data += os.read(self.fd, 65536)
+        return data
+
+    def drain(self):
+        self.read_quiet(quiet=0.1, limit=5.0)
+
+    def close(self):
+        os.close(self.fd)
+
+
+class Streamer(threading.Thread):
+    """Writes `data` to a peer in the background, as fast as the cable takes
+    it or paced by `pause` seconds after each chunk."""
+
+    def __init__(self, peer, data, chunk=4096, pause=0.0):
+        super().__init__(daemon=True)
+        self.peer, self.data, self.chunk, self.pause = peer, data, chunk, pause
+        self.started_at = self.finished_at = None
+        self.stop = threading.Event()
+
+    def run(self):
+        self.started_at = time.monotonic()
+        for at in range(0, len(self.data), self.chunk):
+            if self.stop.is_set():
+                break
+            self.peer.write(self.data[at:at + self.chunk])
+            if self.pause:
+                time.sleep(self.pause)
+        self.finished_at = time.monotonic()
+
+
+class Suite:
+    """The rig and cables of one run."""
+
+    def __init__(self, build):
+        self.build = os.path.abspath(build)
+        self.zevrik = os.path.join(self.build, "src", "zevrik.exe")
+        self.zdrive = os.path.join(self.build, "tests", "e2e", "zdrive.exe")
+        for exe in (self.zevrik, self.zdrive):
+            if not os.path.exists(exe):
+                raise RuntimeError("%s is missing: build the tree first" % exe)
+        self.screenshots = os.path.join(self.build, "screenshots")
+        os.makedirs(self.screenshots, exist_ok=True)
+        self.rig = zrig.Rig(self.build, "e2e", display="xvfb")
+        self.rig.__enter__()
+        try:
+            self.cables = {name: self.rig.add_cable(name) for name in (MAIN_PORT, PULLED_PORT)}
+            self.rig.map_ports()
+        except BaseException:
+            self.rig.__exit__(None, None, None)
+            raise
+
+    def close(self):
+        self.rig.__exit__(None, None, None)
+
+    def screenshot(self, name):
+        return self.rig.screenshot(os.path.join(self.screenshots, name))
+
+
+_suite = None
+
+
+def suite():
+    global _suite
+    if _suite is None:
+        build = os.environ.get("ZEVRIK_E2E_BUILD")
+        if not build:
+            raise RuntimeError("set ZEVRIK_E2E_BUILD to the Windows build tree (run_all.py does)")
+        _suite = Suite(build)
+        atexit.register(close_suite)
+    return _suite
+
+
+def close_suite():
+    global _suite
+    if _suite is not None:
+        _suite.close()
+        _suite = None
+
+
+class App:
+    """One running ZEVRIK with zdrive attached to it."""
+
+    def __init__(self):
+        self.suite = suite()
+        self.proc = self.suite.rig.start(self.suite.zevrik, desktop=DESKTOP)
+        self.drv = Driver(self.suite.rig, self.suite.zdrive)
+        info = self.drv.call("attach", 30000, timeout=60)
+        if not info.get("hook"):
+            raise DriverError("zdrive could not hook the app's menu")
+        self.pid = info["pid"]
+
+    def quit(self):
+        """Ends the app however it stands, then the driver."""
+        try:
+            if self.alive():
+                self.drv.call("terminate", check=False)
+        finally:
+            self.drv.close()
+            try:
+                self.proc.wait(10)
+            except subprocess.TimeoutExpired:
+                self.proc.terminate()
+                self.proc.wait(5)
+
+    # --- reading ---------------------------------------------------------
+
+    def call(self, *args, **kw):
+        return self.drv.call(*args, **kw)
+
+    def alive(self):
+        return self.call("proc")["alive"]
+
+    def text(self, target, ctl=0):
+        return self.call("text", target, ctl)["text"]
+
+    def terminal(self):
+        return self.text("term", 1002)
+
+    def summary(self):
+        return self.text("sb", 1015)
+
+    def control(self, target, ctl):
+        return self.call("window", target, ctl)
+
+    def menu(self, command):
+        return self.call("menu", command)
+
+    def pixel_of_terminal(self):
+        """Colour of the terminal's background near its lower right corner."""
+        rect = self.call("rect", "term", 1002)
+        answer = self.call("pixel", "term", 1002, rect["cw"] - 4, rect["ch"] - 4)
+        return answer["r"], answer["g"], answer["b"]
+
+    def dialogs(self):
+        return self.call("dialogs")["dialogs"]
+
+    def message_boxes(self):
+        return [d for d in self.dialogs() if d["msgbox"]]
+
+    def wait_dialog(self, title, timeout=10):
+        return wait_until(lambda: next((d for d in self.dialogs()
+                                        if not d["msgbox"] and d["caption"] == title), None),
+                          timeout, "dialog %r" % title)
+
+    def wait_no_dialog(self, title, timeout=10):
+        wait_until(lambda: all(d["caption"] != title for d in self.dialogs()), timeout,
+                   "dialog %r to close" % title)
+
+    def wait_message_box(self, match, timeout=10):
+        """The first message box whose text matches `match` (a regex)."""
+        pattern = re.compile(match)
+        return wait_until(lambda: next((b for b in self.message_boxes()
+                                        if pattern.search(b["text"])), None),
+                          timeout, "message box %r" % match)
+
+    def dismiss(self, box, button=1):
+        self.call("press", box["hwnd"], button)
+        wait_until(lambda: all(b["hwnd"] != box["hwnd"] for b in self.message_boxes()), 10,
+                   "message box %r to close" % box["text"])
+
+    # --- acting ----------------------------------------------------------
+
+    def command(self, command_id):
+        return self.call("command", "main", command_id)
+
+    def open_com_set(self, command_id=40007):
+        """Opens the COM Set dialog (it is modal: the command is posted)."""
+        self.call("postcommand", "main", command_id)
+        return self.wait_dialog("COM Set")
+
+    def open_port(self, port=MAIN_PORT):
+        """COM Open for `port` with the committed line settings; returns the
+        modem-status thread's INF033 box, already dismissed."""
+        dlg = self.open_com_set()
+        self.call("select", dlg["hwnd"], 1020, int(port[3:]) - 1)
+        self.call("press", dlg["hwnd"], 1)
+        self.wait_no_dialog("COM Set")
+        self.wait_open(port)
+        box = self.wait_message_box("^INF033:")
+        self.dismiss(box)
+        return box
+
+    def wait_open(self, port=MAIN_PORT, timeout=10):
+        wait_until(lambda: self.summary().startswith(port + ","), timeout,
+                   "the summary to show %s" % port)
+
+    def close_port(self):
+        self.command(40008)
+        wait_until(lambda: self.summary() == "", 10, "the summary to empty")
+        wait_until(lambda: self.menu(40007)["grayed"] is False, 10, "COM Open to be enabled")
+
+    def clear_terminal(self):
+        self.command(40022)
+        wait_until(lambda: self.terminal() == "", 5, "the terminal to empty")
+
+    def type_char(self, code, target="main"):
+        self.call("char", target, code)
+
+    def settle(self):
+        """One round trip through the UI thread's queue: whatever was posted
+        before has been handled."""
+        self.call("ping", 5000)
+
+    def set_terminal_options(self, **choices):
+        """Terminal Option dialog: keyboard, echo (0/1), enter, cr, lf (list
+        positions), hex (0/1); OK."""
+        dlg = self.open_dialog(40014, "Terminal Option")
+        boxes = {"keyboard": 1013, "echo": 1012}
+        lists = {"enter": 1020, "cr": 1021, "lf": 1022}
+        for name, value in choices.items():
+            if name in boxes:
+                if self.control(dlg["hwnd"], boxes[name])["check"] != value:
+                    self.call("click", dlg["hwnd"], boxes[name])
+                    wait_until(lambda: self.control(dlg["hwnd"], boxes[name])["check"] == value,
+                               5, "%s to become %d" % (name, value))
+            elif name in lists:
+                self.call("select", dlg["hwnd"], lists[name], value)
+            elif name == "hex":
+                radio = 1028 if value else 1027
+                self.call("click", dlg["hwnd"], radio)
+                wait_until(lambda: self.control(dlg["hwnd"], radio)["check"] == 1, 5,
+                           "display radio %d" % radio)
+            else:
+                raise ValueError(name)
+        self.call("press", dlg["hwnd"], 1)
+        self.wait_no_dialog("Terminal Option")
+
+    def open_dialog(self, command_id, title):
+        self.call("postcommand", "main", command_id)
+        return self.wait_dialog(title)
+
+    def process(self):
+        return self.call("proc")
+
+
+def rect_tuple(r):
+    return r["x"], r["y"], r["w"], r["h"]

@@ -1,0 +1,47 @@
+"""Runs the end-to-end tests against the zevrik.exe of a Windows build tree.
+
+    python3 tests/e2e/run_all.py --build build/win32 [test name ...]
+
+Test names are unittest names such as test_terminal.TerminalTest; without
+any, every test_*.py here runs.  Exits non-zero when a test fails.
+"""
+
+import argparse
+import os
+import sys
+import time
+import unittest
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+
+
+def main(argv):
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("--build", required=True, help="Windows build tree holding src/zevrik.exe")
+    parser.add_argument("tests", nargs="*", help="unittest names to run instead of all")
+    opts = parser.parse_args(argv)
+    os.environ["ZEVRIK_E2E_BUILD"] = os.path.abspath(opts.build)
+    sys.path.insert(0, HERE)
+    import harness
+
+    loader = unittest.TestLoader()
+    if opts.tests:
+        tests = loader.loadTestsFromNames(opts.tests)
+    else:
+        tests = loader.discover(HERE, pattern="test_*.py", top_level_dir=HERE)
+    started = time.monotonic()
+    try:
+        result = unittest.TextTestRunner(verbosity=2, stream=sys.stdout).run(tests)
+    finally:
+        harness.close_suite()
+    failed = len(result.failures) + len(result.errors) + len(result.unexpectedSuccesses)
+    skipped = len(result.skipped)
+    passed = result.testsRun - failed - skipped
+    print("screenshots in %s" % os.path.join(os.environ["ZEVRIK_E2E_BUILD"], "screenshots"))
+    print("e2e ran for %.0f s" % (time.monotonic() - started))
+    print("e2e: %d passed, %d failed, %d skipped" % (passed, failed, skipped))
+    return 0 if failed == 0 and result.testsRun > 0 else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))

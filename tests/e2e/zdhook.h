@@ -1,0 +1,21 @@
+// What zdrive and its hook inside ZEVRIK agree on for reading menu states.
+#ifndef ZEVRIK_ZDHOOK_H
+#define ZEVRIK_ZDHOOK_H
+
+#include <windows.h>
+
+// Sent to the main window: wParam the command id, lParam zdrive's process id.
+const char kZdMenuMessage[] = "zdrive.menu-state";
+// Followed by zdrive's process id.
+const char kZdMenuMappingPrefix[] = "zdrive-menu-";
+// The exported hook procedure under the names the compilers give it (plain,
+// and the 32-bit stdcall decorations of MinGW and MSVC).
+const char* const kZdHookProcNames[] = {"ZdCallWndProc", "ZdCallWndProc@12", "_ZdCallWndProc@12"};
+
+struct ZdMenuAnswer {
+    DWORD dwCommand;
+    DWORD dwState;  // GetMenuState's result, 0xFFFFFFFF for no such item
+    DWORD dwAnswered;
+};
+
+#endif

@@ -1,0 +1,26 @@
+#include "csi_image.h"
+
+#include <cstdio>
+
+int main(int argc, char **argv)
+{
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: csi_seed FILE\n");
+        return 2;
+    }
+    static CsiImage stCsi;
+    static ComSetData stComSet;
+    static TimeoutsData stTimeouts;
+    static FlowCtrlData stFlowCtrl;
+    static TermOptData stTermOpt;
+    static DataTransData stDataTrans;
+    fnSettingsToFileData(stCsi, {&stComSet, &stTimeouts, &stFlowCtrl, &stTermOpt, &stDataTrans});
+    fnFileDataToBuf(stCsi);
+    std::FILE *pFile = std::fopen(argv[1], "wb");
+    if (pFile == nullptr) {
+        std::perror(argv[1]);
+        return 1;
+    }
+    const bool bOk = std::fwrite(stCsi.m_abyImage, 1, kCsiImageSize, pFile) == kCsiImageSize;
+    return std::fclose(pFile) == 0 && bOk ? 0 : 1;
+}

@@ -1,0 +1,299 @@
+"""Self-tests of the Wine rig (scripts/zrig.py).
+
+    test_rig.py --build-dir DIR --cable-test EXE --guard-probe EXE CASE...
+
+CASE: cable, guard, teardown, screenshot.
+"""
+
+import argparse
+import os
+import struct
+import subprocess
+import sys
+import time
+import unittest
+import zlib
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts"))
+import zrig  # noqa: E402
+
+ARGS = None
+
+# Opens each path given as a device would be opened and reports the outcome.
+DIRECT_PROBE = r"""
+import os, sys
+for path in sys.argv[1:]:
+    try:
+        fd = os.open(path, os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK)
+    except OSError as e:
+        print("refused", path, e.errno)
+        continue
+    os.close(fd)
+    print("OPENED", path)
+"""
+
+
+def _pid_alive(pid):
+    """True for a running process; a zombie counts as ended."""
+    try:
+        with open("/proc/%d/stat" % pid) as f:
+            return f.read().rsplit(")", 1)[1].split()[0] != "Z"
+    except OSError:
+        return False
+
+
+def _prefix_pids(prefix):
+    """Live processes whose environment names the given Wine prefix."""
+    pids = []
+    want = ("WINEPREFIX=" + prefix).encode()
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit():
+            continue
+        try:
+            with open("/proc/%s/environ" % entry, "rb") as f:
+                env = f.read().split(b"\0")
+        except OSError:
+            continue
+        if want in env and _pid_alive(int(entry)):
+            pids.append(int(entry))
+    return pids
+
+
+def _png_pixels(path):
+    """Decodes an 8-bit RGB PNG without filters, as zrig writes it."""
+    with open(path, "rb") as f:
+        data = f.read()
+    width, height = struct.unpack(">II", data[16:24])
+    pos, idat = 8, b""
+    while pos < len(data):
+        length = struct.unpack(">I", data[pos:pos + 4])[0]
+        if data[pos + 4:pos + 8] == b"IDAT":
+            idat += data[pos + 8:pos + 8 + length]
+        pos += 12 + length
+    raw = zlib.decompress(idat)
+    stride = 1 + 3 * width
+    return width, height, [raw[y * stride + 1:(y + 1) * stride] for y in range(height)]
+
+
+def _xwd(width, height, pixels, byte_order):
+    """An xwd dump of a 24-bit TrueColor screen holding `pixels` (0xRRGGBB)."""
+    name = b"zrig\0"
+    header_size = 100 + len(name)
+    bpl = 4 * width
+    fields = [header_size, 7, 2, 24, width, height, 0, byte_order, 32, byte_order, 32, 32, bpl,
+              4, 0xFF0000, 0xFF00, 0xFF, 8, 256, 1, width, height, 0, 0, 0]
+    head = struct.pack(">25I", *fields) + name + b"\0" * 12
+    order = "little" if byte_order == 0 else "big"
+    body = b"".join(p.to_bytes(4, order) for p in pixels)
+    return head + body
+
+
+class CableTest(unittest.TestCase):
+    def test_64k_each_way_between_both_ends_of_one_cable(self):
+        with zrig.Rig(ARGS.build_dir, "rig-cable", display="none") as rig:
+            cable = rig.add_cable(None)
+            rig.map_com("COM5", cable.app_path)
+            rig.map_com("COM6", cable.far_path)
+            rc, out, err = rig.wine(ARGS.cable_test, ["COM5", "COM6", str(64 * 1024)], timeout=180)
+            print(out, end="")
+            self.assertEqual(rc, 0, out + err)
+            self.assertIn("cable OK", out)
+            self.assertEqual(zrig.tcgetattr_speed(cable.app_path), 115200)
+            self.assertEqual(zrig.tcgetattr_speed(cable.far_path), 115200)
+            links = rig.dosdevice_links()
+            self.assertEqual(links.get("COM5"), cable.app_path)
+            self.assertEqual(links.get("COM6"), cable.far_path)
+
+    def test_pty_follows_the_rate_the_program_sets(self):
+        with zrig.Rig(ARGS.build_dir, "rig-cable", display="none") as rig:
+            cable = rig.add_cable("COM7")
+            rig.map_com("COM8", cable.far_path)
+            rc, out, err = rig.wine(ARGS.cable_test, ["COM7", "COM8", "256", "57600"], timeout=120)
+            self.assertEqual(rc, 0, out + err)
+            self.assertEqual(zrig.tcgetattr_speed(cable.app_path), 57600)
+            self.assertEqual(zrig.tcgetattr_speed(cable.far_path), 57600)
+
+    def test_far_end_talks_to_app_end_and_loopback_echoes(self):
+        with zrig.Rig(ARGS.build_dir, "rig-cable", display="none") as rig:
+            cable = rig.add_cable("COM5")
+            loop = rig.add_loopback("COM6")
+            far = zrig.open_far(cable.far_path)
+            app = zrig.open_far(cable.app_path)
+            echo = zrig.open_far(loop.app_path)
+            try:
+                os.write(far, b"\x00\x0d\x0a\xff" * 64)
+                self.assertEqual(_read_exactly(app, 256), b"\x00\x0d\x0a\xff" * 64)
+                os.write(app, b"back")
+                self.assertEqual(_read_exactly(far, 4), b"back")
+                payload = bytes(range(256)) * 4
+                os.write(echo, payload)
+                self.assertEqual(_read_exactly(echo, len(payload)), payload)
+            finally:
+                for fd in (far, app, echo):
+                    os.close(fd)
+
+    def test_killed_cable_vanishes(self):
+        with zrig.Rig(ARGS.build_dir, "rig-cable", display="none") as rig:
+            cable = rig.add_cable("COM5")
+            other = rig.add_cable("COM6")
+            self.assertTrue(os.path.exists(cable.app_path))
+            cable.kill()
+            self.assertFalse(cable.alive)
+            deadline = time.monotonic() + 5
+            while os.path.exists(cable.app_path) and time.monotonic() < deadline:
+                time.sleep(0.05)
+            self.assertFalse(os.path.exists(cable.app_path))
+            self.assertFalse(os.path.exists(cable.far_path))
+            self.assertTrue(other.alive)
+            self.assertTrue(os.path.exists(other.app_path))
+
+
+def _read_exactly(fd, count, timeout=5):
+    import select
+    data = b""
+    deadline = time.monotonic() + timeout
+    while len(data) < count and time.monotonic() < deadline:
+        ready, _, _ = select.select([fd], [], [], 0.1)
+        if ready:
+            data += os.read(fd, count - len(data))
+    return data
+
+
+class GuardTest(unittest.TestCase):
+    def test_no_real_serial_device_opens_under_the_rig(self):
+        host = zrig.host_serial_devices()
+        print("host serial devices:", " ".join(host) or "none")
+        fd_links = _fd_links_to(host)
+        with zrig.Rig(ARGS.build_dir, "rig-guard", display="none") as rig:
+            print("guard mode:", rig.guard.mode, "uid", rig.guard.owner[0])
+            # Direct opening, as any Linux program under the rig would try.
+            rc, out, err = rig.run(["python3", "-c", DIRECT_PROBE] + host + fd_links)
+            print(out, end="")
+            self.assertEqual(rc, 0, err)
+            self.assertNotIn("OPENED", out)
+            self.assertEqual(out.count("refused"), len(host) + len(fd_links))
+
+            # A prefix whose registry names real devices, as a hand edit would;
+            # COM9 is a cable of the rig, the control that the probe sees a line.
+            rig.add_cable("COM9")
+            simulated = {}
+            for i, dev in enumerate(host):
+                simulated["COM%d" % (20 + i)] = dev
+                rig.mapping["COM%d" % (20 + i)] = dev
+            paths = ["\\\\.\\" + com for com in simulated]
+            paths += ["Z:" + dev.replace("/", "\\") for dev in host]
+            paths += ["\\\\?\\unix" + dev.replace("/", "\\") for dev in host]
+            paths += ["\\\\.\\COM%d" % n for n in range(1, 5)]
+            rc, out, err = rig.wine(ARGS.guard_probe, paths + ["\\\\.\\COM9"], timeout=120)
+            print(out, end="")
+            opened = [line for line in out.splitlines() if line.startswith("OPENED")]
+            self.assertEqual(len(opened), 1, out + err)
+            self.assertTrue(opened[0].startswith("OPENED \\\\.\\COM9 "), out)
+            self.assertEqual(rc, 1, out + err)
+
+            links = rig.dosdevice_links()
+            for com, dev in simulated.items():
+                self.assertEqual(links.get(com), dev, "Wine did not lay the link the test tries")
+            strays = [com for com, target in links.items()
+                      if com not in simulated and not target.startswith("/dev/pts/")]
+            if strays:
+                rc, out, err = rig.wine(ARGS.guard_probe, ["\\\\.\\" + c for c in strays], timeout=120)
+                print(out, end="")
+                self.assertEqual(rc, 0, out + err)
+
+    def test_mapping_a_device_that_was_not_allowed_is_refused(self):
+        with zrig.Rig(ARGS.build_dir, "rig-guard", display="none") as rig:
+            with self.assertRaises(zrig.GuardError):
+                rig.map_com("COM3", "/dev/ttyS0")
+            with self.assertRaises(ValueError):
+                rig.add_cable("COM257")
+
+
+def _fd_links_to(devices):
+    """/proc/PID/fd entries of other processes that hold one of `devices` open."""
+    links = []
+    wanted = set(devices)
+    for pid in os.listdir("/proc"):
+        if not pid.isdigit():
+            continue
+        fd_dir = "/proc/%s/fd" % pid
+        try:
+            for fd in os.listdir(fd_dir):
+                if os.readlink(os.path.join(fd_dir, fd)) in wanted:
+                    links.append(os.path.join(fd_dir, fd))
+        except OSError:
+            continue
+    return links[:8]
+
+
+class TeardownTest(unittest.TestCase):
+    def test_ends_only_what_it_started(self):
+        bystander = subprocess.Popen(["sleep", "120"])
+        try:
+            with zrig.Rig(ARGS.build_dir, "rig-teardown", display="xvfb") as rig:
+                prefix = rig.prefix
+                self.assertTrue(prefix.startswith(os.path.abspath(ARGS.build_dir) + os.sep))
+                cable = rig.add_cable("COM5")
+                app = rig.start("notepad")
+                deadline = time.monotonic() + 30
+                while not _prefix_pids(prefix) and time.monotonic() < deadline:
+                    time.sleep(0.2)
+                started = [app.pid, cable.proc.pid, rig._xvfb.pid] + _prefix_pids(prefix)
+                self.assertTrue(all(_pid_alive(p) for p in started[:3]))
+                self.assertIsNone(app.poll())
+            time.sleep(0.5)
+            self.assertEqual([p for p in started if _pid_alive(p)], [])
+            self.assertEqual(_prefix_pids(prefix), [])
+            self.assertIsNone(bystander.poll())
+        finally:
+            bystander.kill()
+            bystander.wait()
+
+
+class ScreenshotTest(unittest.TestCase):
+    def test_xwd_conversion_keeps_colours_in_both_byte_orders(self):
+        pixels = [0xFF0000, 0x00FF00, 0x0000FF, 0x123456, 0xFFFFFF, 0x000000]
+        for byte_order in (0, 1):
+            path = os.path.join(ARGS.build_dir, "wine", "xwd-%d.png" % byte_order)
+            zrig.xwd_to_png(_xwd(3, 2, pixels, byte_order), path)
+            width, height, rows = _png_pixels(path)
+            self.assertEqual((width, height), (3, 2))
+            got = [int.from_bytes(r[3 * x:3 * x + 3], "big") for r in rows for x in range(3)]
+            self.assertEqual(got, pixels)
+
+    def test_screenshot_of_a_wine_desktop(self):
+        path = os.path.join(ARGS.build_dir, "wine", "rig-desktop.png")
+        with zrig.Rig(ARGS.build_dir, "rig-shot", display="xvfb") as rig:
+            rig.start("notepad", desktop=("zrig", "1024x768"))
+            colours = set()
+            deadline = time.monotonic() + 30
+            while len(colours) < 3 and time.monotonic() < deadline:
+                time.sleep(1)
+                rig.screenshot(path)
+                width, height, rows = _png_pixels(path)
+                colours = {bytes(r[i:i + 3]) for r in rows[::16] for i in range(0, len(r), 48)}
+        print("screenshot:", path)
+        self.assertEqual(zrig.read_png_size(path), (1024, 768))
+        self.assertGreaterEqual(len(colours), 3, "the desktop never appeared")
+
+
+CASES = {"cable": CableTest, "guard": GuardTest, "teardown": TeardownTest, "screenshot": ScreenshotTest}
+
+
+def main():
+    global ARGS
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--build-dir", required=True)
+    parser.add_argument("--cable-test", required=True)
+    parser.add_argument("--guard-probe", required=True)
+    parser.add_argument("cases", nargs="+", choices=sorted(CASES))
+    ARGS = parser.parse_args()
+    suite = unittest.TestSuite()
+    for case in ARGS.cases:
+        suite.addTest(unittest.defaultTestLoader.loadTestsFromTestCase(CASES[case]))
+    result = unittest.TextTestRunner(verbosity=2, stream=sys.stdout).run(suite)
+    return 0 if result.wasSuccessful() and result.testsRun else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())
