@@ -49,7 +49,7 @@ rig.display
 open_far(path) -> fd           opens a pty end raw, O_RDWR | O_NOCTTY.
 tcgetattr_speed(path) -> int   the baud rate currently set on a pty end.
 host_serial_devices() -> list  the machine's real serial device nodes.
-wine_build_tree(root) -> str   build/win32, or build/win64 on a machine that
+wine_build_tree(build) -> str  build/win32, or build/win64 on a machine that
                                cannot run 32-bit programs.
 
 The guard
@@ -62,7 +62,7 @@ as the unprivileged user nobody.  A non-root invoker gets the same private
 /dev through a user namespace; where user namespaces are unavailable the rig
 refuses to run unless none of the machine's serial devices is accessible.
 
-CLI: `python3 scripts/zrig.py wine-tree [ROOT]` prints the build tree whose
+CLI: `python3 scripts/zrig.py wine-tree [BUILD]` prints the build tree whose
 Windows programs this machine can run; `python3 scripts/zrig.py prefix
 BUILD_DIR` creates (or checks) the prefix and prints how long it took.
 """
@@ -73,10 +73,12 @@ import json
 import os
 import re
 import shutil
+import signal
 import stat
 import struct
 import subprocess
 import sys
+import tempfile
 import termios
 import time
 import zlib
@@ -262,9 +264,10 @@ def can_run_32bit():
     return _cache["i386"]
 
 
-def wine_build_tree(root="."):
-    """The build tree whose Windows programs this machine can run."""
-    return os.path.join(root, "build", "win32" if can_run_32bit() else "win64")
+def wine_build_tree(build="build"):
+    """The tree under `build` whose Windows programs this machine can run:
+    win32, or win64 where the kernel runs no 32-bit code."""
+    return os.path.join(build, "win32" if can_run_32bit() else "win64")
 
 
 def pe_machine(path):
@@ -428,7 +431,6 @@ class Rig:
         self.mapping = {}
         self._procs = []
         self._xvfb = None
-        self._server = None
         self._lock_fd = None
         self.guard = None
 
@@ -456,24 +458,25 @@ class Rig:
             os.chown(d, *self.guard.owner)
         self._ensure_prefix()
         self._kill_wineserver()
-        self._start_wineserver()
         self._start_display()
 
     def close(self):
         """Ends what the rig started, newest first, and releases the prefix."""
-        if self.guard is not None:
-            self._kill_wineserver()
-        for proc in reversed(self._procs):
-            _end_process(proc, 5)
-        self._procs = []
-        for cable in self.cables:
-            cable.kill()
-        if self._xvfb is not None:
-            _end_process(self._xvfb, 5)
-            self._xvfb = None
-        if self._lock_fd is not None:
-            os.close(self._lock_fd)
-            self._lock_fd = None
+        try:
+            if self.guard is not None:
+                self._kill_wineserver()
+        finally:
+            for proc in reversed(self._procs):
+                _end_process(proc, 5)
+            self._procs = []
+            for cable in self.cables:
+                cable.kill()
+            if self._xvfb is not None:
+                _end_process(self._xvfb, 5)
+                self._xvfb = None
+            if self._lock_fd is not None:
+                os.close(self._lock_fd)
+                self._lock_fd = None
 
     def _lock(self):
         self._lock_fd = os.open(os.path.join(self.root, "prefix.lock"), os.O_RDWR | os.O_CREAT, 0o644)
@@ -530,20 +533,28 @@ class Rig:
 
     def run(self, argv, timeout=60, with_display=False, cwd=None, capture=True):
         """Runs a Linux command inside the guard: (rc, stdout, stderr), the
-        output as text, or None for output left to this process's own."""
-        pipe = subprocess.PIPE if capture else None
-        proc = self._popen(argv, with_display=with_display, stdout=pipe, stderr=pipe, cwd=cwd)
+        output as text, or None for output left to this process's own.
+        Output is collected through files: Wine's helper processes may keep
+        a program's output open after the program has ended."""
+        if not capture:
+            proc = self._popen(argv, with_display=with_display, cwd=cwd)
+            return self._wait(proc, timeout), None, None
+        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+            proc = self._popen(argv, with_display=with_display, stdout=out, stderr=err, cwd=cwd)
+            rc = self._wait(proc, timeout)
+            out.seek(0)
+            err.seek(0)
+            return rc, out.read().decode("utf-8", "replace"), err.read().decode("utf-8", "replace")
+
+    def _wait(self, proc, timeout):
         try:
-            out, err = proc.communicate(timeout=timeout)
+            return proc.wait(timeout)
         except subprocess.TimeoutExpired:
             proc.kill()
-            proc.communicate()
+            proc.wait()
             raise
         finally:
             self._procs.remove(proc)
-        if not capture:
-            return proc.returncode, None, None
-        return proc.returncode, out.decode("utf-8", "replace"), err.decode("utf-8", "replace")
 
     def _ensure_prefix(self):
         ready = os.path.join(self.prefix, ".zrig-ready")
@@ -570,24 +581,23 @@ class Rig:
         sys.stderr.write("zrig: created Wine prefix %s in %.1f s\n" % (self.prefix, self.prefix_seconds))
 
     def _kill_wineserver(self):
-        """Ends the prefix's wineserver and with it every Wine process of the prefix."""
-        self.run([WINESERVER, "-k"], timeout=30)
-        self.run([WINESERVER, "-w"], timeout=30)
-        if self._server is not None:
-            _end_process(self._server, 5)
-            self._server = None
-
-    def _start_wineserver(self):
-        """Keeps one wineserver for the rig's lifetime, so that only the first
-        program pays for starting Wine's services."""
-        self._server = self._popen([WINESERVER, "-f", "-p"], log_name="wineserver-%s.log" % self.name,
-                                   with_display=False)
-        self._procs.remove(self._server)
-        deadline = time.monotonic() + 20
-        while not os.path.exists(os.path.join(self.prefix, "wineserver")):
-            if self._server.poll() is not None or time.monotonic() > deadline:
-                raise RuntimeError("wineserver did not start; see %s" % self.logs)
-            time.sleep(0.02)
+        """Ends the prefix's wineserver and with it every Wine process of the
+        prefix; a process that outlives its server is killed by its pid."""
+        try:
+            self.run([WINESERVER, "-k"], timeout=30)
+            self.run([WINESERVER, "-w"], timeout=30)
+        except subprocess.TimeoutExpired:
+            sys.stderr.write("zrig: wineserver did not end; killing the prefix's processes\n")
+        ours = {p.pid for p in self._procs}
+        if self._xvfb is not None:
+            ours.add(self._xvfb.pid)
+        ours.update(c.proc.pid for c in self.cables)
+        for pid, _ in self.wine_processes():
+            if pid not in ours:
+                try:
+                    os.kill(pid, signal.SIGKILL)
+                except ProcessLookupError:
+                    pass
 
     def _start_display(self):
         request = self.display_request
@@ -696,7 +706,6 @@ class Rig:
         os.chown(regfile, *self.guard.owner)
         rc, out, err = self.run([_loader_for("regedit"), "regedit", "/S", regfile], timeout=60)
         self._kill_wineserver()
-        self._start_wineserver()
         if rc != 0:
             raise RuntimeError("regedit failed (%d): %s%s" % (rc, out, err))
         # Wine lays links only for ports it knows; links of earlier mappings would stay.
@@ -725,7 +734,9 @@ class Rig:
         self.map_ports()
         loader, exe_path = self._program(exe_path)
         if desktop:
-            cmd = [_loader_for("explorer"), "explorer", "/desktop=%s,%s" % tuple(desktop), exe_path]
+            # explorer takes the program as a Windows path.
+            win_path = "Z:" + exe_path.replace("/", "\\") if os.path.isabs(exe_path) else exe_path
+            cmd = [_loader_for("explorer"), "explorer", "/desktop=%s,%s" % tuple(desktop), win_path]
         else:
             cmd = [loader, exe_path]
         log = "%s-%s.log" % (self.name, os.path.splitext(os.path.basename(exe_path))[0])
@@ -782,7 +793,7 @@ class Rig:
 
 def _main(argv):
     if len(argv) >= 1 and argv[0] == "wine-tree":
-        print(wine_build_tree(argv[1] if len(argv) > 1 else "."))
+        print(wine_build_tree(argv[1] if len(argv) > 1 else "build"))
         return 0
     if len(argv) == 2 and argv[0] == "prefix":
         t0 = time.monotonic()

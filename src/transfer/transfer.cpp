@@ -10,7 +10,37 @@
 #include "ui_state.h"
 #include "window_records.h"
 
-int fnRunDataTransfer(HWND hMain)
+namespace {
+
+const int kTransferBusy = -1;
+
+// The main window is disabled while a transfer's dialogs are shown, yet a
+// command posted to it is still dispatched by their modal loops: one
+// transfer at a time, never one nested inside another.
+struct TransferRunRecord {
+    LONG m_bRunning;
+};
+
+TransferRunRecord gstTransferRun;
+
+class TransferScope {
+public:
+    TransferScope() : m_bEntered(gstTransferRun.m_bRunning == 0) { gstTransferRun.m_bRunning = 1; }
+    ~TransferScope()
+    {
+        if (m_bEntered) {
+            gstTransferRun.m_bRunning = 0;
+        }
+    }
+    bool Entered() const { return m_bEntered; }
+    TransferScope(const TransferScope &) = delete;
+    TransferScope &operator=(const TransferScope &) = delete;
+
+private:
+    bool m_bEntered;
+};
+
+int fnDataTransfer(HWND hMain)
 {
     if (DialogBoxParamA(ghInstance, MAKEINTRESOURCEA(IDD_DATATRANSFER), hMain, fnDataTransferProc,
                         0) != 1) {
@@ -24,7 +54,7 @@ int fnRunDataTransfer(HWND hMain)
 }
 
 // The progress bar's class is registered before its dialog is created.
-int fnRunFileTransfer(HWND hMain)
+int fnFileTransfer(HWND hMain)
 {
     if (DialogBoxParamA(ghInstance, MAKEINTRESOURCEA(IDD_FILETRANSFER), hMain, fnFileDirProc, 0) !=
         1) {
@@ -34,4 +64,18 @@ int fnRunFileTransfer(HWND hMain)
     InitCommonControlsEx(&stInit);
     fnPrepareFileDialogs(hMain);
     return fnOpenAndStartFile(hMain);
+}
+
+} // namespace
+
+int fnRunDataTransfer(HWND hMain)
+{
+    TransferScope stScope;
+    return stScope.Entered() ? fnDataTransfer(hMain) : kTransferBusy;
+}
+
+int fnRunFileTransfer(HWND hMain)
+{
+    TransferScope stScope;
+    return stScope.Entered() ? fnFileTransfer(hMain) : kTransferBusy;
 }

@@ -255,11 +255,9 @@ class App:
                 self.drv.call("terminate", check=False)
         finally:
             self.drv.close()
-            try:
-                self.proc.wait(10)
-            except subprocess.TimeoutExpired:
-                self.proc.terminate()
-                self.proc.wait(5)
+            # The desktop's explorer would linger after its only program.
+            self.proc.terminate()
+            self.proc.wait(10)
 
     # --- reading ---------------------------------------------------------
 
@@ -349,6 +347,12 @@ class App:
         wait_until(lambda: self.menu(40007)["grayed"] is False, 10, "COM Open to be enabled")
 
     def clear_terminal(self):
+        """Clear Screen, when there is anything to clear.  The receive thread
+        acts on the request at the end of its next pass; on an empty terminal
+        that moment cannot be seen, and a request still pending would wipe
+        the next bytes, so none is made."""
+        if self.terminal() == "":
+            return
         self.command(40022)
         wait_until(lambda: self.terminal() == "", 5, "the terminal to empty")
 

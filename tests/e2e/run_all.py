@@ -15,6 +15,30 @@ import unittest
 HERE = os.path.dirname(os.path.abspath(__file__))
 
 
+class TimedResult(unittest.TextTestResult):
+    """Shows each test's time beside its verdict."""
+
+    def startTest(self, test):
+        self._started = time.monotonic()
+        super().startTest(test)
+
+    def _took(self):
+        if self.showAll:
+            self.stream.write("[%.1f s] " % (time.monotonic() - self._started))
+
+    def addSuccess(self, test):
+        self._took()
+        super().addSuccess(test)
+
+    def addFailure(self, test, err):
+        self._took()
+        super().addFailure(test, err)
+
+    def addError(self, test, err):
+        self._took()
+        super().addError(test, err)
+
+
 def main(argv):
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--build", required=True, help="Windows build tree holding src/zevrik.exe")
@@ -31,7 +55,7 @@ def main(argv):
         tests = loader.discover(HERE, pattern="test_*.py", top_level_dir=HERE)
     started = time.monotonic()
     try:
-        result = unittest.TextTestRunner(verbosity=2, stream=sys.stdout).run(tests)
+        result = unittest.TextTestRunner(verbosity=2, stream=sys.stdout, resultclass=TimedResult).run(tests)
     finally:
         harness.close_suite()
     failed = len(result.failures) + len(result.errors) + len(result.unexpectedSuccesses)

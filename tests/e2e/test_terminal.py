@@ -108,7 +108,7 @@ class OpeningTest(unittest.TestCase):
         self.assertEqual((box["text"], box["caption"]), ("Do you want to close COM5 ?", "COM5"))
         app.dismiss(box, 6)
         wait_until(lambda: not app.alive(), 10, "the program to end")
-        self.assertEqual(app.proc.wait(10), 0)
+        self.assertEqual(app.process()["exit_code"], 0)
 
 
 class TerminalTest(unittest.TestCase):

@@ -23,6 +23,7 @@
 
 #include "zdhook.h"
 #include "zdhook_transfer.h"
+#include "zdhook_settings.h"
 
 namespace {
 
@@ -37,9 +38,10 @@ struct App {
     DWORD dwPid;
     DWORD dwTid;
     HHOOK hHook;
+    HANDLE hProcess;  // held from attach on, so that the exit code outlives the app
 };
 
-App gApp = {nullptr, 0, 0, nullptr};
+App gApp = {nullptr, 0, 0, nullptr, nullptr};
 
 // ---------------------------------------------------------------- JSON out
 
@@ -319,9 +321,10 @@ Json& AddRect(Json& json, const RECT& rc)
 
 // ---------------------------------------------------------------- process
 
-HANDLE OpenApp(DWORD dwAccess)
+void HoldApp()
 {
-    return gApp.dwPid ? OpenProcess(dwAccess, FALSE, gApp.dwPid) : nullptr;
+    if (gApp.hProcess) CloseHandle(gApp.hProcess);
+    gApp.hProcess = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_TERMINATE | SYNCHRONIZE, FALSE, gApp.dwPid);
 }
 
 // GetProcessHandleCount answers 0 under Wine; the system handle list is
@@ -440,6 +443,7 @@ std::string CmdAttach(const Args& args)
     if (!hWnd) return Error("main window not found");
     gApp.hMain = hWnd;
     gApp.dwTid = GetWindowThreadProcessId(hWnd, &gApp.dwPid);
+    HoldApp();
     bool bHook = InstallHook();
     return Json()
         .Int("hwnd", reinterpret_cast<INT_PTR>(hWnd))
@@ -727,15 +731,15 @@ std::string CmdPing(const Args& args)
 
 std::string CmdProc(const Args&)
 {
-    HANDLE hProc = OpenApp(PROCESS_QUERY_INFORMATION | SYNCHRONIZE);
-    if (!hProc) return Json().Bool("alive", false).Done();
+    HANDLE hProc = gApp.hProcess;
+    if (!hProc) return Error("the app's process cannot be opened");
     DWORD dwExit = 0;
     GetExitCodeProcess(hProc, &dwExit);
     FILETIME ftCreate, ftExit, ftKernel, ftUser;
     bool bTimes = GetProcessTimes(hProc, &ftCreate, &ftExit, &ftKernel, &ftUser) != FALSE;
-    CloseHandle(hProc);
     Json json;
     json.Bool("alive", dwExit == STILL_ACTIVE).Int("handles", HandleCount()).Int("threads", ThreadCount());
+    if (dwExit != STILL_ACTIVE) json.Int("exit_code", dwExit);
     if (bTimes) json.Int("user", FileTimeTo100ns(ftUser)).Int("kernel", FileTimeTo100ns(ftKernel));
     return json.Int("now_us", MicrosecondsNow()).Done();
 }
@@ -744,11 +748,10 @@ std::string CmdProc(const Args&)
 // closed from (or that does not care how it ends).
 std::string CmdTerminate(const Args&)
 {
-    HANDLE hProc = OpenApp(PROCESS_TERMINATE | SYNCHRONIZE);
-    if (!hProc) return Json().Bool("was_running", false).Done();
+    HANDLE hProc = gApp.hProcess;
+    if (!hProc) return Error("the app's process cannot be opened");
     BOOL bDone = TerminateProcess(hProc, 1);
     WaitForSingleObject(hProc, 10000);
-    CloseHandle(hProc);
     return Json().Bool("was_running", bDone != FALSE).Done();
 }
 
@@ -850,6 +853,144 @@ std::string CmdTxLog(const Args& args)
     return Json().Int("count", lCount).Int("end", lEnd).Raw("events", list + "]").Done();
 }
 
+// ---------------------------------------------------------------- settings hook
+
+struct SettingsWatch {
+    HANDLE hMap;
+    ZdSettingsLog* pLog;
+    HHOOK hHook;
+};
+
+SettingsWatch gSettings = {nullptr, nullptr, nullptr};
+
+HHOOK InstallSettingsHook()
+{
+    char achPath[MAX_PATH] = {0};
+    GetModuleFileNameA(nullptr, achPath, MAX_PATH);
+    std::string dll(achPath);
+    dll = dll.substr(0, dll.find_last_of("\\/") + 1) + "zdhook_settings.dll";
+    HMODULE hDll = LoadLibraryA(dll.c_str());
+    HOOKPROC pfn = nullptr;
+    for (const char* pszName : kZdSettingsHookNames) {
+        if (hDll && !pfn) pfn = reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(GetProcAddress(hDll, pszName)));
+    }
+    return pfn ? SetWindowsHookExA(WH_CALLWNDPROC, pfn, hDll, gApp.dwTid) : nullptr;
+}
+
+// Starts (or restarts, emptied) the log of the icons and fonts the app's
+// controls are given.
+std::string CmdUiWatch(const Args&)
+{
+    if (!gSettings.hMap) {
+        std::string name = kZdSettingsMappingPrefix + std::to_string(GetCurrentProcessId());
+        gSettings.hMap = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                            sizeof(ZdSettingsLog), name.c_str());
+        if (!gSettings.hMap) return Error("CreateFileMapping failed");
+        gSettings.pLog = static_cast<ZdSettingsLog*>(
+            MapViewOfFile(gSettings.hMap, FILE_MAP_WRITE, 0, 0, sizeof(ZdSettingsLog)));
+        if (!gSettings.pLog) return Error("MapViewOfFile failed");
+    }
+    InterlockedExchange(&gSettings.pLog->lCount, 0);
+    if (!gSettings.hHook) gSettings.hHook = InstallSettingsHook();
+    if (!gSettings.hHook) return Error("settings hook not installed");
+    DWORD_PTR dwResult = 0;
+    if (!SendMessageTimeoutA(gApp.hMain, RegisterWindowMessageA(kZdSettingsMessage), kZdSettingsOpen,
+                             static_cast<LPARAM>(GetCurrentProcessId()), SMTO_NORMAL, kSendTimeoutMs, &dwResult)) {
+        return Error("the app did not take the watch request");
+    }
+    return Json().Done();
+}
+
+// Logs the icon a static control shows now: "iconnow target id".
+std::string CmdIconNow(const Args& args)
+{
+    if (!gSettings.pLog) return Error("uiwatch first");
+    std::string error;
+    HWND hCtl = ResolveControl(args, 1, error);
+    if (!hCtl) return Error(error);
+    DWORD_PTR dwResult = 0;
+    if (!SendMessageTimeoutA(hCtl, RegisterWindowMessageA(kZdSettingsMessage), kZdSettingsIconNow, 0, SMTO_NORMAL,
+                             kSendTimeoutMs, &dwResult)) {
+        return Error("the control did not answer");
+    }
+    return Json().Done();
+}
+
+// Events from index "from" on: [kind, control id, value, tick, height, weight, face].
+std::string CmdUiLog(const Args& args)
+{
+    if (!gSettings.pLog) return Error("uiwatch first");
+    LONG lCount = gSettings.pLog->lCount;
+    LONG lFrom = args.size() > 1 ? static_cast<LONG>(Number(args[1])) : 0;
+    LONG lEnd = lCount < kZdSettingsCapacity ? lCount : kZdSettingsCapacity;
+    std::string list = "[";
+    for (LONG i = lFrom; i < lEnd; ++i) {
+        const ZdSettingsEvent& ev = gSettings.pLog->aEvent[i];
+        char achFace[LF_FACESIZE + 1] = {0};
+        std::memcpy(achFace, ev.achFace, LF_FACESIZE);
+        if (i > lFrom) list += ",";
+        list += "[" + std::to_string(ev.dwKind) + "," + std::to_string(ev.dwCtl) + "," +
+                std::to_string(ev.dwValue) + "," + std::to_string(ev.dwTick) + "," + std::to_string(ev.lHeight) +
+                "," + std::to_string(ev.lWeight) + "," + Json::Quoted(achFace) + "]";
+    }
+    return Json().Int("count", lCount).Int("end", lEnd).Raw("events", list + "]").Done();
+}
+
+// ---------------------------------------------------------------- snapshots
+
+// Writes the screen as the app's windows draw it to a 24-bit BMP file:
+// "snap path". Read through GDI, so dialogs show that the X server of a
+// virtual desktop leaves black.
+std::string CmdSnap(const Args& args)
+{
+    if (args.size() < 2) return Error("usage: snap path");
+    const int iWidth = GetSystemMetrics(SM_CXSCREEN);
+    const int iHeight = GetSystemMetrics(SM_CYSCREEN);
+    BITMAPINFO bmi;
+    ZeroMemory(&bmi, sizeof bmi);
+    bmi.bmiHeader.biSize = sizeof bmi.bmiHeader;
+    bmi.bmiHeader.biWidth = iWidth;
+    bmi.bmiHeader.biHeight = iHeight;
+    bmi.bmiHeader.biPlanes = 1;
+    bmi.bmiHeader.biBitCount = 24;
+    bmi.bmiHeader.biCompression = BI_RGB;
+    void* pvBits = nullptr;
+    HDC hScreen = GetDC(nullptr);
+    HDC hMem = CreateCompatibleDC(hScreen);
+    HBITMAP hBmp = CreateDIBSection(hScreen, &bmi, DIB_RGB_COLORS, &pvBits, nullptr, 0);
+    if (!hMem || !hBmp) {
+        if (hBmp) DeleteObject(hBmp);
+        if (hMem) DeleteDC(hMem);
+        ReleaseDC(nullptr, hScreen);
+        return Error("no bitmap");
+    }
+    HGDIOBJ hOld = SelectObject(hMem, hBmp);
+    BOOL bCopied = BitBlt(hMem, 0, 0, iWidth, iHeight, hScreen, 0, 0, SRCCOPY);
+    GdiFlush();
+    const DWORD dwStride = (static_cast<DWORD>(iWidth) * 3 + 3) & ~3u;
+    const DWORD dwImage = dwStride * static_cast<DWORD>(iHeight);
+    BITMAPFILEHEADER bfh;
+    ZeroMemory(&bfh, sizeof bfh);
+    bfh.bfType = 0x4D42;
+    bfh.bfOffBits = sizeof bfh + sizeof bmi.bmiHeader;
+    bfh.bfSize = bfh.bfOffBits + dwImage;
+    bool bWritten = false;
+    HANDLE hFile = CreateFileA(args[1].c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (bCopied && hFile != INVALID_HANDLE_VALUE) {
+        DWORD dw1 = 0, dw2 = 0, dw3 = 0;
+        bWritten = WriteFile(hFile, &bfh, sizeof bfh, &dw1, nullptr) &&
+                   WriteFile(hFile, &bmi.bmiHeader, sizeof bmi.bmiHeader, &dw2, nullptr) &&
+                   WriteFile(hFile, pvBits, dwImage, &dw3, nullptr);
+    }
+    if (hFile != INVALID_HANDLE_VALUE) CloseHandle(hFile);
+    SelectObject(hMem, hOld);
+    DeleteObject(hBmp);
+    DeleteDC(hMem);
+    ReleaseDC(nullptr, hScreen);
+    if (!bWritten) return Error("snapshot not written");
+    return Json().Int("w", iWidth).Int("h", iHeight).Done();
+}
+
 std::string Dispatch(const Args& args)
 {
     const std::string& cmd = args[0];
@@ -878,16 +1019,27 @@ std::string Dispatch(const Args& args)
     if (cmd == "terminate") return CmdTerminate(args);
     if (cmd == "txwatch") return CmdTxWatch(args);
     if (cmd == "txlog") return CmdTxLog(args);
+    if (cmd == "uiwatch") return CmdUiWatch(args);
+    if (cmd == "iconnow") return CmdIconNow(args);
+    if (cmd == "uilog") return CmdUiLog(args);
+    if (cmd == "snap") return CmdSnap(args);
     return Error("unknown command " + cmd);
 }
 
 // With --desktop NAME the driver joins the app's virtual desktop; windows of
-// another desktop cannot be found.
+// another desktop cannot be found. The desktop may still be in the making
+// when the driver starts, so it is waited for.
 bool JoinDesktop(int argc, char** argv)
 {
+    const int kDesktopWaitMs = 30000;
+    const int kDesktopPollMs = 100;
     for (int i = 1; i + 1 < argc; ++i) {
         if (std::strcmp(argv[i], "--desktop") != 0) continue;
         HDESK hDesk = OpenDesktopA(argv[i + 1], 0, FALSE, GENERIC_ALL);
+        for (int waited = 0; !hDesk && waited < kDesktopWaitMs; waited += kDesktopPollMs) {
+            Sleep(kDesktopPollMs);
+            hDesk = OpenDesktopA(argv[i + 1], 0, FALSE, GENERIC_ALL);
+        }
         return hDesk != nullptr && SetThreadDesktop(hDesk) != FALSE;
     }
     return true;

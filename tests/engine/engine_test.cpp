@@ -59,7 +59,11 @@ bool fnThreadsAtTarget()
 bool fnWaitThreads(int iTarget, DWORD dwTimeoutMs)
 {
     giThreadTarget = iTarget;
-    return fnPumpUntil(fnThreadsAtTarget, dwTimeoutMs);
+    const bool bReached = fnPumpUntil(fnThreadsAtTarget, dwTimeoutMs);
+    if (!bReached) {
+        fnNote("threads: %d, expected %d", fnThreadCount(), iTarget);
+    }
+    return bReached;
 }
 
 std::string gstrWant;
@@ -177,6 +181,16 @@ void fnTestFailedOpen()
     CHECK_EQ_INT(fnBoxTotal(), iTotal);
 }
 
+bool fnStatusThreadEnded()
+{
+    return WaitForSingleObject(gstCcc.m_stStatus.m_hThread, 0) == WAIT_OBJECT_0;
+}
+
+bool fnRxThreadEnded()
+{
+    return WaitForSingleObject(gstCcc.m_stRx.m_hThread, 0) == WAIT_OBJECT_0;
+}
+
 void fnTestOpen(int iThreadsClosed)
 {
     fnBeginGroup("open");
@@ -197,7 +211,11 @@ void fnTestOpen(int iThreadsClosed)
     // A pty cannot tell its modem lines: all four show off.
     CHECK_EQ_INT(gstStatusBar.m_bDsr + gstStatusBar.m_bCts + gstStatusBar.m_bRi + gstStatusBar.m_bDcd, 0);
     // The modem-status thread has ended; transmit and receive run on.
-    CHECK(fnWaitThreads(iThreadsClosed + 2, 2000));
+    CHECK(fnPumpUntil(fnStatusThreadEnded, 5000));
+    CHECK(WaitForSingleObject(gstCcc.m_stTx.m_hThread, 0) == WAIT_TIMEOUT);
+    CHECK(WaitForSingleObject(gstCcc.m_stRx.m_hThread, 0) == WAIT_TIMEOUT);
+    fnNote("threads: %d with the port closed, %d open", iThreadsClosed, fnThreadCount());
+    fnNote("handles: %d open", fnHandleCount());
 }
 
 void fnTestReceiveAscii()
@@ -342,6 +360,11 @@ void fnTestTrimming()
     fnSetOptions(0, 2, 2);
 }
 
+bool fnRxCountShown()
+{
+    return fnControlText(gstFileRx.m_hDlg, IDC_FR_LENGTH) == "3000";
+}
+
 LONG gnRxOkTarget;
 bool fnFileRxEnded()
 {
@@ -360,10 +383,7 @@ void fnTestFileReceive()
     fnStartFileRx();
     const std::string strData = fnPattern(3000, 17, false);
     fnFarWrite(strData.data(), static_cast<DWORD>(strData.size()));
-    const DWORD dwStart = GetTickCount();
-    while (gstCcc.m_stRx.m_dwFileTotal < 3000 && GetTickCount() - dwStart < 5000) {
-        fnPump(10);
-    }
+    CHECK(fnPumpUntil(fnRxCountShown, 5000));
     CHECK_EQ_INT(gstCcc.m_stRx.m_dwFileTotal, 3000);
     CHECK_EQ_STR(fnControlText(gstFileRx.m_hDlg, IDC_FR_LENGTH), "3000");
     CHECK_EQ_INT(gstFileRx.m_dwIdleSeconds, 0);
@@ -690,6 +710,11 @@ void fnTestCycles(int iThreadsClosed)
         }
         fnWaitBox(kInf033, iInf033 + i + 1, 3000, NULL);
         CHECK_EQ_INT(fnClosePort(fnOwner()), 0);
+        if (i % 20 == 19) {
+            fnNote("%d cycles, %lu ms, threads %d, handles %d", i + 1,
+                   static_cast<unsigned long>(GetTickCount() - dwStart), fnThreadCount(),
+                   fnHandleCount());
+        }
     }
     const bool bThreads = fnWaitThreads(iThreadsClosed, 10000);
     fnPump(500);
@@ -712,6 +737,7 @@ int fnRunMain()
     fnTestFailedOpen();
     fnPump(300);
     const int iThreadsClosed = fnThreadCount();
+    const int iHandlesClosed = fnHandleCount();
     fnTestOpen(iThreadsClosed);
     fnTestReceiveAscii();
     fnTestReceiveHex();
@@ -722,10 +748,9 @@ int fnRunMain()
     fnTestFileTransmit();
     fnTestDataJob();
     fnTestReapply();
-    fnTestClose(iThreadsClosed, fnHandleCount());
+    fnTestClose(iThreadsClosed, iHandlesClosed);
     fnTestModemLines();
     fnTestLargeBlocks();
-    const int iHandlesClosed = fnHandleCount();
     fnTestFailedConfigure(iThreadsClosed, iHandlesClosed);
     fnTestRapidReopen(iThreadsClosed);
     fnTestCycles(iThreadsClosed);
@@ -756,7 +781,11 @@ int fnRunCableKill(const char *pszReady, const char *pszKilled)
     CHECK(fnWaitBox(kInf033, 1, 3000, NULL));
     fnFarWrite("hi", 2);
     fnExpectText("hi", 2000, "bytes flow before the cable is pulled");
-    CHECK(fnWaitThreads(iThreadsClosed + 2, 2000));
+    const double dCpuIdle0 = fnCpuSeconds();
+    Sleep(2000);
+    const double dCpuIdle = fnCpuSeconds() - dCpuIdle0;
+    CHECK(fnPumpUntil(fnStatusThreadEnded, 5000));
+    const int iThreadsOpen = fnThreadCount();
     fnFarClose();
     HANDLE h = CreateFileA(pszReady, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
     CloseHandle(h);
@@ -772,11 +801,18 @@ int fnRunCableKill(const char *pszReady, const char *pszKilled)
     CHECK_EQ_STR(stBox.m_achText, "INF038:COM Rx Error! the GetOverlappedResult() return 109");
     CHECK_EQ_STR(stBox.m_achCaption, "ZEVRIK");
     CHECK(stBox.m_hOwner == NULL);
-    CHECK(fnWaitThreads(iThreadsClosed + 1, 2000));
+    const DWORD dwBoxSeen = GetTickCount();
+    CHECK(fnPumpUntil(fnRxThreadEnded, 5000));
+    fnNote("receive thread ended %lu ms after its message was seen",
+           static_cast<unsigned long>(GetTickCount() - dwBoxSeen));
+    CHECK(WaitForSingleObject(gstCcc.m_stTx.m_hThread, 0) == WAIT_TIMEOUT);
+    CHECK_EQ_INT(fnThreadCount(), iThreadsOpen - 1);
+    // No worker sends to this thread any more, so it can sleep instead of
+    // pumping; the figure is then the engine's (and the box watcher's).
     const double dCpu0 = fnCpuSeconds();
-    fnPump(2000);
+    Sleep(2000);
     const double dCpu = fnCpuSeconds() - dCpu0;
-    fnNote("CPU over the 2 s after: %.3f s", dCpu);
+    fnNote("CPU over the 2 s after: %.3f s (open and idle before: %.3f s)", dCpu, dCpuIdle);
     CHECK(dCpu < 0.1);
     CHECK_EQ_INT(fnBoxCount("INF038"), 1);
     CHECK_EQ_INT(fnClosePort(fnOwner()), 0);

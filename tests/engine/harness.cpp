@@ -167,7 +167,7 @@ void fnReadText(HWND hWnd, char *pch, int cch)
     pch[0] = '\0';
     DWORD_PTR dwResult = 0;
     SendMessageTimeoutA(hWnd, WM_GETTEXT, static_cast<WPARAM>(cch), reinterpret_cast<LPARAM>(pch),
-                        SMTO_BLOCK, 2000, &dwResult);
+                        SMTO_BLOCK, 500, &dwResult);
     pch[cch - 1] = '\0';
 }
 
@@ -471,6 +471,8 @@ int fnThreadCount()
     return iCount;
 }
 
+// Wine's GetProcessHandleCount reports 0; there the open handles are counted
+// by asking the system about every handle value in use.
 int fnHandleCount()
 {
     typedef BOOL(WINAPI * GetCountFn)(HANDLE, PDWORD);
@@ -478,10 +480,17 @@ int fnHandleCount()
         reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA("kernel32.dll"),
                                                     "GetProcessHandleCount")));
     DWORD dwCount = 0;
-    if (pfn == NULL || !pfn(GetCurrentProcess(), &dwCount)) {
-        return -1;
+    if (pfn != NULL && pfn(GetCurrentProcess(), &dwCount) && dwCount > 0) {
+        return static_cast<int>(dwCount);
     }
-    return static_cast<int>(dwCount);
+    int iCount = 0;
+    for (UINT_PTR uValue = 4; uValue < 0x10000; uValue += 4) {
+        DWORD dwFlags = 0;
+        if (GetHandleInformation(reinterpret_cast<HANDLE>(uValue), &dwFlags)) {
+            ++iCount;
+        }
+    }
+    return iCount;
 }
 
 double fnCpuSeconds()

@@ -22,6 +22,13 @@ def _windows_path(path):
     return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
+def _program_lines(text):
+    """The program's own report, without what Wine writes to the same log."""
+    keep = ("==", "   ", "FAIL", "usage:")
+    return "".join(line for line in text.splitlines(True)
+                   if line.startswith(keep) or line.rstrip().endswith("failure(s)"))
+
+
 def _lay_cable(rig):
     cable = rig.add_cable("COM5")
     rig.map_com("COM6", cable.far_path)
@@ -65,7 +72,7 @@ def run_cablekill(args):
             proc.kill()
             rc = -1
         with open(log, "rb") as f:
-            sys.stdout.write(f.read().decode("utf-8", "replace"))
+            sys.stdout.write(_program_lines(f.read().decode("utf-8", "replace")))
         return rc if os.path.exists(ready) else 1
 
 

@@ -137,7 +137,10 @@ struct Records {
     FlowCtrlData m_stFlow;
     TermOptData m_stTermOpt;
     DataTransData m_stDataTrans;
-    CsiRecords Refs() { return {&m_stComSet, &m_stTimeouts, &m_stFlow, &m_stTermOpt, &m_stDataTrans}; }
+    CsiRecords Refs()
+    {
+        return {&m_stComSet, &m_stTimeouts, &m_stFlow, &m_stTermOpt, &m_stDataTrans};
+    }
 };
 
 // The image a save with these records writes.
