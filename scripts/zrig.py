@@ -126,7 +126,8 @@ for d in $allow; do
     : > "$new/$rel"
     mount --bind "$d" "$new/$rel"
 done
-mount --move "$new" /dev
+mount --rbind "$new" /dev
+umount -l "$new"
 rmdir "$new"
 if [ "$uid" = - ]; then
     exec setpriv --no-new-privs \
@@ -201,7 +202,13 @@ class Guard:
             self.mode = "root"
             if _nobody_can_reach(reach_paths):
                 self.uid, self.gid = NOBODY_UID, NOBODY_GID
-                self.groups = ",".join(sorted({str(os.stat(d).st_gid) for d in self.allow}))
+                # Named adapters are reached through their group (dialout), never root's.
+                gids = {os.stat(d).st_gid for d in self.allow}
+                for d in self.allow:
+                    if os.stat(d).st_gid == 0:
+                        sys.stderr.write("zrig: %s belongs to group root; programs under the rig "
+                                         "(user nobody) cannot open it\n" % d)
+                self.groups = ",".join(str(g) for g in sorted(gids - {0}))
             else:
                 # The tree lies under a directory closed to nobody: stay root
                 # inside the private /dev, without mknod and mount rights.
@@ -585,7 +592,7 @@ class Rig:
         prefix; a process that outlives its server is killed by its pid."""
         try:
             self.run([WINESERVER, "-k"], timeout=30)
-            self.run([WINESERVER, "-w"], timeout=30)
+            self.run([WINESERVER, "-w"], timeout=10)
         except subprocess.TimeoutExpired:
             sys.stderr.write("zrig: wineserver did not end; killing the prefix's processes\n")
         ours = {p.pid for p in self._procs}

@@ -147,7 +147,9 @@ RxEnd fnCompleteRead(RxRun &stRun)
     fnPortLeave();
     gstCcc.m_stRx.m_bPending = 0;
     ResetEvent(gstCcc.m_stRx.m_stOL.hEvent);
-    if (!bDone) {
+    // Wine fails a read that its time-outs ended with ERROR_TIMEOUT, yet
+    // counts the bytes it got; Windows returns the same read as a success.
+    if (!bDone && dwError != ERROR_TIMEOUT) {
         wsprintfA(stRun.m_achMsg, "INF038:COM Rx Error! the GetOverlappedResult() return %d",
                   static_cast<int>(dwError));
         return kRxFailed;

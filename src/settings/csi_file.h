@@ -33,8 +33,8 @@ struct CsiRecord : CsiImage {
 extern CsiRecord gstCsi;
 
 // Binds the choosers and messages to hOwner and the file to the five records.
-void fnCsiInit(HWND hOwner, ComSetRecord *pstComSet, TimeoutsRecord *pstTimeouts,
-               FlowCtrlRecord *pstFlowCtrl, TermOptRecord *pstTermOpt, DataTransRecord *pstDataTrans);
+void fnCsiInit(HWND hOwner, ComSetRecord *pstComSet, TimeoutsRecord *pstTimeouts, FlowCtrlRecord *pstFlowCtrl,
+               TermOptRecord *pstTermOpt, DataTransRecord *pstDataTrans);
 int fnCsiLoad();
 void fnCsiSave();
 void fnCsiSaveAs();

@@ -103,9 +103,10 @@ BOOL OnTxInit(HWND hDlg)
 // after a failed read.
 void OnTxCancel(HWND hDlg)
 {
-    // A lock, not a close by the worker: the stop returns only once the
-    // transmit thread is out of the file for good, so no second transfer can
-    // ever meet this one's handle.
+    // A lock rather than a close by the worker: the transmit thread reads
+    // under the hand-over lock and only while the job is on, and the stop
+    // takes that lock, so the file is closed here with no read on it and
+    // the next transfer never meets this one's handle.
     fnStopFileTx();
     fnCloseTransferFile(FALSE);
     EndDialog(hDlg, 0);

@@ -14,8 +14,9 @@ namespace {
 // The texts are read straight from the structures' bytes, so their layout must
 // be the one the line tables describe.
 static_assert(sizeof(DCB) == kDcbBytes, "DCB layout");
-static_assert(offsetof(DCB, wReserved) == 12 && offsetof(DCB, XonLim) == 14 && offsetof(DCB, ByteSize) == 18 &&
-                  offsetof(DCB, XonChar) == 21 && offsetof(DCB, wReserved1) == 26,
+static_assert(offsetof(DCB, wReserved) == 12 && offsetof(DCB, XonLim) == 14 &&
+                  offsetof(DCB, ByteSize) == 18 && offsetof(DCB, XonChar) == 21 &&
+                  offsetof(DCB, wReserved1) == 26,
               "DCB layout");
 static_assert(sizeof(COMMTIMEOUTS) == kTimeoutsBytes, "COMMTIMEOUTS layout");
 static_assert(offsetof(COMMPROP, dwServiceMask) == 4 && offsetof(COMMPROP, wSettableData) == 40 &&
@@ -24,29 +25,28 @@ static_assert(offsetof(COMMPROP, dwServiceMask) == 4 && offsetof(COMMPROP, wSett
               "COMMPROP layout");
 static_assert(kDcbInfoLines + kTimeoutsInfoLines + kCommPropInfoLines == kInfoLines, "one slot per line");
 static_assert(static_cast<std::size_t>(kInfoLineChars) >= kInfoLineMax, "no line is cut");
-static_assert(static_cast<std::size_t>(kDcbInfoLines) * (kInfoLineMax - 1) < kInfoTextChars, "whole DCB text fits");
+static_assert(static_cast<std::size_t>(kDcbInfoLines) * (kInfoLineMax - 1) < kInfoTextChars,
+              "whole DCB text fits");
 
 const int kSelCount = 3;
 
-InfoTarget fnTarget(int iFirstLine, char *pchText, std::size_t cchText)
-{
+InfoTarget fnTarget(int iFirstLine, char *pchText, std::size_t cchText) {
     InfoTarget stTarget = {gstCommx.m_aachInfoLine[iFirstLine], kInfoLineChars, pchText, cchText};
     return stTarget;
 }
 
-void fnBuildTexts()
-{
+void fnBuildTexts() {
     fnDcbInfoText(reinterpret_cast<const ZBYTE *>(&gstCommx.m_stDcb),
                   fnTarget(0, gstCommx.m_achDcbInfo, sizeof gstCommx.m_achDcbInfo));
-    fnTimeoutsInfoText(reinterpret_cast<const ZBYTE *>(&gstCommx.m_stTimeouts),
-                       fnTarget(kDcbInfoLines, gstCommx.m_achTimeoutsInfo, sizeof gstCommx.m_achTimeoutsInfo));
-    fnCommPropInfoText(
-        reinterpret_cast<const ZBYTE *>(&gstCommx.m_stCommProp),
-        fnTarget(kDcbInfoLines + kTimeoutsInfoLines, gstCommx.m_achCommPropInfo, sizeof gstCommx.m_achCommPropInfo));
+    fnTimeoutsInfoText(
+        reinterpret_cast<const ZBYTE *>(&gstCommx.m_stTimeouts),
+        fnTarget(kDcbInfoLines, gstCommx.m_achTimeoutsInfo, sizeof gstCommx.m_achTimeoutsInfo));
+    fnCommPropInfoText(reinterpret_cast<const ZBYTE *>(&gstCommx.m_stCommProp),
+                       fnTarget(kDcbInfoLines + kTimeoutsInfoLines, gstCommx.m_achCommPropInfo,
+                                sizeof gstCommx.m_achCommPropInfo));
 }
 
-const char *fnSelectedText()
-{
+const char *fnSelectedText() {
     switch (gstComInfo.m_nSel) {
     case 1:
         return gstCommx.m_achTimeoutsInfo;
@@ -57,18 +57,17 @@ const char *fnSelectedText()
     }
 }
 
-void fnShowSelected()
-{
+void fnShowSelected() {
     SetDlgItemTextA(gstComInfo.m_hDlg, IDC_CI_TEXT, fnSelectedText());
 }
 
-BOOL OnInitDialog(HWND hDlg)
-{
+BOOL OnInitDialog(HWND hDlg) {
     gstComInfo.m_hDlg = hDlg;
     gstComInfo.m_hSelect = GetDlgItem(hDlg, IDC_CI_SELECT);
     gstComInfo.m_hText = GetDlgItem(hDlg, IDC_CI_TEXT);
     for (int i = 0; i < kSelCount; ++i) {
-        SendMessageA(gstComInfo.m_hSelect, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(gstComInfo.m_aachSel[i]));
+        SendMessageA(gstComInfo.m_hSelect, CB_ADDSTRING, 0,
+                     reinterpret_cast<LPARAM>(gstComInfo.m_aachSel[i]));
     }
     SendMessageA(gstComInfo.m_hSelect, CB_SETCURSEL, static_cast<WPARAM>(gstComInfo.m_nSel), 0);
     fnBuildTexts();
@@ -76,8 +75,7 @@ BOOL OnInitDialog(HWND hDlg)
     return TRUE;
 }
 
-void OnSelectionMade()
-{
+void OnSelectionMade() {
     const LRESULT lSel = SendMessageA(gstComInfo.m_hSelect, CB_GETCURSEL, 0, 0);
     if (lSel >= 0 && lSel < kSelCount) {
         gstComInfo.m_nSel = static_cast<LONG>(lSel);
@@ -85,8 +83,7 @@ void OnSelectionMade()
     fnShowSelected();
 }
 
-BOOL OnCommand(HWND hDlg, WPARAM wParam)
-{
+BOOL OnCommand(HWND hDlg, WPARAM wParam) {
     switch (wParam) {
     case MAKEWPARAM(IDC_CI_SELECT, CBN_SELENDOK):
         OnSelectionMade();
@@ -105,12 +102,9 @@ BOOL OnCommand(HWND hDlg, WPARAM wParam)
 } // namespace
 
 ComInfoRecord::ComInfoRecord()
-    : m_hDlg(NULL), m_hSelect(NULL), m_hText(NULL), m_nSel(0), m_aachSel{"DCB", "COMMTIMEOUTS", "COMMPROP"}
-{
-}
+    : m_hDlg(NULL), m_hSelect(NULL), m_hText(NULL), m_nSel(0), m_aachSel{"DCB", "COMMTIMEOUTS", "COMMPROP"} {}
 
-INT_PTR CALLBACK ComInfoDlgProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM)
-{
+INT_PTR CALLBACK ComInfoDlgProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM) {
     switch (uMsg) {
     case WM_INITDIALOG:
         return OnInitDialog(hDlg);
@@ -121,7 +115,6 @@ INT_PTR CALLBACK ComInfoDlgProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM)
     }
 }
 
-INT_PTR fnComInfoDialog(HWND hOwner)
-{
+INT_PTR fnComInfoDialog(HWND hOwner) {
     return DialogBoxParamA(ghInstance, MAKEINTRESOURCEA(IDD_COMINFO), hOwner, ComInfoDlgProc, 0);
 }

@@ -59,29 +59,19 @@ const InfoField kastTimeoutsFields[kTimeoutsInfoLines] = {
 };
 
 const InfoField kastCommPropFields[kCommPropInfoLines] = {
-    {"wPacketLength", kInfoDec, 0, 2, 0, 16},
-    {"wPacketVersion", kInfoDec, 2, 2, 0, 16},
-    {"dwServiceMask", kInfoHex8, 4, 4, 0, 32},
-    {"dwReserved1", kInfoDec, 8, 4, 0, 32},
-    {"dwMaxTxQueue", kInfoDec, 12, 4, 0, 32},
-    {"dwMaxRxQueue", kInfoDec, 16, 4, 0, 32},
-    {"dwMaxBaud", kInfoHex8, 20, 4, 0, 32},
-    {"dwProvSubType", kInfoHex8, 24, 4, 0, 32},
-    {"dwProvCapabilities", kInfoHex8, 28, 4, 0, 32},
-    {"dwSettableParams", kInfoHex8, 32, 4, 0, 32},
-    {"dwSettableBaud", kInfoHex8, 36, 4, 0, 32},
-    {"wSettableData", kInfoHex4, 40, 2, 0, 16},
-    {"wSettableStopParity", kInfoHex4, 42, 2, 0, 16},
-    {"dwCurrentTxQueue", kInfoDec, 44, 4, 0, 32},
-    {"dwCurrentRxQueue", kInfoDec, 48, 4, 0, 32},
-    {"dwProvSpec1", kInfoDec, 52, 4, 0, 32},
-    {"dwProvSpec2", kInfoDec, 56, 4, 0, 32},
-    {"wcProvChar", kInfoDec, 60, 2, 0, 16},
+    {"wPacketLength", kInfoDec, 0, 2, 0, 16},         {"wPacketVersion", kInfoDec, 2, 2, 0, 16},
+    {"dwServiceMask", kInfoHex8, 4, 4, 0, 32},        {"dwReserved1", kInfoDec, 8, 4, 0, 32},
+    {"dwMaxTxQueue", kInfoDec, 12, 4, 0, 32},         {"dwMaxRxQueue", kInfoDec, 16, 4, 0, 32},
+    {"dwMaxBaud", kInfoHex8, 20, 4, 0, 32},           {"dwProvSubType", kInfoHex8, 24, 4, 0, 32},
+    {"dwProvCapabilities", kInfoHex8, 28, 4, 0, 32},  {"dwSettableParams", kInfoHex8, 32, 4, 0, 32},
+    {"dwSettableBaud", kInfoHex8, 36, 4, 0, 32},      {"wSettableData", kInfoHex4, 40, 2, 0, 16},
+    {"wSettableStopParity", kInfoHex4, 42, 2, 0, 16}, {"dwCurrentTxQueue", kInfoDec, 44, 4, 0, 32},
+    {"dwCurrentRxQueue", kInfoDec, 48, 4, 0, 32},     {"dwProvSpec1", kInfoDec, 52, 4, 0, 32},
+    {"dwProvSpec2", kInfoDec, 56, 4, 0, 32},          {"wcProvChar", kInfoDec, 60, 2, 0, 16},
 };
 
 // Little-endian bytes widened without sign, then the member's bits.
-ZDWORD fnFieldValue(const ZBYTE *pbyStruct, const InfoField &stField)
-{
+ZDWORD fnFieldValue(const ZBYTE *pbyStruct, const InfoField &stField) {
     ZDWORD dwValue = 0;
     for (int i = stField.bySize - 1; i >= 0; --i) {
         dwValue = (dwValue << 8) | pbyStruct[stField.byOffset + i];
@@ -93,8 +83,7 @@ ZDWORD fnFieldValue(const ZBYTE *pbyStruct, const InfoField &stField)
     return dwValue;
 }
 
-int fnFormatLine(char *pchLine, std::size_t cchLine, const InfoField &stField, ZDWORD dwValue)
-{
+int fnFormatLine(char *pchLine, std::size_t cchLine, const InfoField &stField, ZDWORD dwValue) {
     const unsigned int uValue = dwValue;
     switch (stField.eKind) {
     case kInfoHex2:
@@ -112,8 +101,8 @@ int fnFormatLine(char *pchLine, std::size_t cchLine, const InfoField &stField, Z
 }
 
 // A line is formatted aside and copied into its slot and the text only whole.
-int fnBuildInfoText(const ZBYTE *pbyStruct, const InfoField *pstFields, int nFields, const InfoTarget &stTarget)
-{
+int fnBuildInfoText(const ZBYTE *pbyStruct, const InfoField *pstFields, int nFields,
+                    const InfoTarget &stTarget) {
     if (stTarget.cchText == 0) {
         return 0;
     }
@@ -122,7 +111,8 @@ int fnBuildInfoText(const ZBYTE *pbyStruct, const InfoField *pstFields, int nFie
     int nAppended = 0;
     for (int i = 0; i < nFields; ++i) {
         char achLine[64];
-        const int iLen = fnFormatLine(achLine, sizeof achLine, pstFields[i], fnFieldValue(pbyStruct, pstFields[i]));
+        const int iLen =
+            fnFormatLine(achLine, sizeof achLine, pstFields[i], fnFieldValue(pbyStruct, pstFields[i]));
         char *pchSlot = stTarget.pchLines + i * stTarget.cchLine;
         if (iLen < 0 || static_cast<std::size_t>(iLen) >= stTarget.cchLine ||
             cchUsed + iLen >= stTarget.cchText) {
@@ -141,17 +131,14 @@ int fnBuildInfoText(const ZBYTE *pbyStruct, const InfoField *pstFields, int nFie
 
 } // namespace
 
-int fnDcbInfoText(const ZBYTE *pbyDcb, const InfoTarget &stTarget)
-{
+int fnDcbInfoText(const ZBYTE *pbyDcb, const InfoTarget &stTarget) {
     return fnBuildInfoText(pbyDcb, kastDcbFields, kDcbInfoLines, stTarget);
 }
 
-int fnTimeoutsInfoText(const ZBYTE *pbyTimeouts, const InfoTarget &stTarget)
-{
+int fnTimeoutsInfoText(const ZBYTE *pbyTimeouts, const InfoTarget &stTarget) {
     return fnBuildInfoText(pbyTimeouts, kastTimeoutsFields, kTimeoutsInfoLines, stTarget);
 }
 
-int fnCommPropInfoText(const ZBYTE *pbyCommProp, const InfoTarget &stTarget)
-{
+int fnCommPropInfoText(const ZBYTE *pbyCommProp, const InfoTarget &stTarget) {
     return fnBuildInfoText(pbyCommProp, kastCommPropFields, kCommPropInfoLines, stTarget);
 }

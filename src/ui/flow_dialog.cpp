@@ -9,9 +9,10 @@ namespace {
 
 const int kHandleCount = 16;
 const int kaiHandleIds[kHandleCount] = {
-    IDC_FC_CTS_OUT,    IDC_FC_DSR_OUT,     IDC_FC_DSR_SENS,  IDC_FC_XONXOFF_OUT, IDC_FC_XONXOFF_IN, IDC_FC_TX_CONTINUE,
-    IDC_FC_DTR,        IDC_FC_RTS,         IDC_FC_XON_LIMIT, IDC_FC_XOFF_LIMIT,  IDC_FC_XON_CHAR,   IDC_FC_XOFF_CHAR,
-    IDC_FC_RTSCTS,     IDC_FC_DTRDSR,      IDC_FC_XONXOFF,   IDC_FC_DEFAULT};
+    IDC_FC_CTS_OUT,    IDC_FC_DSR_OUT,     IDC_FC_DSR_SENS, IDC_FC_XONXOFF_OUT,
+    IDC_FC_XONXOFF_IN, IDC_FC_TX_CONTINUE, IDC_FC_DTR,      IDC_FC_RTS,
+    IDC_FC_XON_LIMIT,  IDC_FC_XOFF_LIMIT,  IDC_FC_XON_CHAR, IDC_FC_XOFF_CHAR,
+    IDC_FC_RTSCTS,     IDC_FC_DTRDSR,      IDC_FC_XONXOFF,  IDC_FC_DEFAULT};
 
 const int kCheckCount = 6;
 const int kaiCheckIds[kCheckCount] = {IDC_FC_CTS_OUT,     IDC_FC_DSR_OUT,    IDC_FC_DSR_SENS,
@@ -38,12 +39,11 @@ const FlowPreset kstXonXoff = {{0, 0, 0, 1, 1, 0}, kEnable, kEnable};
 // Text of a character box: 31 characters and the terminator.
 const int kCharTextChars = 32;
 
-void fnShowEdit(HWND hDlg)
-{
+void fnShowEdit(HWND hDlg) {
     const FlowBlock &stEdit = gstFlowCtrl.m_stEdit;
     for (int i = 0; i < kCheckCount; ++i) {
-        SendDlgItemMessageA(hDlg, kaiCheckIds[i], BM_SETCHECK, stEdit.*kapCheckFlags[i] == 1 ? BST_CHECKED : BST_UNCHECKED,
-                            0);
+        SendDlgItemMessageA(hDlg, kaiCheckIds[i], BM_SETCHECK,
+                            stEdit.*kapCheckFlags[i] == 1 ? BST_CHECKED : BST_UNCHECKED, 0);
     }
     SendDlgItemMessageA(hDlg, IDC_FC_DTR, CB_SETCURSEL, stEdit.m_nDtrControl, 0);
     SendDlgItemMessageA(hDlg, IDC_FC_RTS, CB_SETCURSEL, stEdit.m_nRtsControl, 0);
@@ -56,15 +56,13 @@ void fnShowEdit(HWND hDlg)
     SetDlgItemTextA(hDlg, IDC_FC_XOFF_CHAR, achHex);
 }
 
-void fnFillList(HWND hDlg, int iId, const char (*paachTexts)[32], int nTexts)
-{
+void fnFillList(HWND hDlg, int iId, const char (*paachTexts)[32], int nTexts) {
     for (int i = 0; i < nTexts; ++i) {
         SendDlgItemMessageA(hDlg, iId, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(paachTexts[i]));
     }
 }
 
-BOOL OnInitDialog(HWND hDlg)
-{
+BOOL OnInitDialog(HWND hDlg) {
     gstFlowCtrl.m_hDlg = hDlg;
     for (int i = 0; i < kHandleCount; ++i) {
         gstFlowCtrl.m_ahCtl[i] = GetDlgItem(hDlg, kaiHandleIds[i]);
@@ -76,8 +74,7 @@ BOOL OnInitDialog(HWND hDlg)
     return TRUE;
 }
 
-void OnPreset(HWND hDlg, const FlowPreset &stPreset)
-{
+void OnPreset(HWND hDlg, const FlowPreset &stPreset) {
     for (int i = 0; i < kCheckCount; ++i) {
         gstFlowCtrl.m_stEdit.*kapCheckFlags[i] = stPreset.m_abFlags[i];
     }
@@ -86,15 +83,13 @@ void OnPreset(HWND hDlg, const FlowPreset &stPreset)
     fnShowEdit(hDlg);
 }
 
-void OnDefault(HWND hDlg)
-{
+void OnDefault(HWND hDlg) {
     gstFlowCtrl.m_stEdit = fnDefaultFlow();
     fnShowEdit(hDlg);
 }
 
 // 0 and the byte when the box holds exactly one hexadecimal byte, else 1.
-ZDWORD fnReadCharBox(HWND hDlg, int iId, ZBYTE *pbyChar)
-{
+ZDWORD fnReadCharBox(HWND hDlg, int iId, ZBYTE *pbyChar) {
     char achText[kCharTextChars];
     GetDlgItemTextA(hDlg, iId, achText, kCharTextChars);
     ZBYTE abyBytes[kCharTextChars / 2];
@@ -106,8 +101,7 @@ ZDWORD fnReadCharBox(HWND hDlg, int iId, ZBYTE *pbyChar)
     return 0;
 }
 
-void fnReadControls(HWND hDlg, ZBYTE byXonChar, ZBYTE byXoffChar)
-{
+void fnReadControls(HWND hDlg, ZBYTE byXonChar, ZBYTE byXoffChar) {
     FlowBlock &stEdit = gstFlowCtrl.m_stEdit;
     for (int i = 0; i < kCheckCount; ++i) {
         stEdit.*kapCheckFlags[i] = IsDlgButtonChecked(hDlg, kaiCheckIds[i]) == BST_CHECKED ? 1 : 0;
@@ -120,8 +114,7 @@ void fnReadControls(HWND hDlg, ZBYTE byXonChar, ZBYTE byXoffChar)
     stEdit.m_chXoffChar = byXoffChar;
 }
 
-void OnOk(HWND hDlg)
-{
+void OnOk(HWND hDlg) {
     ZBYTE byXonChar = 0;
     ZBYTE byXoffChar = 0;
     gstFlowCtrl.m_bXonCharErr = fnReadCharBox(hDlg, IDC_FC_XON_CHAR, &byXonChar);
@@ -139,8 +132,7 @@ void OnOk(HWND hDlg)
     EndDialog(hDlg, 1);
 }
 
-BOOL OnCommand(HWND hDlg, WPARAM wParam)
-{
+BOOL OnCommand(HWND hDlg, WPARAM wParam) {
     switch (wParam) {
     case IDOK:
         OnOk(hDlg);
@@ -167,8 +159,7 @@ BOOL OnCommand(HWND hDlg, WPARAM wParam)
 
 } // namespace
 
-INT_PTR CALLBACK FlowCtrlDlgProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM)
-{
+INT_PTR CALLBACK FlowCtrlDlgProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM) {
     switch (uMsg) {
     case WM_INITDIALOG:
         return OnInitDialog(hDlg);
@@ -179,7 +170,6 @@ INT_PTR CALLBACK FlowCtrlDlgProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM)
     }
 }
 
-INT_PTR fnFlowCtrlDialog(HWND hOwner)
-{
+INT_PTR fnFlowCtrlDialog(HWND hOwner) {
     return DialogBoxParamA(ghInstance, MAKEINTRESOURCEA(IDD_FLOWCONTROL), hOwner, FlowCtrlDlgProc, 0);
 }

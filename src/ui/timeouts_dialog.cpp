@@ -16,15 +16,13 @@ ZDWORD TimeoutsBlock::*const kapMembers[kBoxCount] = {
     &TimeoutsBlock::ReadTotalTimeoutConstant, &TimeoutsBlock::WriteTotalTimeoutMultiplier,
     &TimeoutsBlock::WriteTotalTimeoutConstant};
 
-void fnShowEdit(HWND hDlg)
-{
+void fnShowEdit(HWND hDlg) {
     for (int i = 0; i < kBoxCount; ++i) {
         SetDlgItemInt(hDlg, kaiBoxIds[i], gstTimeouts.m_stEdit.*kapMembers[i], FALSE);
     }
 }
 
-BOOL OnInitDialog(HWND hDlg)
-{
+BOOL OnInitDialog(HWND hDlg) {
     gstTimeouts.m_hDlg = hDlg;
     for (int i = 0; i < kBoxCount; ++i) {
         gstTimeouts.m_ahBox[i] = GetDlgItem(hDlg, kaiBoxIds[i]);
@@ -35,14 +33,12 @@ BOOL OnInitDialog(HWND hDlg)
     return TRUE;
 }
 
-void OnDefault(HWND hDlg)
-{
+void OnDefault(HWND hDlg) {
     gstTimeouts.m_stEdit = fnDefaultTimeouts();
     fnShowEdit(hDlg);
 }
 
-void OnOk(HWND hDlg)
-{
+void OnOk(HWND hDlg) {
     for (int i = 0; i < kBoxCount; ++i) {
         gstTimeouts.m_stEdit.*kapMembers[i] = GetDlgItemInt(hDlg, kaiBoxIds[i], NULL, FALSE);
     }
@@ -50,8 +46,7 @@ void OnOk(HWND hDlg)
     EndDialog(hDlg, 1);
 }
 
-BOOL OnCommand(HWND hDlg, WPARAM wParam)
-{
+BOOL OnCommand(HWND hDlg, WPARAM wParam) {
     switch (wParam) {
     case IDOK:
         OnOk(hDlg);
@@ -69,8 +64,7 @@ BOOL OnCommand(HWND hDlg, WPARAM wParam)
 
 } // namespace
 
-INT_PTR CALLBACK TimeoutsDlgProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM)
-{
+INT_PTR CALLBACK TimeoutsDlgProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM) {
     switch (uMsg) {
     case WM_INITDIALOG:
         return OnInitDialog(hDlg);
@@ -81,7 +75,6 @@ INT_PTR CALLBACK TimeoutsDlgProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM)
     }
 }
 
-INT_PTR fnTimeoutsDialog(HWND hOwner)
-{
+INT_PTR fnTimeoutsDialog(HWND hOwner) {
     return DialogBoxParamA(ghInstance, MAKEINTRESOURCEA(IDD_TIMEOUTS), hOwner, TimeoutsDlgProc, 0);
 }

@@ -129,7 +129,6 @@ class Peer:
     """The device at the far end of a cable."""
 
     def __init__(self, cable):
-        self.cable = cable
         self.fd = zrig.open_far(cable.far_path)
 
     def write(self, data):
@@ -173,7 +172,7 @@ class Streamer(threading.Thread):
     def __init__(self, peer, data, chunk=4096, pause=0.0):
         super().__init__(daemon=True)
         self.peer, self.data, self.chunk, self.pause = peer, data, chunk, pause
-        self.started_at = self.finished_at = None
+        self.started_at = None
         self.stop = threading.Event()
 
     def run(self):
@@ -184,7 +183,6 @@ class Streamer(threading.Thread):
             self.peer.write(self.data[at:at + self.chunk])
             if self.pause:
                 time.sleep(self.pause)
-        self.finished_at = time.monotonic()
 
 
 class Suite:
@@ -247,6 +245,7 @@ class App:
         if not info.get("hook"):
             raise DriverError("zdrive could not hook the app's menu")
         self.pid = info["pid"]
+        self.unix_pid = None
 
     def quit(self):
         """Ends the app however it stands, then the driver."""
@@ -394,6 +393,32 @@ class App:
 
     def process(self):
         return self.call("proc")
+
+    def _unix_pid(self):
+        """The Linux process that runs the app (argv[0] is its Windows path)."""
+        prefix = ("WINEPREFIX=%s" % self.suite.rig.prefix).encode() + b"\0"
+        for entry in os.listdir("/proc"):
+            if not entry.isdigit():
+                continue
+            try:
+                with open("/proc/%s/cmdline" % entry, "rb") as f:
+                    argv0 = f.read().split(b"\0", 1)[0]
+                with open("/proc/%s/environ" % entry, "rb") as f:
+                    env = f.read()
+            except OSError:
+                continue
+            if argv0.lower().endswith(b"\\zevrik.exe") and prefix in env:
+                return int(entry)
+        raise AssertionError("the app's Linux process is not found")
+
+    def cpu_seconds(self):
+        """CPU time the app has used so far, all its threads, from Linux (Wine's
+        GetProcessTimes does not report it for another process)."""
+        if self.unix_pid is None:
+            self.unix_pid = self._unix_pid()
+        with open("/proc/%d/stat" % self.unix_pid) as f:
+            fields = f.read().rsplit(")", 1)[1].split()
+        return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
 
 
 def rect_tuple(r):

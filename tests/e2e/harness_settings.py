@@ -12,7 +12,6 @@ import subprocess
 import time
 import zlib
 
-from harness import wait_until
 
 OPEN_TITLE = "Open COM Settings Information(csi) File"
 SAVE_TITLE = "Save COM Settings Information(csi) File As"
@@ -44,13 +43,10 @@ FIELDS = (
 FIELD = {number: (offset, kind, default) for number, offset, kind, default in FIELDS}
 
 # Field numbers by what they hold.
-PORT, BAUD, DATA_BITS, PARITY, STOP_BITS, USER_BAUD = 3, 4, 5, 6, 7, 8
-READ_INTERVAL = 9
-CTS_OUT = 14
-DTR, RTS, XON_LIMIT = 20, 21, 22
-XON_CHAR, XOFF_CHAR = 24, 25
-KEYBOARD, DISPLAY = 26, 29
-PATTERN, COUNT_MODE, ASCII_LEN, HEX_LEN, RANGE_START, RANGE_END, REPEAT = 32, 33, 35, 37, 38, 39, 40
+PORT, BAUD, DATA_BITS, PARITY, STOP_BITS = 3, 4, 5, 6, 7
+DTR, RTS = 20, 21
+DISPLAY = 29
+PATTERN, COUNT_MODE, ASCII_LEN, REPEAT = 32, 33, 35, 40
 
 
 def make_image(values=None, tail=None, raw=None):
@@ -76,15 +72,6 @@ def make_image(values=None, tail=None, raw=None):
     for offset, data in (raw or {}).items():
         image[offset:offset + len(data)] = data
     return bytes(image)
-
-
-def field_value(image, number):
-    offset, kind, _ = FIELD[number]
-    if kind == DWORD:
-        return struct.unpack_from("<I", image, offset)[0]
-    if kind == BYTES:
-        return bytes(image[offset:offset + 512])
-    return image[offset]
 
 
 def win_path(path):

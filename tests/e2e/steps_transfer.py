@@ -32,7 +32,6 @@ BOXES = {"ascii": ASCII_BOX, "hex": HEX_BOX, "start": START_BOX, "to": TO_BOX,
 FILE_NAME_BOX = 0x47C
 TRANSMIT_RADIO, RECEIVE_RADIO = 1027, 1028
 
-WM_COMMAND = 0x0111
 WM_KEYDOWN = 0x0100
 VK_ESCAPE = 0x1B
 IDOK, IDCANCEL, IDYES, IDNO = 1, 2, 6, 7
@@ -199,22 +198,21 @@ def values(events):
 
 def cpu_share(app, seconds):
     """Share of one core that the app used over `seconds`."""
-    before = app.process()
+    cpu, at = app.cpu_seconds(), time.monotonic()
     time.sleep(seconds)
-    after = app.process()
-    busy = (after["user"] + after["kernel"] - before["user"] - before["kernel"]) / 1e7
-    return busy / ((after["now_us"] - before["now_us"]) / 1e6)
+    return (app.cpu_seconds() - cpu) / (time.monotonic() - at)
 
 
-def random_file(directory, name, size, owner=None):
-    """A file of `size` random bytes; returns (path, bytes)."""
+def random_file(directory, name, size):
+    """A file of `size` random bytes that the app may read; returns (path,
+    bytes)."""
     data = os.urandom(size)
     path = os.path.join(directory, name)
+    if os.path.exists(path):
+        os.remove(path)
     with open(path, "wb") as f:
         f.write(data)
     os.chmod(path, 0o644)
-    if owner is not None:
-        os.chown(path, *owner)
     return path, data
 
 

@@ -400,6 +400,38 @@ class FileSendTest(unittest.TestCase):
         wait_until(lambda: app.terminal().endswith("alive"), 5, "the terminal to show bytes")
         self.send_and_check(1300)
 
+    def test_file_cut_short_is_reported_once_and_sends_no_stale_bytes(self):
+        """The file shrinks under a stalled job: the chunk that cannot be read
+        in full ends the job with INF024, and only whole file bytes went out."""
+        app = self.app
+        app.call("txwatch")
+        path, data = st.random_file(self.dir, "shrinking.bin", 4 * MIB)
+        st.send_file(app, path)
+        dlg = app.wait_dialog(st.SEND_TITLE)["hwnd"]
+        shown = [None]
+
+        def stalled():
+            before = st.only_digits(app.text(dlg, 1055))
+            time.sleep(0.5)
+            shown[0] = st.only_digits(app.text(dlg, 1055))
+            return before is not None and before == shown[0]
+
+        wait_until(stalled, 20, "the job to stall on the full line")
+        # The pending write holds the chunk after the one shown; two more
+        # chunks can be read in full, the third only in part.
+        os.truncate(path, shown[0] + 3 * 512 + 100)
+        got = self.peer.read_quiet(quiet=1.0, limit=30)
+        box = app.wait_message_box("^INF024")
+        self.assertEqual((box["text"], box["caption"]), ("INF024:Reading Tx File Error!", "ZEVRIK"))
+        app.dismiss(box)
+        app.wait_no_dialog(st.SEND_TITLE)
+        time.sleep(1)
+        self.assertEqual(app.message_boxes(), [], "reported more than once, or ended as done")
+        got += self.peer.read_quiet()
+        self.assertEqual(len(got), shown[0] + 3 * 512)
+        self.assertEqual(got, data[:len(got)])
+        self.assertEqual(st.values(st.hook_events(app, st.EV_TEXT, 1055))[-1], len(got))
+
     def test_unopenable_file_reports_inf016_and_starts_nothing(self):
         app = self.app
         path, _ = st.random_file(self.dir, "locked.bin", 100)
@@ -560,7 +592,26 @@ class PulledCableTransferTest(unittest.TestCase):
         rig.map_ports()
         cls.app = App()
         cls.dir = cls.app.suite.rig.scratch
-        cls.threads_closed = cls.app.process()["threads"]
+        cls.threads_closed = cls.settled_thread_count()
+
+    @classmethod
+    def settled_thread_count(cls):
+        """Threads with the port closed, once the file dialog has been up:
+        the system keeps a thread of its own from then on."""
+        app = cls.app
+        app.open_port(MAIN_PORT)
+        st.choose_direction(app, st.RECEIVE_RADIO)
+        chooser = app.wait_dialog(st.SAVE_TITLE)["hwnd"]
+        app.call("press", chooser, st.IDCANCEL)
+        app.wait_no_dialog(st.SAVE_TITLE)
+        app.close_port()
+        seen = [app.process()["threads"]]
+        for _ in range(20):
+            if len(seen) >= 3 and len(set(seen[-3:])) == 1:
+                break
+            time.sleep(0.5)
+            seen.append(app.process()["threads"])
+        return seen[-1]
 
     @classmethod
     def tearDownClass(cls):

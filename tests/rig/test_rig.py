@@ -235,10 +235,12 @@ class TeardownTest(unittest.TestCase):
                 self.assertTrue(prefix.startswith(os.path.abspath(ARGS.build_dir) + os.sep))
                 cable = rig.add_cable("COM5")
                 app = rig.start("notepad")
-                deadline = time.monotonic() + 30
-                while not _prefix_pids(prefix) and time.monotonic() < deadline:
+                deadline = time.monotonic() + 60
+                while time.monotonic() < deadline and not any(
+                        "notepad.exe" in cmd for _, cmd in rig.wine_processes()):
                     time.sleep(0.2)
                 started = [app.pid, cable.proc.pid, rig._xvfb.pid] + _prefix_pids(prefix)
+                self.assertTrue(any("notepad.exe" in cmd for _, cmd in rig.wine_processes()))
                 self.assertTrue(all(_pid_alive(p) for p in started[:3]))
                 self.assertIsNone(app.poll())
             time.sleep(0.5)
