@@ -1,8 +1,10 @@
 #!/bin/bash
 # Runs every test of the built trees and fails when any fails:
 #   test-all.sh NATIVE_TREE WINE_TREE
-# CTest in both trees (unit tests natively; Wine tests and the rig's
-# self-tests in the Windows tree), then the end-to-end suite.
+# clang++ over the product sources (a second compiler), the shipped i686 exe
+# (imports and resources), CTest in both trees
+# (unit tests natively; Wine tests and the rig's self-tests in the Windows
+# tree), then the end-to-end suite.
 set -u
 native=$1
 wine_tree=$2
@@ -39,6 +41,8 @@ step() {
     [[ $rc == 0 ]] || failed_steps+=("$name")
 }
 
+step clang "$root/scripts/clang-check.sh"
+step product python3 "$root/scripts/check-product.py" "$(dirname "$native")/win32/src/zevrik.exe"
 step native ctest --test-dir "$native" --output-on-failure --no-tests=error
 step wine ctest --test-dir "$wine_tree" --output-on-failure --no-tests=error
 if [[ $wine_tree == */win64 ]]; then
