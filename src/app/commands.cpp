@@ -83,8 +83,7 @@ void OnCmdFont(HWND hWnd)
     }
     HFONT hOldFont = gstTerminal.m_hFont;
     gstTerminal.m_hFont = CreateFontIndirectA(&gstTerminal.m_stLogFont);
-    SendMessageA(gstTerminal.m_hEdit, WM_SETFONT, reinterpret_cast<WPARAM>(gstTerminal.m_hFont),
-                 1);
+    SendMessageA(gstTerminal.m_hEdit, WM_SETFONT, reinterpret_cast<WPARAM>(gstTerminal.m_hFont), 1);
     if (hOldFont != NULL) {
         DeleteObject(hOldFont);
     }

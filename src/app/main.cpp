@@ -18,9 +18,8 @@ struct ButtonBitmap {
 };
 
 const ButtonBitmap kButtonBitmaps[] = {
-    {0, IDB_FILEOPEN}, {1, IDB_FILESAVE}, {2, IDB_EXIT},
-    {3, IDB_COMOPEN}, {4, IDB_COMCLOSE}, {5, IDB_COMSET},
-    {6, IDB_CLEAR}, {7, IDB_FILETRANSFER}, {8, IDB_DATATRANSFER},
+    {0, IDB_FILEOPEN}, {1, IDB_FILESAVE}, {2, IDB_EXIT},         {3, IDB_COMOPEN},      {4, IDB_COMCLOSE},
+    {5, IDB_COMSET},   {6, IDB_CLEAR},    {7, IDB_FILETRANSFER}, {8, IDB_DATATRANSFER},
 };
 
 bool fnRegisterMainClass(HINSTANCE hInstance)
@@ -54,8 +53,8 @@ void fnCentreOnScreen()
 void fnSetToolbarBitmaps(HINSTANCE hInstance)
 {
     for (const ButtonBitmap &stEntry : kButtonBitmaps) {
-        HANDLE hBitmap = LoadImageA(hInstance, MAKEINTRESOURCEA(stEntry.iBitmapId), IMAGE_BITMAP,
-                                    0, 0, LR_LOADMAP3DCOLORS);
+        HANDLE hBitmap = LoadImageA(hInstance, MAKEINTRESOURCEA(stEntry.iBitmapId), IMAGE_BITMAP, 0, 0,
+                                    LR_LOADMAP3DCOLORS);
         SendMessageA(gstToolbar.m_ahButton[stEntry.iButton], BM_SETIMAGE, IMAGE_BITMAP,
                      reinterpret_cast<LPARAM>(hBitmap));
     }
@@ -81,9 +80,9 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int nCmdShow)
         return 0;
     }
     fnCentreOnScreen();
-    gstMainWnd.m_hWnd = CreateWindowExA(0, kMainClassName, kMainTitle, WS_OVERLAPPEDWINDOW,
-                                        gstMainWnd.m_iPosX, gstMainWnd.m_iPosY, kMainWidth,
-                                        kMainHeight, NULL, NULL, hInstance, NULL);
+    gstMainWnd.m_hWnd =
+        CreateWindowExA(0, kMainClassName, kMainTitle, WS_OVERLAPPEDWINDOW, gstMainWnd.m_iPosX,
+                        gstMainWnd.m_iPosY, kMainWidth, kMainHeight, NULL, NULL, hInstance, NULL);
     if (gstMainWnd.m_hWnd == NULL) {
         return 0; // without a window the message loop would never end
     }

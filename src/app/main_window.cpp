@@ -16,8 +16,9 @@
 const char kMainClassName[] = "ProgName";
 const char kMainTitle[] = "ZEVRIK";
 
-MainWndRecord::MainWndRecord() : m_hWnd(), m_stWndClass(), m_stMsg(), m_iScreenWidth(),
-    m_iScreenHeight(), m_iPosX(), m_iPosY(), m_bShowToolbar(1), m_lClientSize()
+MainWndRecord::MainWndRecord()
+    : m_hWnd(), m_stWndClass(), m_stMsg(), m_iScreenWidth(), m_iScreenHeight(), m_iPosX(), m_iPosY(),
+      m_bShowToolbar(1), m_lClientSize()
 {
 }
 
@@ -62,8 +63,8 @@ LRESULT OnSize(LPARAM lParam)
     const int iTerminalTop = gstMainWnd.m_bShowToolbar ? kMargin + kToolbarHeight + kMargin : kMargin;
     const int iStatusTop = iHeight - kMargin - kStatusBarHeight;
     MoveWindow(gstToolbar.m_hDlg, kMargin, kMargin, iPaneWidth, iToolbarHeight, TRUE);
-    MoveWindow(gstTerminal.m_hDlg, kMargin, iTerminalTop, iPaneWidth,
-               iStatusTop - kMargin - iTerminalTop, TRUE);
+    MoveWindow(gstTerminal.m_hDlg, kMargin, iTerminalTop, iPaneWidth, iStatusTop - kMargin - iTerminalTop,
+               TRUE);
     MoveWindow(gstStatusBar.m_hDlg, kMargin, iStatusTop, iPaneWidth, kStatusBarHeight, TRUE);
     return 0;
 }

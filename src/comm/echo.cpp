@@ -56,8 +56,7 @@ DWORD fnEchoTake(HANDLE hEvent, BYTE *pbyOut, DWORD cbOut)
     if (gstTerminal.m_hEchoEvent == hEvent) {
         dwCount = gstEchoQueue.m_dwCount < cbOut ? gstEchoQueue.m_dwCount : cbOut;
         std::memcpy(pbyOut, gstEchoQueue.m_aby, dwCount);
-        std::memmove(gstEchoQueue.m_aby, gstEchoQueue.m_aby + dwCount,
-                     gstEchoQueue.m_dwCount - dwCount);
+        std::memmove(gstEchoQueue.m_aby, gstEchoQueue.m_aby + dwCount, gstEchoQueue.m_dwCount - dwCount);
         gstEchoQueue.m_dwCount -= dwCount;
     }
     if (gstEchoQueue.m_dwCount == 0 || gstTerminal.m_hEchoEvent != hEvent) {

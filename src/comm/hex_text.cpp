@@ -71,8 +71,7 @@ int fnCheckHexStr(const char *psz, std::uint32_t dwLimit)
     return fnScanHex(psz, nullptr, &dwFound, dwLimit);
 }
 
-int fnHexStrToBuf(const char *psz, std::uint8_t *pbyOut, std::uint32_t *pdwCount,
-                  std::uint32_t dwLimit)
+int fnHexStrToBuf(const char *psz, std::uint8_t *pbyOut, std::uint32_t *pdwCount, std::uint32_t dwLimit)
 {
     return fnScanHex(psz, pbyOut, pdwCount, dwLimit);
 }

@@ -20,8 +20,7 @@ int fnHexPairToByte(const char *pch, std::uint8_t *pbyOut);
 // the bytes as it goes (pbyOut needs room for dwLimit / 2 bytes); on codes 1
 // and 2 stored bytes stay in pbyOut but *pdwCount is 0.
 int fnCheckHexStr(const char *psz, std::uint32_t dwLimit);
-int fnHexStrToBuf(const char *psz, std::uint8_t *pbyOut, std::uint32_t *pdwCount,
-                  std::uint32_t dwLimit);
+int fnHexStrToBuf(const char *psz, std::uint8_t *pbyOut, std::uint32_t *pdwCount, std::uint32_t dwLimit);
 
 // Two digits and the terminator (pchOut: 3 characters).
 void fnByteToHexStr(const std::uint8_t *pby, char *pchOut);

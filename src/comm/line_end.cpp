@@ -27,8 +27,8 @@ int fnPutLineEnd(char *pchOut, std::uint32_t nTrans, char chOne, char chSelf)
 
 } // namespace
 
-int fnTranslateLineEnds(const std::uint8_t *pby, std::uint32_t dwCount, char *pchOut,
-                        std::uint32_t nCrTrans, std::uint32_t nLfTrans)
+int fnTranslateLineEnds(const std::uint8_t *pby, std::uint32_t dwCount, char *pchOut, std::uint32_t nCrTrans,
+                        std::uint32_t nLfTrans)
 {
     int iLen = 0;
     for (std::uint32_t i = 0; i < dwCount; ++i) {

@@ -7,7 +7,7 @@
 // Translates dwCount bytes into pchOut (room for 2 * dwCount + 1 characters):
 // CR and LF by their translation values, zero bytes dropped, the rest copied.
 // Writes the terminator and returns the length before it.
-int fnTranslateLineEnds(const std::uint8_t *pby, std::uint32_t dwCount, char *pchOut,
-                        std::uint32_t nCrTrans, std::uint32_t nLfTrans);
+int fnTranslateLineEnds(const std::uint8_t *pby, std::uint32_t dwCount, char *pchOut, std::uint32_t nCrTrans,
+                        std::uint32_t nLfTrans);
 
 #endif

@@ -117,8 +117,8 @@ StatusEnd fnAwaitEvent(StatusRun &stRun)
     case WAIT_TIMEOUT:
         return kStatusGoOn;
     default:
-        MessageBoxA(NULL, "INF034:COM Status - The WaitForMultipleObjects() Return Unknown!",
-                    kCaption, MB_OK);
+        MessageBoxA(NULL, "INF034:COM Status - The WaitForMultipleObjects() Return Unknown!", kCaption,
+                    MB_OK);
         return kStatusGoOn;
     }
 }

@@ -62,20 +62,17 @@ int fnConfigurePort(HWND hOwner)
         return fnOpenFailed(hOwner, "GetCommState() Error!", "ErrorCode 2", kOpenGetCommState);
     }
     if (!GetCommTimeouts(hComm, &gstCommx.m_stTimeouts)) {
-        return fnOpenFailed(hOwner, "INF002:GetCommTimeouts() Error!", kCaption,
-                            kOpenGetCommTimeouts);
+        return fnOpenFailed(hOwner, "INF002:GetCommTimeouts() Error!", kCaption, kOpenGetCommTimeouts);
     }
     if (!GetCommProperties(hComm, &gstCommx.m_stCommProp)) {
-        return fnOpenFailed(hOwner, "INF003:GetCommProperties() Error!", kCaption,
-                            kOpenGetCommProperties);
+        return fnOpenFailed(hOwner, "INF003:GetCommProperties() Error!", kCaption, kOpenGetCommProperties);
     }
     fnRebuildCommx();
     if (!SetCommState(hComm, &gstCommx.m_stDcb)) {
         return fnOpenFailed(hOwner, "INF004:SetCommState() Error!", kCaption, kOpenSetCommState);
     }
     if (!SetCommTimeouts(hComm, &gstCommx.m_stTimeouts)) {
-        return fnOpenFailed(hOwner, "INF005:SetCommTimeouts() Error!", kCaption,
-                            kOpenSetCommTimeouts);
+        return fnOpenFailed(hOwner, "INF005:SetCommTimeouts() Error!", kCaption, kOpenSetCommTimeouts);
     }
     if (!SetupComm(hComm, kInQueue, kOutQueue)) {
         return fnOpenFailed(hOwner, "INF006:SetupComm() Error!", kCaption, kOpenSetupComm);
@@ -93,15 +90,12 @@ BOOL fnStartWorker(LPTHREAD_START_ROUTINE pfnProc, HANDLE &hThread, DWORD &dwThr
 int fnStartWorkers()
 {
     if (!fnStartWorker(CommThreadTxProc, gstCcc.m_stTx.m_hThread, gstCcc.m_stTx.m_dwThreadId)) {
-        return fnOpenFailed(NULL, "INF007:Thread CommThreadTxProc() Create Fail!", kCaption,
-                            kOpenTxThread);
+        return fnOpenFailed(NULL, "INF007:Thread CommThreadTxProc() Create Fail!", kCaption, kOpenTxThread);
     }
     if (!fnStartWorker(CommThreadRxProc, gstCcc.m_stRx.m_hThread, gstCcc.m_stRx.m_dwThreadId)) {
-        return fnOpenFailed(NULL, "INF008:Thread CommThreadRxProc() Create Fail!", kCaption,
-                            kOpenRxThread);
+        return fnOpenFailed(NULL, "INF008:Thread CommThreadRxProc() Create Fail!", kCaption, kOpenRxThread);
     }
-    if (!fnStartWorker(CommThreadStatusProc, gstCcc.m_stStatus.m_hThread,
-                       gstCcc.m_stStatus.m_dwThreadId)) {
+    if (!fnStartWorker(CommThreadStatusProc, gstCcc.m_stStatus.m_hThread, gstCcc.m_stStatus.m_dwThreadId)) {
         return fnOpenFailed(NULL, "INF009:Thread CommThreadStatusProc() Create Fail!", kCaption,
                             kOpenStatusThread);
     }
@@ -111,8 +105,7 @@ int fnStartWorkers()
 int fnCreatePort(HWND hOwner)
 {
     const HANDLE hComm = CreateFileA(gstCommx.m_achCurCommNum, GENERIC_READ | GENERIC_WRITE, 0, NULL,
-                                     OPEN_EXISTING, FILE_FLAG_OVERLAPPED | FILE_ATTRIBUTE_NORMAL,
-                                     NULL);
+                                     OPEN_EXISTING, FILE_FLAG_OVERLAPPED | FILE_ATTRIBUTE_NORMAL, NULL);
     if (hComm == INVALID_HANDLE_VALUE) {
         char achText[64];
         wsprintfA(achText, "Open %s Port Error!", gstCommx.m_achCurCommNumShort);

@@ -4,8 +4,8 @@ CommxRecord gstCommx;
 
 CommxRecord::CommxRecord()
     : m_hComm(INVALID_HANDLE_VALUE), m_achCurCommNum(), m_achCurCommNumShort(), m_bCommOpen(0),
-      m_aachInfoLine(), m_achDcbInfo(), m_achTimeoutsInfo(), m_achCommPropInfo(), m_stDcb(),
-      m_stTimeouts(), m_stCommProp(), m_dwSession(0)
+      m_aachInfoLine(), m_achDcbInfo(), m_achTimeoutsInfo(), m_achCommPropInfo(), m_stDcb(), m_stTimeouts(),
+      m_stCommProp(), m_dwSession(0)
 {
 }
 
@@ -14,8 +14,7 @@ namespace {
 void fnRebuildNames(const ComSetSel &stSel)
 {
     fnFormatPortPath(gstCommx.m_achCurCommNum, sizeof gstCommx.m_achCurCommNum, stSel.m_nPort);
-    fnFormatPortShort(gstCommx.m_achCurCommNumShort, sizeof gstCommx.m_achCurCommNumShort,
-                      stSel.m_nPort);
+    fnFormatPortShort(gstCommx.m_achCurCommNumShort, sizeof gstCommx.m_achCurCommNumShort, stSel.m_nPort);
 }
 
 void fnRebuildLine(DCB &stDcb, const ComSetSel &stSel)

@@ -19,7 +19,8 @@ static_assert(sizeof kachCsiFilter == 13, "filter: two texts and the closing zer
 static_assert(sizeof(void *) != 4 || kdwOfnSize == 76, "the short chooser form of 32-bit Windows");
 
 void fnFillChooser(OPENFILENAMEA &stOfn, HWND hOwner, const char *pszFilter, const char *pszTitle,
-                   DWORD dwFlags, const char *pszDefExt) {
+                   DWORD dwFlags, const char *pszDefExt)
+{
     std::memset(&stOfn, 0, sizeof stOfn);
     stOfn.lStructSize = kdwOfnSize;
     stOfn.hwndOwner = hOwner;
@@ -32,13 +33,15 @@ void fnFillChooser(OPENFILENAMEA &stOfn, HWND hOwner, const char *pszFilter, con
     stOfn.lpstrDefExt = pszDefExt;
 }
 
-void fnCsiMessage(const char *pszText, const char *pszCaption) {
+void fnCsiMessage(const char *pszText, const char *pszCaption)
+{
     MessageBoxA(gstCsi.m_hOwner, pszText, pszCaption, MB_OK);
 }
 
 // Closing the held file also ends the notion of a current file, so a later
 // "Save csi File" asks for a name instead of writing to a closed handle.
-void fnCsiCloseFile() {
+void fnCsiCloseFile()
+{
     if (gstCsi.m_hFile != NULL) {
         CloseHandle(gstCsi.m_hFile);
         gstCsi.m_hFile = NULL;
@@ -48,7 +51,8 @@ void fnCsiCloseFile() {
 
 // A short file leaves the rest of the image as zeros, and only the bytes read
 // count for decoding, so no field is taken from an earlier file.
-int fnCsiReadImage() {
+int fnCsiReadImage()
+{
     DWORD dwRead = 0;
     if (!ReadFile(gstCsi.m_hFile, gstCsi.m_abyImage, kCsiImageSize, &dwRead, NULL)) {
         gstCsi.m_dwValid = 0;
@@ -59,7 +63,8 @@ int fnCsiReadImage() {
     return 1;
 }
 
-int fnCsiWriteImage() {
+int fnCsiWriteImage()
+{
     DWORD dwWritten = 0;
     if (!WriteFile(gstCsi.m_hFile, gstCsi.m_abyImage, kCsiImageSize, &dwWritten, NULL) ||
         dwWritten != kCsiImageSize) {
@@ -69,16 +74,19 @@ int fnCsiWriteImage() {
     return 1;
 }
 
-int fnCsiRewindFile() {
+int fnCsiRewindFile()
+{
     return SetFilePointer(gstCsi.m_hFile, 0, NULL, FILE_BEGIN) == 0 ? 1 : 0;
 }
 
-void fnCsiEncodeSettings() {
+void fnCsiEncodeSettings()
+{
     fnSettingsToFileData(gstCsi, gstCsi.m_stRecords);
     fnFileDataToBuf(gstCsi);
 }
 
-int fnCsiDecodeAndApply() {
+int fnCsiDecodeAndApply()
+{
     gstCsi.m_dwPos = 0;
     const int iField = fnBufToFileData(gstCsi);
     if (iField != 0) {
@@ -97,13 +105,15 @@ int fnCsiDecodeAndApply() {
 
 CsiRecord::CsiRecord()
     : CsiImage(), m_achFileName(), m_hFile(NULL), m_bHaveFile(0), m_achOpenFilter(), m_stOfnOpen(),
-      m_achSaveFilter(), m_stOfnSave(), m_stRecords(), m_hOwner(NULL) {
+      m_achSaveFilter(), m_stOfnSave(), m_stRecords(), m_hOwner(NULL)
+{
     std::memcpy(m_achOpenFilter, kachCsiFilter, sizeof kachCsiFilter);
     std::memcpy(m_achSaveFilter, kachCsiFilter, sizeof kachCsiFilter);
 }
 
 void fnCsiInit(HWND hOwner, ComSetRecord *pstComSet, TimeoutsRecord *pstTimeouts, FlowCtrlRecord *pstFlowCtrl,
-               TermOptRecord *pstTermOpt, DataTransRecord *pstDataTrans) {
+               TermOptRecord *pstTermOpt, DataTransRecord *pstDataTrans)
+{
     gstCsi.m_hOwner = hOwner;
     fnFillChooser(gstCsi.m_stOfnOpen, hOwner, gstCsi.m_achOpenFilter,
                   "Open COM Settings Information(csi) File", OFN_FILEMUSTEXIST | OFN_HIDEREADONLY, NULL);
@@ -116,7 +126,8 @@ void fnCsiInit(HWND hOwner, ComSetRecord *pstComSet, TimeoutsRecord *pstTimeouts
     gstCsi.m_stRecords.m_pstDataTrans = pstDataTrans;
 }
 
-int fnCsiLoad() {
+int fnCsiLoad()
+{
     if (!GetOpenFileNameA(&gstCsi.m_stOfnOpen)) {
         return kCsiLoadCancelled;
     }
@@ -135,14 +146,16 @@ int fnCsiLoad() {
     return fnCsiDecodeAndApply();
 }
 
-void fnCsiSave() {
+void fnCsiSave()
+{
     fnCsiEncodeSettings();
     if (!fnCsiRewindFile() || !fnCsiWriteImage()) {
         fnCsiMessage("INF042:Save csi File Error. WriteFile() Return FALSE!", kszCaption);
     }
 }
 
-void fnCsiSaveAs() {
+void fnCsiSaveAs()
+{
     if (!GetSaveFileNameA(&gstCsi.m_stOfnSave)) {
         return;
     }

@@ -48,8 +48,8 @@ void fnReadDword(FieldReader &stRd, ZDWORD *pdw, ZDWORD dwMin = 0, ZDWORD dwMax 
 {
     if (fnNextField(stRd, 4)) {
         CsiImage &stCsi = *stRd.m_pstCsi;
-        fnCheckField(stRd, fnGetDword(stCsi.m_abyImage, &stCsi.m_dwPos, pdw) != 0 &&
-                               *pdw >= dwMin && *pdw <= dwMax);
+        fnCheckField(stRd, fnGetDword(stCsi.m_abyImage, &stCsi.m_dwPos, pdw) != 0 && *pdw >= dwMin &&
+                               *pdw <= dwMax);
     }
 }
 
@@ -278,8 +278,7 @@ int fnGetBytes(const ZBYTE *pbyImage, ZDWORD *pdwPos, void *pvValue, ZDWORD dwCo
 int fnBufToFileData(CsiImage &stCsi)
 {
     CsiFileData &stData = stCsi.m_stFileData;
-    FieldReader stRd = {&stCsi, stCsi.m_dwValid < kCsiImageSize ? stCsi.m_dwValid : kCsiImageSize,
-                        0, 0};
+    FieldReader stRd = {&stCsi, stCsi.m_dwValid < kCsiImageSize ? stCsi.m_dwValid : kCsiImageSize, 0, 0};
     ZDWORD dwFormat = 0;
     ZDWORD dwImageSize = 0;
     stCsi.m_dwPos = 0;

@@ -6,15 +6,13 @@
 namespace {
 
 const char *const kapszBaud[kBaudCount] = {
-    "50",     "75",     "110",     "150",     "300",     "600",     "1200",
-    "1800",   "2400",   "4800",    "7200",    "9600",    "19200",   "38400",
-    "57600",  "115200", "128000",  "230400",  "256000",  "460800",  "921600",
-    "1228800", "2457600", "3000000", "4915200", "6000000", "User define",
+    "50",     "75",     "110",    "150",     "300",     "600",     "1200",    "1800",    "2400",
+    "4800",   "7200",   "9600",   "19200",   "38400",   "57600",   "115200",  "128000",  "230400",
+    "256000", "460800", "921600", "1228800", "2457600", "3000000", "4915200", "6000000", "User define",
 };
 const ZDWORD kadwBaud[kBaudUserIndex] = {
-    50,     75,     110,     150,     300,     600,     1200,    1800,    2400,
-    4800,   7200,   9600,    19200,   38400,   57600,   115200,  128000,  230400,
-    256000, 460800, 921600,  1228800, 2457600, 3000000, 4915200, 6000000,
+    50,    75,    110,    150,    300,    600,    1200,   1800,   2400,    4800,    7200,    9600,    19200,
+    38400, 57600, 115200, 128000, 230400, 256000, 460800, 921600, 1228800, 2457600, 3000000, 4915200, 6000000,
 };
 const char *const kapszDataBits[kDataBitsCount] = {"5", "6", "7", "8"};
 const char *const kapszParity[kParityCount] = {"None", "Even", "Odd", "Mark", "Space"};
@@ -29,8 +27,7 @@ template <std::size_t N> void fnSetText(char (&achOut)[N], const char *psz)
     std::snprintf(achOut, N, "%s", psz);
 }
 
-template <std::size_t N, std::size_t M>
-void fnSetTexts(char (&aachOut)[M][N], const char *const *apsz)
+template <std::size_t N, std::size_t M> void fnSetTexts(char (&aachOut)[M][N], const char *const *apsz)
 {
     for (std::size_t i = 0; i < M; ++i) {
         fnSetText(aachOut[i], apsz[i]);
@@ -109,8 +106,8 @@ ComSetData::ComSetData()
 }
 
 FlowCtrlData::FlowCtrlData()
-    : m_aachDtrControl(), m_aachRtsControl(), m_bXonCharErr(1), m_bXoffCharErr(1),
-      m_stCur(fnDefaultFlow()), m_stEdit(fnDefaultFlow())
+    : m_aachDtrControl(), m_aachRtsControl(), m_bXonCharErr(1), m_bXoffCharErr(1), m_stCur(fnDefaultFlow()),
+      m_stEdit(fnDefaultFlow())
 {
     static const char *const apszDtr[] = {"Enable", "Disable", "Handshake"};
     static const char *const apszRts[] = {"Enable", "Disable", "Handshake", "Toggle"};
@@ -133,9 +130,8 @@ TermOptData::TermOptData()
 }
 
 DataTransData::DataTransData()
-    : m_bAsciiEmpty(1), m_nHexCheck(3), m_bRangeStartErr(1), m_bRangeEndErr(1),
-      m_bRepeatZero(1), m_bInputErr(0), m_stCur(fnDefaultPattern()),
-      m_stEdit(fnDefaultPattern())
+    : m_bAsciiEmpty(1), m_nHexCheck(3), m_bRangeStartErr(1), m_bRangeEndErr(1), m_bRepeatZero(1),
+      m_bInputErr(0), m_stCur(fnDefaultPattern()), m_stEdit(fnDefaultPattern())
 {
 }
 

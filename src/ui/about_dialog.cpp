@@ -26,7 +26,8 @@ static_assert(sizeof(void *) != 4 || sizeof(CHOOSEFONTA) == 60, "the font record
 const WORD kwFirstAnimIcon = IDI_FRAME02;
 const WORD kwLastAnimIcon = IDI_FRAME10;
 
-WORD fnNextIcon(WORD wIcon) {
+WORD fnNextIcon(WORD wIcon)
+{
     if (wIcon == IDI_ZEVRIK) {
         return kwFirstAnimIcon;
     }
@@ -39,14 +40,16 @@ WORD fnNextIcon(WORD wIcon) {
     return wIcon;
 }
 
-void fnSetTexts(HWND hDlg) {
+void fnSetTexts(HWND hDlg)
+{
     for (int i = 0; i < kAboutTexts; ++i) {
         SetDlgItemTextA(hDlg, kaiControlIds[i], gstAbout.m_aachText[i]);
     }
 }
 
 // 14 points in the caption control's own resolution, as a character height.
-void fnMakeCaptionFont() {
+void fnMakeCaptionFont()
+{
     HWND hCaption = GetDlgItem(gstAbout.m_hDlg, IDC_AB_CAPTION);
     gstAbout.m_hCaptionDc = GetDC(hCaption);
     gstAbout.m_stLogFont.lfHeight =
@@ -57,7 +60,8 @@ void fnMakeCaptionFont() {
     SendMessageA(hCaption, WM_SETFONT, reinterpret_cast<WPARAM>(gstAbout.m_hCaptionFont), 1);
 }
 
-BOOL OnInitDialog(HWND hDlg) {
+BOOL OnInitDialog(HWND hDlg)
+{
     gstAbout.m_hDlg = hDlg;
     for (int i = 0; i < kControlCount; ++i) {
         gstAbout.m_ahCtl[i] = GetDlgItem(hDlg, kaiControlIds[i]);
@@ -69,13 +73,15 @@ BOOL OnInitDialog(HWND hDlg) {
     return TRUE;
 }
 
-void OnTimer() {
+void OnTimer()
+{
     gwAboutIconId = fnNextIcon(gwAboutIconId);
     HICON hIcon = LoadIconA(ghInstance, MAKEINTRESOURCEA(gwAboutIconId));
     SendDlgItemMessageA(gstAbout.m_hDlg, IDC_AB_ICON, STM_SETICON, reinterpret_cast<WPARAM>(hIcon), 0);
 }
 
-void OnPaint(HWND hDlg) {
+void OnPaint(HWND hDlg)
+{
     PAINTSTRUCT stPaint;
     gstAbout.m_hPaintDc = BeginPaint(hDlg, &stPaint);
     HPEN hPen = CreatePen(PS_SOLID, 1, RGB(128, 128, 128));
@@ -87,20 +93,23 @@ void OnPaint(HWND hDlg) {
     EndPaint(hDlg, &stPaint);
 }
 
-void fnEnd(HWND hDlg, INT_PTR iResult) {
+void fnEnd(HWND hDlg, INT_PTR iResult)
+{
     KillTimer(hDlg, guAboutTimer);
     EndDialog(hDlg, iResult);
 }
 
 // The caption font lives as long as the control that shows it.
-void OnDestroy() {
+void OnDestroy()
+{
     if (gstAbout.m_hCaptionFont != NULL) {
         DeleteObject(gstAbout.m_hCaptionFont);
         gstAbout.m_hCaptionFont = NULL;
     }
 }
 
-BOOL OnCommand(HWND hDlg, WPARAM wParam) {
+BOOL OnCommand(HWND hDlg, WPARAM wParam)
+{
     switch (wParam) {
     case IDOK:
         fnEnd(hDlg, 1);
@@ -118,7 +127,8 @@ BOOL OnCommand(HWND hDlg, WPARAM wParam) {
 AboutRecord::AboutRecord()
     : m_hDlg(NULL), m_ahCtl(), m_hPaintDc(NULL), m_hCaptionDc(NULL), m_stChooseFont(), m_stLogFont(),
       m_hCaptionFont(NULL), m_aachText{"ZEVRIK  Ver2.00", "Serial port terminal", "for 32-bit Windows",
-                                       "COM1 to COM256",  "Text and HEX views",   "V2.0"} {
+                                       "COM1 to COM256",  "Text and HEX views",   "V2.0"}
+{
     m_stChooseFont.lStructSize = sizeof m_stChooseFont;
     m_stChooseFont.lpLogFont = &m_stLogFont;
     m_stChooseFont.iPointSize = kCaptionPoints;
@@ -127,7 +137,8 @@ AboutRecord::AboutRecord()
     std::memcpy(m_stLogFont.lfFaceName, "Verdana", sizeof "Verdana");
 }
 
-INT_PTR CALLBACK AboutDlgProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM) {
+INT_PTR CALLBACK AboutDlgProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM)
+{
     switch (uMsg) {
     case WM_INITDIALOG:
         return OnInitDialog(hDlg);
@@ -147,6 +158,7 @@ INT_PTR CALLBACK AboutDlgProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM) {
     }
 }
 
-INT_PTR fnAboutDialog(HWND hOwner) {
+INT_PTR fnAboutDialog(HWND hOwner)
+{
     return DialogBoxParamA(ghInstance, MAKEINTRESOURCEA(IDD_ABOUT), hOwner, AboutDlgProc, 0);
 }

@@ -30,12 +30,14 @@ static_assert(static_cast<std::size_t>(kDcbInfoLines) * (kInfoLineMax - 1) < kIn
 
 const int kSelCount = 3;
 
-InfoTarget fnTarget(int iFirstLine, char *pchText, std::size_t cchText) {
+InfoTarget fnTarget(int iFirstLine, char *pchText, std::size_t cchText)
+{
     InfoTarget stTarget = {gstCommx.m_aachInfoLine[iFirstLine], kInfoLineChars, pchText, cchText};
     return stTarget;
 }
 
-void fnBuildTexts() {
+void fnBuildTexts()
+{
     fnDcbInfoText(reinterpret_cast<const ZBYTE *>(&gstCommx.m_stDcb),
                   fnTarget(0, gstCommx.m_achDcbInfo, sizeof gstCommx.m_achDcbInfo));
     fnTimeoutsInfoText(
@@ -46,7 +48,8 @@ void fnBuildTexts() {
                                 sizeof gstCommx.m_achCommPropInfo));
 }
 
-const char *fnSelectedText() {
+const char *fnSelectedText()
+{
     switch (gstComInfo.m_nSel) {
     case 1:
         return gstCommx.m_achTimeoutsInfo;
@@ -57,11 +60,13 @@ const char *fnSelectedText() {
     }
 }
 
-void fnShowSelected() {
+void fnShowSelected()
+{
     SetDlgItemTextA(gstComInfo.m_hDlg, IDC_CI_TEXT, fnSelectedText());
 }
 
-BOOL OnInitDialog(HWND hDlg) {
+BOOL OnInitDialog(HWND hDlg)
+{
     gstComInfo.m_hDlg = hDlg;
     gstComInfo.m_hSelect = GetDlgItem(hDlg, IDC_CI_SELECT);
     gstComInfo.m_hText = GetDlgItem(hDlg, IDC_CI_TEXT);
@@ -75,7 +80,8 @@ BOOL OnInitDialog(HWND hDlg) {
     return TRUE;
 }
 
-void OnSelectionMade() {
+void OnSelectionMade()
+{
     const LRESULT lSel = SendMessageA(gstComInfo.m_hSelect, CB_GETCURSEL, 0, 0);
     if (lSel >= 0 && lSel < kSelCount) {
         gstComInfo.m_nSel = static_cast<LONG>(lSel);
@@ -83,7 +89,8 @@ void OnSelectionMade() {
     fnShowSelected();
 }
 
-BOOL OnCommand(HWND hDlg, WPARAM wParam) {
+BOOL OnCommand(HWND hDlg, WPARAM wParam)
+{
     switch (wParam) {
     case MAKEWPARAM(IDC_CI_SELECT, CBN_SELENDOK):
         OnSelectionMade();
@@ -102,9 +109,12 @@ BOOL OnCommand(HWND hDlg, WPARAM wParam) {
 } // namespace
 
 ComInfoRecord::ComInfoRecord()
-    : m_hDlg(NULL), m_hSelect(NULL), m_hText(NULL), m_nSel(0), m_aachSel{"DCB", "COMMTIMEOUTS", "COMMPROP"} {}
+    : m_hDlg(NULL), m_hSelect(NULL), m_hText(NULL), m_nSel(0), m_aachSel{"DCB", "COMMTIMEOUTS", "COMMPROP"}
+{
+}
 
-INT_PTR CALLBACK ComInfoDlgProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM) {
+INT_PTR CALLBACK ComInfoDlgProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM)
+{
     switch (uMsg) {
     case WM_INITDIALOG:
         return OnInitDialog(hDlg);
@@ -115,6 +125,7 @@ INT_PTR CALLBACK ComInfoDlgProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM) {
     }
 }
 
-INT_PTR fnComInfoDialog(HWND hOwner) {
+INT_PTR fnComInfoDialog(HWND hOwner)
+{
     return DialogBoxParamA(ghInstance, MAKEINTRESOURCEA(IDD_COMINFO), hOwner, ComInfoDlgProc, 0);
 }

@@ -71,7 +71,8 @@ const InfoField kastCommPropFields[kCommPropInfoLines] = {
 };
 
 // Little-endian bytes widened without sign, then the member's bits.
-ZDWORD fnFieldValue(const ZBYTE *pbyStruct, const InfoField &stField) {
+ZDWORD fnFieldValue(const ZBYTE *pbyStruct, const InfoField &stField)
+{
     ZDWORD dwValue = 0;
     for (int i = stField.bySize - 1; i >= 0; --i) {
         dwValue = (dwValue << 8) | pbyStruct[stField.byOffset + i];
@@ -83,7 +84,8 @@ ZDWORD fnFieldValue(const ZBYTE *pbyStruct, const InfoField &stField) {
     return dwValue;
 }
 
-int fnFormatLine(char *pchLine, std::size_t cchLine, const InfoField &stField, ZDWORD dwValue) {
+int fnFormatLine(char *pchLine, std::size_t cchLine, const InfoField &stField, ZDWORD dwValue)
+{
     const unsigned int uValue = dwValue;
     switch (stField.eKind) {
     case kInfoHex2:
@@ -102,7 +104,8 @@ int fnFormatLine(char *pchLine, std::size_t cchLine, const InfoField &stField, Z
 
 // A line is formatted aside and copied into its slot and the text only whole.
 int fnBuildInfoText(const ZBYTE *pbyStruct, const InfoField *pstFields, int nFields,
-                    const InfoTarget &stTarget) {
+                    const InfoTarget &stTarget)
+{
     if (stTarget.cchText == 0) {
         return 0;
     }
@@ -131,14 +134,17 @@ int fnBuildInfoText(const ZBYTE *pbyStruct, const InfoField *pstFields, int nFie
 
 } // namespace
 
-int fnDcbInfoText(const ZBYTE *pbyDcb, const InfoTarget &stTarget) {
+int fnDcbInfoText(const ZBYTE *pbyDcb, const InfoTarget &stTarget)
+{
     return fnBuildInfoText(pbyDcb, kastDcbFields, kDcbInfoLines, stTarget);
 }
 
-int fnTimeoutsInfoText(const ZBYTE *pbyTimeouts, const InfoTarget &stTarget) {
+int fnTimeoutsInfoText(const ZBYTE *pbyTimeouts, const InfoTarget &stTarget)
+{
     return fnBuildInfoText(pbyTimeouts, kastTimeoutsFields, kTimeoutsInfoLines, stTarget);
 }
 
-int fnCommPropInfoText(const ZBYTE *pbyCommProp, const InfoTarget &stTarget) {
+int fnCommPropInfoText(const ZBYTE *pbyCommProp, const InfoTarget &stTarget)
+{
     return fnBuildInfoText(pbyCommProp, kastCommPropFields, kCommPropInfoLines, stTarget);
 }

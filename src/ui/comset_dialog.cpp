@@ -17,10 +17,8 @@ void fnFillList(HWND hList, const char *pchTexts, int iCount, int iStride)
 
 void fnFillLists()
 {
-    fnFillList(gstComSet.m_hPortList, gstComSet.m_aachPort[0], kPortCount,
-               sizeof(gstComSet.m_aachPort[0]));
-    fnFillList(gstComSet.m_hBaudList, gstComSet.m_aachBaud[0], kBaudCount,
-               sizeof(gstComSet.m_aachBaud[0]));
+    fnFillList(gstComSet.m_hPortList, gstComSet.m_aachPort[0], kPortCount, sizeof(gstComSet.m_aachPort[0]));
+    fnFillList(gstComSet.m_hBaudList, gstComSet.m_aachBaud[0], kBaudCount, sizeof(gstComSet.m_aachBaud[0]));
     fnFillList(gstComSet.m_hDataBitsList, gstComSet.m_aachDataBits[0], kDataBitsCount,
                sizeof(gstComSet.m_aachDataBits[0]));
     fnFillList(gstComSet.m_hParityList, gstComSet.m_aachParity[0], kParityCount,

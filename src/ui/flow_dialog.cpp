@@ -39,7 +39,8 @@ const FlowPreset kstXonXoff = {{0, 0, 0, 1, 1, 0}, kEnable, kEnable};
 // Text of a character box: 31 characters and the terminator.
 const int kCharTextChars = 32;
 
-void fnShowEdit(HWND hDlg) {
+void fnShowEdit(HWND hDlg)
+{
     const FlowBlock &stEdit = gstFlowCtrl.m_stEdit;
     for (int i = 0; i < kCheckCount; ++i) {
         SendDlgItemMessageA(hDlg, kaiCheckIds[i], BM_SETCHECK,
@@ -56,13 +57,15 @@ void fnShowEdit(HWND hDlg) {
     SetDlgItemTextA(hDlg, IDC_FC_XOFF_CHAR, achHex);
 }
 
-void fnFillList(HWND hDlg, int iId, const char (*paachTexts)[32], int nTexts) {
+void fnFillList(HWND hDlg, int iId, const char (*paachTexts)[32], int nTexts)
+{
     for (int i = 0; i < nTexts; ++i) {
         SendDlgItemMessageA(hDlg, iId, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(paachTexts[i]));
     }
 }
 
-BOOL OnInitDialog(HWND hDlg) {
+BOOL OnInitDialog(HWND hDlg)
+{
     gstFlowCtrl.m_hDlg = hDlg;
     for (int i = 0; i < kHandleCount; ++i) {
         gstFlowCtrl.m_ahCtl[i] = GetDlgItem(hDlg, kaiHandleIds[i]);
@@ -74,7 +77,8 @@ BOOL OnInitDialog(HWND hDlg) {
     return TRUE;
 }
 
-void OnPreset(HWND hDlg, const FlowPreset &stPreset) {
+void OnPreset(HWND hDlg, const FlowPreset &stPreset)
+{
     for (int i = 0; i < kCheckCount; ++i) {
         gstFlowCtrl.m_stEdit.*kapCheckFlags[i] = stPreset.m_abFlags[i];
     }
@@ -83,13 +87,15 @@ void OnPreset(HWND hDlg, const FlowPreset &stPreset) {
     fnShowEdit(hDlg);
 }
 
-void OnDefault(HWND hDlg) {
+void OnDefault(HWND hDlg)
+{
     gstFlowCtrl.m_stEdit = fnDefaultFlow();
     fnShowEdit(hDlg);
 }
 
 // 0 and the byte when the box holds exactly one hexadecimal byte, else 1.
-ZDWORD fnReadCharBox(HWND hDlg, int iId, ZBYTE *pbyChar) {
+ZDWORD fnReadCharBox(HWND hDlg, int iId, ZBYTE *pbyChar)
+{
     char achText[kCharTextChars];
     GetDlgItemTextA(hDlg, iId, achText, kCharTextChars);
     ZBYTE abyBytes[kCharTextChars / 2];
@@ -101,7 +107,8 @@ ZDWORD fnReadCharBox(HWND hDlg, int iId, ZBYTE *pbyChar) {
     return 0;
 }
 
-void fnReadControls(HWND hDlg, ZBYTE byXonChar, ZBYTE byXoffChar) {
+void fnReadControls(HWND hDlg, ZBYTE byXonChar, ZBYTE byXoffChar)
+{
     FlowBlock &stEdit = gstFlowCtrl.m_stEdit;
     for (int i = 0; i < kCheckCount; ++i) {
         stEdit.*kapCheckFlags[i] = IsDlgButtonChecked(hDlg, kaiCheckIds[i]) == BST_CHECKED ? 1 : 0;
@@ -114,7 +121,8 @@ void fnReadControls(HWND hDlg, ZBYTE byXonChar, ZBYTE byXoffChar) {
     stEdit.m_chXoffChar = byXoffChar;
 }
 
-void OnOk(HWND hDlg) {
+void OnOk(HWND hDlg)
+{
     ZBYTE byXonChar = 0;
     ZBYTE byXoffChar = 0;
     gstFlowCtrl.m_bXonCharErr = fnReadCharBox(hDlg, IDC_FC_XON_CHAR, &byXonChar);
@@ -132,7 +140,8 @@ void OnOk(HWND hDlg) {
     EndDialog(hDlg, 1);
 }
 
-BOOL OnCommand(HWND hDlg, WPARAM wParam) {
+BOOL OnCommand(HWND hDlg, WPARAM wParam)
+{
     switch (wParam) {
     case IDOK:
         OnOk(hDlg);
@@ -159,7 +168,8 @@ BOOL OnCommand(HWND hDlg, WPARAM wParam) {
 
 } // namespace
 
-INT_PTR CALLBACK FlowCtrlDlgProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM) {
+INT_PTR CALLBACK FlowCtrlDlgProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM)
+{
     switch (uMsg) {
     case WM_INITDIALOG:
         return OnInitDialog(hDlg);
@@ -170,6 +180,7 @@ INT_PTR CALLBACK FlowCtrlDlgProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM) {
     }
 }
 
-INT_PTR fnFlowCtrlDialog(HWND hOwner) {
+INT_PTR fnFlowCtrlDialog(HWND hOwner)
+{
     return DialogBoxParamA(ghInstance, MAKEINTRESOURCEA(IDD_FLOWCONTROL), hOwner, FlowCtrlDlgProc, 0);
 }

@@ -15,31 +15,37 @@ const int kListTexts = 3;
 const ZDWORD kDisplayAscii = 0;
 const ZDWORD kDisplayHex = 1;
 
-WPARAM fnCheckOf(bool bChecked) {
+WPARAM fnCheckOf(bool bChecked)
+{
     return bChecked ? BST_CHECKED : BST_UNCHECKED;
 }
 
-bool fnIsChecked(HWND hDlg, int iId) {
+bool fnIsChecked(HWND hDlg, int iId)
+{
     return IsDlgButtonChecked(hDlg, iId) == BST_CHECKED;
 }
 
-ZDWORD fnListPos(HWND hDlg, int iId) {
+ZDWORD fnListPos(HWND hDlg, int iId)
+{
     return static_cast<ZDWORD>(SendDlgItemMessageA(hDlg, iId, CB_GETCURSEL, 0, 0));
 }
 
 // Echo and Enter only matter while typed keys are sent.
-void fnEnableTransmit(HWND hDlg, bool bKeyboard) {
+void fnEnableTransmit(HWND hDlg, bool bKeyboard)
+{
     EnableWindow(GetDlgItem(hDlg, IDC_TOPT_LOCAL_ECHO), bKeyboard);
     EnableWindow(GetDlgItem(hDlg, IDC_TOPT_ENTER_KEY), bKeyboard);
 }
 
 // The translations only matter for text display.
-void fnEnableTranslations(HWND hDlg, bool bAscii) {
+void fnEnableTranslations(HWND hDlg, bool bAscii)
+{
     EnableWindow(GetDlgItem(hDlg, IDC_TOPT_CR_TRANS), bAscii);
     EnableWindow(GetDlgItem(hDlg, IDC_TOPT_LF_TRANS), bAscii);
 }
 
-void fnShowDisplay(HWND hDlg, ZDWORD nDisplay) {
+void fnShowDisplay(HWND hDlg, ZDWORD nDisplay)
+{
     if (nDisplay == kDisplayAscii) {
         CheckDlgButton(hDlg, IDC_TOPT_DISPLAY_ASCII, BST_CHECKED);
         CheckDlgButton(hDlg, IDC_TOPT_DISPLAY_HEX, BST_UNCHECKED);
@@ -51,7 +57,8 @@ void fnShowDisplay(HWND hDlg, ZDWORD nDisplay) {
     }
 }
 
-void fnShowEdit(HWND hDlg) {
+void fnShowEdit(HWND hDlg)
+{
     const TermOptBlock &stEdit = gstTermOpt.m_stEdit;
     CheckDlgButton(hDlg, IDC_TOPT_KEYBOARD, fnCheckOf(stEdit.m_bKeyboard == 1));
     fnEnableTransmit(hDlg, stEdit.m_bKeyboard == 1);
@@ -62,13 +69,15 @@ void fnShowEdit(HWND hDlg) {
     SendDlgItemMessageA(hDlg, IDC_TOPT_LF_TRANS, CB_SETCURSEL, stEdit.m_nLfTrans, 0);
 }
 
-void fnFillList(HWND hDlg, int iId, const char (*paachTexts)[32]) {
+void fnFillList(HWND hDlg, int iId, const char (*paachTexts)[32])
+{
     for (int i = 0; i < kListTexts; ++i) {
         SendDlgItemMessageA(hDlg, iId, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(paachTexts[i]));
     }
 }
 
-BOOL OnInitDialog(HWND hDlg) {
+BOOL OnInitDialog(HWND hDlg)
+{
     gstTermOpt.m_hDlg = hDlg;
     for (int i = 0; i < kHandleCount; ++i) {
         gstTermOpt.m_ahCtl[i] = GetDlgItem(hDlg, kaiHandleIds[i]);
@@ -81,17 +90,20 @@ BOOL OnInitDialog(HWND hDlg) {
     return TRUE;
 }
 
-void OnDisplay(HWND hDlg, ZDWORD nDisplay) {
+void OnDisplay(HWND hDlg, ZDWORD nDisplay)
+{
     gstTermOpt.m_stEdit.m_nDisplay = nDisplay;
     fnEnableTranslations(hDlg, nDisplay == kDisplayAscii);
 }
 
-void OnDefault(HWND hDlg) {
+void OnDefault(HWND hDlg)
+{
     gstTermOpt.m_stEdit = fnDefaultTermOpt();
     fnShowEdit(hDlg);
 }
 
-void OnOk(HWND hDlg) {
+void OnOk(HWND hDlg)
+{
     TermOptBlock &stEdit = gstTermOpt.m_stEdit;
     stEdit.m_bKeyboard = fnIsChecked(hDlg, IDC_TOPT_KEYBOARD) ? 1 : 0;
     stEdit.m_bLocalEcho = fnIsChecked(hDlg, IDC_TOPT_LOCAL_ECHO) ? 1 : 0;
@@ -108,7 +120,8 @@ void OnOk(HWND hDlg) {
     EndDialog(hDlg, 1);
 }
 
-BOOL OnCommand(HWND hDlg, WPARAM wParam) {
+BOOL OnCommand(HWND hDlg, WPARAM wParam)
+{
     switch (wParam) {
     case IDOK:
         OnOk(hDlg);
@@ -135,7 +148,8 @@ BOOL OnCommand(HWND hDlg, WPARAM wParam) {
 
 } // namespace
 
-INT_PTR CALLBACK TermOptDlgProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM) {
+INT_PTR CALLBACK TermOptDlgProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM)
+{
     switch (uMsg) {
     case WM_INITDIALOG:
         return OnInitDialog(hDlg);
@@ -146,6 +160,7 @@ INT_PTR CALLBACK TermOptDlgProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM) {
     }
 }
 
-INT_PTR fnTermOptDialog(HWND hOwner) {
+INT_PTR fnTermOptDialog(HWND hOwner)
+{
     return DialogBoxParamA(ghInstance, MAKEINTRESOURCEA(IDD_TERMOPTION), hOwner, TermOptDlgProc, 0);
 }

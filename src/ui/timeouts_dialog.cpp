@@ -16,13 +16,15 @@ ZDWORD TimeoutsBlock::*const kapMembers[kBoxCount] = {
     &TimeoutsBlock::ReadTotalTimeoutConstant, &TimeoutsBlock::WriteTotalTimeoutMultiplier,
     &TimeoutsBlock::WriteTotalTimeoutConstant};
 
-void fnShowEdit(HWND hDlg) {
+void fnShowEdit(HWND hDlg)
+{
     for (int i = 0; i < kBoxCount; ++i) {
         SetDlgItemInt(hDlg, kaiBoxIds[i], gstTimeouts.m_stEdit.*kapMembers[i], FALSE);
     }
 }
 
-BOOL OnInitDialog(HWND hDlg) {
+BOOL OnInitDialog(HWND hDlg)
+{
     gstTimeouts.m_hDlg = hDlg;
     for (int i = 0; i < kBoxCount; ++i) {
         gstTimeouts.m_ahBox[i] = GetDlgItem(hDlg, kaiBoxIds[i]);
@@ -33,12 +35,14 @@ BOOL OnInitDialog(HWND hDlg) {
     return TRUE;
 }
 
-void OnDefault(HWND hDlg) {
+void OnDefault(HWND hDlg)
+{
     gstTimeouts.m_stEdit = fnDefaultTimeouts();
     fnShowEdit(hDlg);
 }
 
-void OnOk(HWND hDlg) {
+void OnOk(HWND hDlg)
+{
     for (int i = 0; i < kBoxCount; ++i) {
         gstTimeouts.m_stEdit.*kapMembers[i] = GetDlgItemInt(hDlg, kaiBoxIds[i], NULL, FALSE);
     }
@@ -46,7 +50,8 @@ void OnOk(HWND hDlg) {
     EndDialog(hDlg, 1);
 }
 
-BOOL OnCommand(HWND hDlg, WPARAM wParam) {
+BOOL OnCommand(HWND hDlg, WPARAM wParam)
+{
     switch (wParam) {
     case IDOK:
         OnOk(hDlg);
@@ -64,7 +69,8 @@ BOOL OnCommand(HWND hDlg, WPARAM wParam) {
 
 } // namespace
 
-INT_PTR CALLBACK TimeoutsDlgProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM) {
+INT_PTR CALLBACK TimeoutsDlgProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM)
+{
     switch (uMsg) {
     case WM_INITDIALOG:
         return OnInitDialog(hDlg);
@@ -75,6 +81,7 @@ INT_PTR CALLBACK TimeoutsDlgProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM) {
     }
 }
 
-INT_PTR fnTimeoutsDialog(HWND hOwner) {
+INT_PTR fnTimeoutsDialog(HWND hOwner)
+{
     return DialogBoxParamA(ghInstance, MAKEINTRESOURCEA(IDD_TIMEOUTS), hOwner, TimeoutsDlgProc, 0);
 }

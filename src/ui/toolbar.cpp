@@ -15,10 +15,14 @@ struct ButtonCommand {
 };
 
 const ButtonCommand kButtonCommands[] = {
-    {IDC_TB_FILEOPEN, IDM_OPEN_CSI},       {IDC_TB_FILESAVE, IDM_SAVE_CSI},
-    {IDC_TB_EXIT, IDM_EXIT},               {IDC_TB_COMOPEN, IDM_COM_OPEN},
-    {IDC_TB_COMCLOSE, IDM_COM_CLOSE},      {IDC_TB_COMSET, IDM_COM_SET},
-    {IDC_TB_CLEAR, IDM_CLEAR_SCREEN},      {IDC_TB_FILETRANSFER, IDM_FILE_TRANSFER},
+    {IDC_TB_FILEOPEN, IDM_OPEN_CSI},
+    {IDC_TB_FILESAVE, IDM_SAVE_CSI},
+    {IDC_TB_EXIT, IDM_EXIT},
+    {IDC_TB_COMOPEN, IDM_COM_OPEN},
+    {IDC_TB_COMCLOSE, IDM_COM_CLOSE},
+    {IDC_TB_COMSET, IDM_COM_SET},
+    {IDC_TB_CLEAR, IDM_CLEAR_SCREEN},
+    {IDC_TB_FILETRANSFER, IDM_FILE_TRANSFER},
     {IDC_TB_DATATRANSFER, IDM_DATA_TRANSFER},
 };
 
@@ -39,8 +43,7 @@ void fnAddToolTip(HWND hDlg, HWND hControl, char *pszText)
         return;
     }
     HWND hTip = CreateWindowExA(0, TOOLTIPS_CLASSA, NULL, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
-                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hDlg, NULL,
-                                ghInstance, NULL);
+                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hDlg, NULL, ghInstance, NULL);
     if (hTip == NULL) {
         return;
     }
@@ -92,8 +95,7 @@ INT_PTR OnCommand(HWND hDlg, WPARAM wParam)
         break;
     case IDC_TB_RE:
         gstToolbar.m_bRxEnable =
-            SendMessageA(gstToolbar.m_ahButton[IDC_TB_RE - IDC_TB_FILEOPEN], BM_GETCHECK, 0, 0) ==
-                    BST_CHECKED
+            SendMessageA(gstToolbar.m_ahButton[IDC_TB_RE - IDC_TB_FILEOPEN], BM_GETCHECK, 0, 0) == BST_CHECKED
                 ? 1
                 : 0;
         break;

@@ -17,11 +17,14 @@ struct MenuState {
 };
 
 const MenuState kMenuStates[] = {
-    {IDM_OPEN_CSI, false},      {IDM_SAVE_CSI, true},     {IDM_SAVE_CSI_AS, true},
-    {IDM_COPY, true},           {IDM_FONT, true},         {IDM_COM_OPEN, false},
-    {IDM_COM_CLOSE, true},      {IDM_COM_SET, true},      {IDM_FLOW_CONTROL, true},
-    {IDM_TIMEOUTS, true},       {IDM_COM_INFO, true},     {IDM_FILE_TRANSFER, true},
-    {IDM_DATA_TRANSFER, true},  {IDM_TERMINAL_OPTION, true}, {IDM_CLEAR_SCREEN, true},
+    {IDM_OPEN_CSI, false},     {IDM_SAVE_CSI, true},
+    {IDM_SAVE_CSI_AS, true},   {IDM_COPY, true},
+    {IDM_FONT, true},          {IDM_COM_OPEN, false},
+    {IDM_COM_CLOSE, true},     {IDM_COM_SET, true},
+    {IDM_FLOW_CONTROL, true},  {IDM_TIMEOUTS, true},
+    {IDM_COM_INFO, true},      {IDM_FILE_TRANSFER, true},
+    {IDM_DATA_TRANSFER, true}, {IDM_TERMINAL_OPTION, true},
+    {IDM_CLEAR_SCREEN, true},
 };
 
 // Toolbar controls that follow the port state; "Exit" is always usable.
@@ -31,10 +34,10 @@ struct ButtonState {
 };
 
 const ButtonState kButtonStates[] = {
-    {IDC_TB_FILEOPEN, false},     {IDC_TB_FILESAVE, true},     {IDC_TB_COMOPEN, false},
-    {IDC_TB_COMCLOSE, true},      {IDC_TB_COMSET, true},       {IDC_TB_CLEAR, true},
-    {IDC_TB_FILETRANSFER, true},  {IDC_TB_DATATRANSFER, true}, {IDC_TB_ASCII, true},
-    {IDC_TB_HEX, true},           {IDC_TB_RE, true},
+    {IDC_TB_FILEOPEN, false},    {IDC_TB_FILESAVE, true},     {IDC_TB_COMOPEN, false},
+    {IDC_TB_COMCLOSE, true},     {IDC_TB_COMSET, true},       {IDC_TB_CLEAR, true},
+    {IDC_TB_FILETRANSFER, true}, {IDC_TB_DATATRANSFER, true}, {IDC_TB_ASCII, true},
+    {IDC_TB_HEX, true},          {IDC_TB_RE, true},
 };
 
 void fnSetMenus(bool bOpen)

@@ -13,9 +13,8 @@ TxInfoRecord gstTxInfo;
 namespace {
 
 const char *const kapszTip[kToolbarButtons] = {
-    "Open csi File", "Save csi File",  "Exit",           "Open COM",
-    "Close COM",     "COM Set",        "Clear Screen",   "File Transfer",
-    "Data Transfer", "Display as ASCII", "Display as HEX", "Receive Enable",
+    "Open csi File", "Save csi File", "Exit",          "Open COM",         "Close COM",      "COM Set",
+    "Clear Screen",  "File Transfer", "Data Transfer", "Display as ASCII", "Display as HEX", "Receive Enable",
 };
 
 // Display text and pattern "*.*", then the closing empty string.
@@ -31,8 +30,8 @@ ToolbarRecord::ToolbarRecord() : m_hDlg(), m_ahButton(), m_bRxEnable(1), m_aachT
 }
 
 TerminalRecord::TerminalRecord()
-    : m_hDlg(), m_hEdit(), m_achText(), m_iTextLen(0), m_iLineCount(0), m_stChooseFont(),
-      m_stLogFont(), m_hFont(), m_hEchoEvent(), m_abEcho(), m_iEchoLen(0), m_bClearScreen(0)
+    : m_hDlg(), m_hEdit(), m_achText(), m_iTextLen(0), m_iLineCount(0), m_stChooseFont(), m_stLogFont(),
+      m_hFont(), m_hEchoEvent(), m_abEcho(), m_iEchoLen(0), m_bClearScreen(0)
 {
     lstrcpynA(m_stLogFont.lfFaceName, "MS Sans Serif", LF_FACESIZE);
     m_stChooseFont.lStructSize = sizeof m_stChooseFont;
@@ -42,14 +41,14 @@ TerminalRecord::TerminalRecord()
 }
 
 StatusBarRecord::StatusBarRecord()
-    : m_hDlg(), m_hSummary(), m_hDsr(), m_hCts(), m_hRi(), m_hDcd(), m_hDtr(), m_hRts(), m_hDc(),
-      m_bDsr(0), m_bCts(0), m_bRi(0), m_bDcd(0), m_bDtr(1), m_bRts(1), m_achSummary()
+    : m_hDlg(), m_hSummary(), m_hDsr(), m_hCts(), m_hRi(), m_hDcd(), m_hDtr(), m_hRts(), m_hDc(), m_bDsr(0),
+      m_bCts(0), m_bRi(0), m_bDcd(0), m_bDtr(1), m_bRts(1), m_achSummary()
 {
 }
 
 FileTransRecord::FileTransRecord()
-    : m_achFileName(), m_hFile(INVALID_HANDLE_VALUE), m_dwFileSizeHigh(0), m_dwFileSize(0),
-      m_achTxFilter(), m_stTxOfn(), m_achRxFilter(), m_stRxOfn()
+    : m_achFileName(), m_hFile(INVALID_HANDLE_VALUE), m_dwFileSizeHigh(0), m_dwFileSize(0), m_achTxFilter(),
+      m_stTxOfn(), m_achRxFilter(), m_stRxOfn()
 {
     std::memcpy(m_achTxFilter, kachAllFiles, sizeof kachAllFiles);
     std::memcpy(m_achRxFilter, kachAllFiles, sizeof kachAllFiles);
