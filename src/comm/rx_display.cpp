@@ -5,6 +5,7 @@
 #include "hex_text.h"
 #include "line_end.h"
 #include "resource.h"
+#include "show_pace.h"
 #include "window_records.h"
 
 namespace {
@@ -17,13 +18,16 @@ const int kKeepChars = 1987;
 const DWORD kAsciiPiece = (kConvertChars - 1) / 2;
 const DWORD kHexPiece = (kConvertChars - 1) / 3;
 
+// Whether the control still shows an older text, and when it was written.
+ShowPace gstDisplayPace;
+
 // Keeps the last kKeepChars characters once the text has reached kTrimAt;
 // the cut may fall inside a CR LF pair or a hexadecimal group.
 void fnTrimText()
 {
     if (gstTerminal.m_iTextLen >= kTrimAt) {
-        std::memmove(gstTerminal.m_achText,
-                     gstTerminal.m_achText + gstTerminal.m_iTextLen - kKeepChars, kKeepChars + 1);
+        std::memmove(gstTerminal.m_achText, gstTerminal.m_achText + gstTerminal.m_iTextLen - kKeepChars,
+                     kKeepChars + 1);
     }
 }
 
@@ -31,6 +35,10 @@ void fnTrimText()
 // below kConvertChars, so the sum stays far inside the 8000-byte buffer.
 void fnAppendPiece(const char *pch, int iLen)
 {
+    if (iLen == 0) {
+        return;
+    }
+    gstDisplayPace.m_bOwed = TRUE;
     const int iOld = static_cast<int>(std::strlen(gstTerminal.m_achText));
     std::memcpy(gstTerminal.m_achText + iOld, pch, static_cast<size_t>(iLen));
     gstTerminal.m_achText[iOld + iLen] = '\0';
@@ -60,38 +68,54 @@ void fnAppendHex(const BYTE *pby, DWORD dwCount)
     }
 }
 
-// Takes the text the control shows now, so that a clearing done meanwhile is
-// respected; a longer text than this display ever writes is cut first.
-void fnReadBackText()
-{
-    gstTerminal.m_achText[0] = '\0';
-    int iLen = GetDlgItemTextA(gstTerminal.m_hDlg, IDC_TERM_EDIT, gstTerminal.m_achText,
-                               kTerminalTextChars);
-    if (iLen < 0 || iLen >= kTerminalTextChars) {
-        iLen = 0;
-    }
-    gstTerminal.m_achText[iLen] = '\0';
-    gstTerminal.m_iTextLen = iLen;
-    fnTrimText();
-}
-
-void fnShowText()
+void fnWriteControl()
 {
     SetDlgItemTextA(gstTerminal.m_hDlg, IDC_TERM_EDIT, gstTerminal.m_achText);
-    gstTerminal.m_iLineCount =
-        static_cast<int>(SendMessageA(gstTerminal.m_hEdit, EM_GETLINECOUNT, 0, 0));
+    gstTerminal.m_iLineCount = static_cast<int>(SendMessageA(gstTerminal.m_hEdit, EM_GETLINECOUNT, 0, 0));
     SendMessageA(gstTerminal.m_hEdit, EM_LINESCROLL, 0, gstTerminal.m_iLineCount);
+    fnPaceShown(gstDisplayPace);
 }
 
 } // namespace
 
+void fnDisplayReset()
+{
+    gstTerminal.m_achText[0] = '\0';
+    gstTerminal.m_iTextLen = 0;
+    fnPaceReset(gstDisplayPace);
+}
+
 void fnDisplayBlock(const BYTE *pby, DWORD dwCount, DWORD nDisplay, DWORD nCrTrans, DWORD nLfTrans)
 {
-    fnReadBackText();
     if (nDisplay == 0) {
         fnAppendAscii(pby, dwCount, nCrTrans, nLfTrans);
     } else if (nDisplay == 1) {
         fnAppendHex(pby, dwCount);
     }
-    fnShowText();
+}
+
+// An empty control needs neither its line count nor a scroll.
+void fnDisplayClear()
+{
+    fnDisplayReset();
+    SetDlgItemTextA(gstTerminal.m_hDlg, IDC_TERM_EDIT, "");
+}
+
+BOOL fnDisplayOwed()
+{
+    return gstDisplayPace.m_bOwed;
+}
+
+void fnDisplayShow()
+{
+    if (gstDisplayPace.m_bOwed) {
+        fnWriteControl();
+    }
+}
+
+void fnDisplayShowIfDue()
+{
+    if (fnPaceDue(gstDisplayPace)) {
+        fnWriteControl();
+    }
 }

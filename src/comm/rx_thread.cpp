@@ -4,6 +4,7 @@
 #include "resource.h"
 #include "rx_display.h"
 #include "settings.h"
+#include "show_pace.h"
 #include "window_records.h"
 #include "worker_sync.h"
 
@@ -14,6 +15,11 @@ const DWORD kRxWaitMs = 500;
 // A read that brings no bytes is followed by this pause, so that a port
 // whose reads return empty at once never drives the thread round in a loop.
 const DWORD kEmptyReadPauseMs = 20;
+// FlushFileBuffers costs ~0.8 ms per KiB under Wine, several times the write
+// of the block, so a received file is flushed at most this often; every
+// block is still written as it comes, so a file keeps all that arrived
+// whatever becomes of the port, and the end of the reception flushes the rest.
+const DWORD kFileFlushMs = 500;
 const int kMsgChars = 100;
 
 enum RxEnd { kRxGoOn, kRxClosed, kRxFailed };
@@ -22,6 +28,9 @@ struct RxRun {
     DWORD m_dwSession;
     HANDLE m_ahWait[2]; // read completion, echo request
     DWORD m_dwWaitCount;
+    ShowPace m_stCount; // the byte count of the File Receive dialog
+    BOOL m_bFileUnflushed;
+    DWORD m_dwFlushedAt;
     char m_achMsg[kMsgChars];
 };
 
@@ -29,6 +38,71 @@ void fnShowBytes(const BYTE *pby, DWORD dwCount)
 {
     fnDisplayBlock(pby, dwCount, gstTermOpt.m_stCur.m_nDisplay, gstTermOpt.m_stCur.m_nCrTrans,
                    gstTermOpt.m_stCur.m_nLfTrans);
+}
+
+// Shows the live total of the reception that is on, so a count kept back
+// never reaches the dialog of a later reception.
+void fnShowRxCount(RxRun &stRun)
+{
+    fnHandOverEnter();
+    const LONG nMode = gstCcc.m_stRx.m_nMode;
+    const HWND hDlg = gstFileRx.m_hDlg;
+    const DWORD dwTotal = gstCcc.m_stRx.m_dwFileTotal;
+    fnHandOverLeave();
+    if (nMode == 1) {
+        SetDlgItemInt(hDlg, IDC_FR_LENGTH, dwTotal, FALSE);
+    }
+    fnPaceShown(stRun.m_stCount);
+}
+
+BOOL fnOwesShow(const RxRun &stRun)
+{
+    return fnDisplayOwed() || stRun.m_stCount.m_bOwed;
+}
+
+// No more data is waiting: everything kept back is shown now.
+void fnShowOwed(RxRun &stRun)
+{
+    fnDisplayShow();
+    if (stRun.m_stCount.m_bOwed) {
+        fnShowRxCount(stRun);
+    }
+}
+
+// Called under the hand-over lock while the reception is on.
+void fnFlushRxFileIfDue(RxRun &stRun)
+{
+    if (stRun.m_bFileUnflushed && GetTickCount() - stRun.m_dwFlushedAt >= kFileFlushMs) {
+        FlushFileBuffers(gstFileTrans.m_hFile);
+        stRun.m_bFileUnflushed = FALSE;
+        stRun.m_dwFlushedAt = GetTickCount();
+    }
+}
+
+// A reception that has ended meanwhile was flushed by its dialog.
+void fnServeRxFileFlush(RxRun &stRun)
+{
+    if (!stRun.m_bFileUnflushed) {
+        return;
+    }
+    fnHandOverEnter();
+    if (gstCcc.m_stRx.m_nMode == 1) {
+        fnFlushRxFileIfDue(stRun);
+    } else {
+        stRun.m_bFileUnflushed = FALSE;
+    }
+    fnHandOverLeave();
+}
+
+// While data keeps coming, what has been kept back for a whole interval is
+// shown anyway, so the windows never lag further behind.
+void fnShowDue(RxRun &stRun)
+{
+    fnDisplayShowIfDue();
+    if (fnPaceDue(stRun.m_stCount)) {
+        fnShowRxCount(stRun);
+    }
+    fnServeRxFileFlush(stRun);
 }
 
 // All echo bytes waiting are shown in one block, whatever the receive mode
@@ -44,6 +118,7 @@ void fnShowEcho(RxRun &stRun)
 
 void fnPauseAfterEmptyRead(RxRun &stRun)
 {
+    fnShowOwed(stRun);
     if (stRun.m_dwWaitCount < 2) {
         Sleep(kEmptyReadPauseMs);
     } else if (WaitForSingleObject(stRun.m_ahWait[1], kEmptyReadPauseMs) == WAIT_OBJECT_0) {
@@ -53,41 +128,50 @@ void fnPauseAfterEmptyRead(RxRun &stRun)
 
 // The file is written under the hand-over lock and only while the mode is
 // still 1, so a reception ended meanwhile never sees a write into its closed
-// file; its bytes then go to the display like any others.
-LONG fnWriteRxFile(DWORD dwCount, BOOL *pbWritten)
+// file; its bytes then go to the display like any others. The total is kept
+// under the same lock, so the reset of a new reception is never overwritten.
+LONG fnWriteRxFile(RxRun &stRun, DWORD dwCount, BOOL *pbWritten)
 {
     fnHandOverEnter();
     const LONG nMode = gstCcc.m_stRx.m_nMode;
     if (nMode == 1) {
         *pbWritten = WriteFile(gstFileTrans.m_hFile, gstCcc.m_stRx.m_abyBuf, dwCount,
                                &gstCcc.m_stRx.m_dwFileWritten, NULL);
-        if (*pbWritten) {
-            FlushFileBuffers(gstFileTrans.m_hFile);
+        if (*pbWritten && gstCcc.m_stRx.m_dwFileWritten != 0) {
+            gstCcc.m_stRx.m_dwFileTotal += gstCcc.m_stRx.m_dwFileWritten;
+            stRun.m_bFileUnflushed = TRUE;
+            fnFlushRxFileIfDue(stRun);
         }
     }
     fnHandOverLeave();
     return nMode;
 }
 
-void fnCountRxFile()
+void fnCountRxFile(RxRun &stRun)
 {
-    gstCcc.m_stRx.m_dwFileTotal += gstCcc.m_stRx.m_dwFileWritten;
-    SetDlgItemInt(gstFileRx.m_hDlg, IDC_FR_LENGTH, gstCcc.m_stRx.m_dwFileTotal, FALSE);
     gstFileRx.m_dwIdleSeconds = 0;
+    if (gstCcc.m_stRx.m_dwFileWritten == 0) {
+        return;
+    }
+    stRun.m_stCount.m_bOwed = TRUE;
+    if (fnPaceDue(stRun.m_stCount)) {
+        fnShowRxCount(stRun);
+    }
 }
 
-void fnDeliver(DWORD dwCount, const char *pszWriteError)
+void fnDeliver(RxRun &stRun, DWORD dwCount, const char *pszWriteError)
 {
     BOOL bWritten = FALSE;
-    const LONG nMode = fnWriteRxFile(dwCount, &bWritten);
+    const LONG nMode = fnWriteRxFile(stRun, dwCount, &bWritten);
     if (nMode == 0) {
         if (gstToolbar.m_bRxEnable == 1) {
             fnShowBytes(gstCcc.m_stRx.m_abyBuf, dwCount);
         }
     } else if (nMode == 1) {
         if (bWritten) {
-            fnCountRxFile();
+            fnCountRxFile(stRun);
         } else {
+            fnShowOwed(stRun);
             MessageBoxA(NULL, pszWriteError, kCaption, MB_OK);
             SendMessageA(gstFileRx.m_hDlg, WM_COMMAND, IDOK, 0);
         }
@@ -106,12 +190,12 @@ RxEnd fnStartRead(RxRun &stRun)
     if (!fnPortEnter(stRun.m_dwSession, &hComm)) {
         return kRxClosed;
     }
-    const BOOL bDone = ReadFile(hComm, gstCcc.m_stRx.m_abyBuf, fnReadSize(),
-                                &gstCcc.m_stRx.m_dwRead, &gstCcc.m_stRx.m_stOL);
+    const BOOL bDone =
+        ReadFile(hComm, gstCcc.m_stRx.m_abyBuf, fnReadSize(), &gstCcc.m_stRx.m_dwRead, &gstCcc.m_stRx.m_stOL);
     const DWORD dwError = bDone ? 0 : GetLastError();
     fnPortLeave();
     if (bDone) {
-        fnDeliver(gstCcc.m_stRx.m_dwRead, "INF029:Rx File Write Error. WriteFile() Return FALSE!");
+        fnDeliver(stRun, gstCcc.m_stRx.m_dwRead, "INF029:Rx File Write Error. WriteFile() Return FALSE!");
         gstCcc.m_stRx.m_bPending = 0;
         ResetEvent(gstCcc.m_stRx.m_stOL.hEvent);
         if (gstCcc.m_stRx.m_dwRead == 0) {
@@ -141,8 +225,7 @@ RxEnd fnCompleteRead(RxRun &stRun)
         gstCcc.m_stRx.m_bPending = 0;
         return kRxClosed;
     }
-    const BOOL bDone =
-        GetOverlappedResult(hComm, &gstCcc.m_stRx.m_stOL, &gstCcc.m_stRx.m_dwRead, FALSE);
+    const BOOL bDone = GetOverlappedResult(hComm, &gstCcc.m_stRx.m_stOL, &gstCcc.m_stRx.m_dwRead, FALSE);
     const DWORD dwError = bDone ? 0 : GetLastError();
     fnPortLeave();
     gstCcc.m_stRx.m_bPending = 0;
@@ -155,7 +238,7 @@ RxEnd fnCompleteRead(RxRun &stRun)
         return kRxFailed;
     }
     if (gstCcc.m_stRx.m_dwRead != 0) {
-        fnDeliver(gstCcc.m_stRx.m_dwRead, "INF030: Rx File Write Error.WriteFile() Return FALSE!");
+        fnDeliver(stRun, gstCcc.m_stRx.m_dwRead, "INF030: Rx File Write Error.WriteFile() Return FALSE!");
     } else {
         fnPauseAfterEmptyRead(stRun);
     }
@@ -164,8 +247,8 @@ RxEnd fnCompleteRead(RxRun &stRun)
 
 RxEnd fnAwaitRead(RxRun &stRun)
 {
-    gstCcc.m_stRx.m_dwWaitResult =
-        WaitForMultipleObjects(stRun.m_dwWaitCount, stRun.m_ahWait, FALSE, kRxWaitMs);
+    gstCcc.m_stRx.m_dwWaitResult = WaitForMultipleObjects(stRun.m_dwWaitCount, stRun.m_ahWait, FALSE,
+                                                          fnPaceWaitMs(fnOwesShow(stRun), kRxWaitMs));
     switch (gstCcc.m_stRx.m_dwWaitResult) {
     case WAIT_OBJECT_0:
         return fnCompleteRead(stRun);
@@ -173,10 +256,10 @@ RxEnd fnAwaitRead(RxRun &stRun)
         fnShowEcho(stRun);
         return kRxGoOn;
     case WAIT_TIMEOUT:
+        fnShowOwed(stRun);
         return kRxGoOn;
     default:
-        MessageBoxA(NULL, "INF031:COM Rx - The WaitForMultipleObjects() Return Unknown!",
-                    kCaption, MB_OK);
+        MessageBoxA(NULL, "INF031:COM Rx - The WaitForMultipleObjects() Return Unknown!", kCaption, MB_OK);
         return kRxGoOn;
     }
 }
@@ -186,7 +269,7 @@ RxEnd fnAwaitRead(RxRun &stRun)
 void fnServeClearScreen()
 {
     if (InterlockedExchange(&gstTerminal.m_bClearScreen, 0) == 1) {
-        SetDlgItemTextA(gstTerminal.m_hDlg, IDC_TERM_EDIT, "");
+        fnDisplayClear();
     }
 }
 
@@ -201,12 +284,16 @@ RxEnd fnRxPass(RxRun &stRun)
     }
     if (nEnd == kRxGoOn) {
         fnServeClearScreen();
+        fnShowDue(stRun);
     }
     return nEnd;
 }
 
 RxEnd fnRxStart(RxRun &stRun)
 {
+    fnDisplayReset();
+    fnPaceReset(stRun.m_stCount);
+    stRun.m_dwFlushedAt = GetTickCount();
     gstToolbar.m_bRxEnable = 1;
     ZeroMemory(&gstCcc.m_stRx.m_stOL, sizeof gstCcc.m_stRx.m_stOL);
     gstCcc.m_stRx.m_stOL.hEvent = CreateEventA(NULL, TRUE, FALSE, NULL);
@@ -237,6 +324,17 @@ RxEnd fnRxLoop(RxRun &stRun)
     return nEnd == kRxGoOn ? kRxClosed : nEnd;
 }
 
+// A failed run leaves the port open with its message up, showing the last
+// blocks it had. Should the port have been closed meanwhile, the close may
+// have emptied the terminal before this showed them, so it is emptied again.
+void fnShowBeforeFailure(RxRun &stRun)
+{
+    fnShowOwed(stRun);
+    if (!fnSessionLive(stRun.m_dwSession)) {
+        fnDisplayClear();
+    }
+}
+
 // Everything this run created is given up before the block is released, so
 // the next run starts on a quiet block.
 void fnRxCleanUp(RxRun &stRun, RxEnd nEnd)
@@ -254,7 +352,9 @@ void fnRxCleanUp(RxRun &stRun, RxEnd nEnd)
         gstCcc.m_stRx.m_stOL.hEvent = NULL;
     }
     if (nEnd == kRxClosed) {
-        SetDlgItemTextA(gstTerminal.m_hDlg, IDC_TERM_EDIT, "");
+        fnDisplayClear();
+    } else {
+        fnShowBeforeFailure(stRun);
     }
 }
 

@@ -14,10 +14,9 @@ const int kRangeBoxChars = 32;
 // Three characters per byte and the terminator, for every byte a pattern holds.
 const int kHexShowChars = kPatternBytes * 3 + 1;
 
-const int kaiControlIds[11] = {IDC_DT_ASCII,        IDC_DT_HEX,          IDC_DT_RANGE,
-                               IDC_DT_UNTIL_BREAK,  IDC_DT_REPEAT,       IDC_DT_ASCII_TEXT,
-                               IDC_DT_HEX_TEXT,     IDC_DT_RANGE_START,  IDC_DT_RANGE_END,
-                               IDC_DT_REPEAT_COUNT, IDC_DT_INTERVAL};
+const int kaiControlIds[11] = {IDC_DT_ASCII,     IDC_DT_HEX,          IDC_DT_RANGE,    IDC_DT_UNTIL_BREAK,
+                               IDC_DT_REPEAT,    IDC_DT_ASCII_TEXT,   IDC_DT_HEX_TEXT, IDC_DT_RANGE_START,
+                               IDC_DT_RANGE_END, IDC_DT_REPEAT_COUNT, IDC_DT_INTERVAL};
 
 // One byte parsed from a range box.
 struct RangeByte {
@@ -123,8 +122,7 @@ void fnCheckBoxes(HWND hDlg)
     gstDataTrans.m_bRangeEndErr = !(fnIsOneByte(stEnd) && stEnd.byFirst >= byLowest);
 
     BOOL bTranslated = FALSE;
-    gstDataTrans.m_bRepeatZero =
-        GetDlgItemInt(hDlg, IDC_DT_REPEAT_COUNT, &bTranslated, FALSE) == 0;
+    gstDataTrans.m_bRepeatZero = GetDlgItemInt(hDlg, IDC_DT_REPEAT_COUNT, &bTranslated, FALSE) == 0;
 }
 
 void fnReportInput(HWND hDlg, const char *pszText)

@@ -33,8 +33,8 @@ void fnCloseTransferFile(BOOL bFlush)
 
 BOOL fnOpenTransferFile(DWORD dwAccess, DWORD dwCreation)
 {
-    gstFileTrans.m_hFile = CreateFileA(gstFileTrans.m_achFileName, dwAccess, FILE_SHARE_READ, NULL,
-                                       dwCreation, 0, NULL);
+    gstFileTrans.m_hFile =
+        CreateFileA(gstFileTrans.m_achFileName, dwAccess, FILE_SHARE_READ, NULL, dwCreation, 0, NULL);
     return gstFileTrans.m_hFile != INVALID_HANDLE_VALUE;
 }
 
@@ -93,8 +93,7 @@ BOOL OnTxInit(HWND hDlg)
     SetDlgItemTextA(hDlg, IDC_FT_PORT, gstCommx.m_achCurCommNumShort);
     SetDlgItemTextA(hDlg, IDC_FT_NAME, gstFileTrans.m_achFileName);
     SetDlgItemInt(hDlg, IDC_FT_SIZE, gstFileTrans.m_dwFileSize, FALSE);
-    SendMessageA(gstFileTx.m_hProgress, PBM_SETRANGE32, 0,
-                 static_cast<LPARAM>(gstFileTrans.m_dwFileSize));
+    SendMessageA(gstFileTx.m_hProgress, PBM_SETRANGE32, 0, static_cast<LPARAM>(gstFileTrans.m_dwFileSize));
     fnStartFileTx();
     return TRUE;
 }

@@ -9,8 +9,8 @@
 // The direction record.
 struct FileDirRecord {
     HWND m_hDlg;
-    HWND m_hTransmit; // radio 1027
-    HWND m_hReceive;  // radio 1028
+    HWND m_hTransmit;  // radio 1027
+    HWND m_hReceive;   // radio 1028
     LONG m_nDirection; // committed: 0 transmit, 1 receive
     LONG m_nEditDirection;
 };

@@ -25,14 +25,20 @@ TransferRunRecord gstTransferRun;
 
 class TransferScope {
 public:
-    TransferScope() : m_bEntered(gstTransferRun.m_bRunning == 0) { gstTransferRun.m_bRunning = 1; }
+    TransferScope() : m_bEntered(gstTransferRun.m_bRunning == 0)
+    {
+        gstTransferRun.m_bRunning = 1;
+    }
     ~TransferScope()
     {
         if (m_bEntered) {
             gstTransferRun.m_bRunning = 0;
         }
     }
-    bool Entered() const { return m_bEntered; }
+    bool Entered() const
+    {
+        return m_bEntered;
+    }
     TransferScope(const TransferScope &) = delete;
     TransferScope &operator=(const TransferScope &) = delete;
 
@@ -42,8 +48,7 @@ private:
 
 int fnDataTransfer(HWND hMain)
 {
-    if (DialogBoxParamA(ghInstance, MAKEINTRESOURCEA(IDD_DATATRANSFER), hMain, fnDataTransferProc,
-                        0) != 1) {
+    if (DialogBoxParamA(ghInstance, MAKEINTRESOURCEA(IDD_DATATRANSFER), hMain, fnDataTransferProc, 0) != 1) {
         return 1;
     }
     fnBuildTxData();
@@ -56,8 +61,7 @@ int fnDataTransfer(HWND hMain)
 // The progress bar's class is registered before its dialog is created.
 int fnFileTransfer(HWND hMain)
 {
-    if (DialogBoxParamA(ghInstance, MAKEINTRESOURCEA(IDD_FILETRANSFER), hMain, fnFileDirProc, 0) !=
-        1) {
+    if (DialogBoxParamA(ghInstance, MAKEINTRESOURCEA(IDD_FILETRANSFER), hMain, fnFileDirProc, 0) != 1) {
         return kFileJobCancelled;
     }
     INITCOMMONCONTROLSEX stInit = {sizeof stInit, ICC_PROGRESS_CLASS};

@@ -279,7 +279,9 @@ class TerminalTest(unittest.TestCase):
                 late_pings.append(ping)
             if not streamer.is_alive() and data.endswith(text.encode("latin-1")) and len(text) >= 1987:
                 break
-            time.sleep(0.1)
+            # The mebibyte takes about a second to show, so samples come
+            # close together to catch the text many times on its way.
+            time.sleep(0.02)
         streamer.join(5)
         self.assertFalse(streamer.is_alive(), "the device could not send its data")
         self.assertGreaterEqual(len(lengths), 20, "too few samples to judge")

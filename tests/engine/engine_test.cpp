@@ -86,10 +86,17 @@ bool fnTextEmpty()
     return fnTerminalText().empty();
 }
 
+bool fnClearServed()
+{
+    return gstTerminal.m_bClearScreen == 0 && fnTerminalText().empty();
+}
+
+// As Clear Screen does it: the receive thread owns the terminal text and
+// empties it on its next pass.
 void fnClearTerminal()
 {
-    fnSetTerminalText("");
-    fnPump(30);
+    gstTerminal.m_bClearScreen = 1;
+    CHECK(fnPumpUntil(fnClearServed, 2000));
 }
 
 void fnSetOptions(DWORD nDisplay, DWORD nCr, DWORD nLf)
@@ -306,7 +313,7 @@ void fnTestEcho()
     const BYTE byX = 'x';
     fnPostEcho(&byX, 1);
     // Not pumping: the receive thread takes the x and then waits for this
-    // thread inside the display, so the next bytes queue up.
+    // thread when it writes the terminal, so the next bytes queue up.
     Sleep(200);
     const std::string strMany = fnPattern(300, 7, true);
     CHECK_EQ_INT(fnPostEcho(reinterpret_cast<const BYTE *>(strMany.data()), 300), kEchoPendingBytes);
@@ -379,7 +386,9 @@ void fnTestFileReceive()
                                        CREATE_ALWAYS, 0, NULL);
     CHECK(gstFileTrans.m_hFile != INVALID_HANDLE_VALUE);
     gstFileRx.m_dwIdleSeconds = 7;
-    fnSetTerminalText("keep");
+    fnClearTerminal();
+    fnFarWrite("keep", 4);
+    fnExpectText("keep", 2000, "text shown before the reception");
     fnStartFileRx();
     const std::string strData = fnPattern(3000, 17, false);
     fnFarWrite(strData.data(), static_cast<DWORD>(strData.size()));
@@ -614,21 +623,37 @@ void fnTestModemLines()
     CHECK_EQ_INT(gstStatusBar.m_bDsr + gstStatusBar.m_bDcd, 0);
 }
 
-// With the port closed no receive thread writes the terminal, so the
-// display can be called here directly with blocks larger than a read.
-void fnTestLargeBlocks()
+// With the port closed no receive thread owns the terminal text, so the
+// display can be called here directly.
+void fnTestDisplayWrites()
 {
+    fnBeginGroup("terminal written only when shown");
+    fnDisplayReset();
+    fnSetTerminalText("");
+    fnDisplayBlock(reinterpret_cast<const BYTE *>("ab"), 2, 0, 2, 2);
+    CHECK_EQ_STR(fnTerminalText(), "");
+    fnDisplayShow();
+    CHECK_EQ_STR(fnTerminalText(), "ab");
+    fnDisplayBlock(reinterpret_cast<const BYTE *>("c\r"), 2, 0, 0, 2);
+    // Well past the interval: the tick count moves in steps of ~16 ms.
+    Sleep(100);
+    fnDisplayShowIfDue();
+    CHECK_EQ_STR(fnTerminalText(), "abc\r\n");
+    fnDisplayClear();
+    CHECK_EQ_STR(fnTerminalText(), "");
+
     fnBeginGroup("display of blocks larger than its buffers");
     const std::string strBin = fnPattern(4096, 21, false);
-    fnClearTerminal();
     fnDisplayBlock(reinterpret_cast<const BYTE *>(strBin.data()), 4096, 1, 2, 2);
+    fnDisplayShow();
     std::string strText = fnTerminalText();
     CHECK(strText.size() <= 2047 && strText.size() >= 1987);
     CHECK(fnEndsWith(fnHexOf(strBin), strText));
 
     const std::string strCr(1024, '\r');
-    fnClearTerminal();
+    fnDisplayClear();
     fnDisplayBlock(reinterpret_cast<const BYTE *>(strCr.data()), 1024, 0, 0, 2);
+    fnDisplayShow();
     strText = fnTerminalText();
     std::string strPairs;
     for (int i = 0; i < 1024; ++i) {
@@ -636,7 +661,7 @@ void fnTestLargeBlocks()
     }
     CHECK(strText.size() <= 2047 && strText.size() >= 1987);
     CHECK(fnEndsWith(strPairs, strText));
-    fnClearTerminal();
+    fnDisplayClear();
 }
 
 void fnTestFailedConfigure(int iThreadsClosed, int iHandlesClosed)
@@ -750,7 +775,7 @@ int fnRunMain()
     fnTestReapply();
     fnTestClose(iThreadsClosed, iHandlesClosed);
     fnTestModemLines();
-    fnTestLargeBlocks();
+    fnTestDisplayWrites();
     fnTestFailedConfigure(iThreadsClosed, iHandlesClosed);
     fnTestRapidReopen(iThreadsClosed);
     fnTestCycles(iThreadsClosed);
