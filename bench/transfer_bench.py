@@ -12,7 +12,7 @@ hooks taken off the app once the port is open:
   takes them while ZEVRIK captures them into a file; the rate runs from the
   start of the stream until the File Receive dialog has counted every byte;
 - the limits: plain_write.exe sends the file in 512-byte overlapped writes
-  with one outstanding, and plain_capture.exe reads 1024 bytes per
+  with one outstanding, and plain_read.exe reads 1024 bytes per
   overlapped read.
 
 Printed per size: both rates of ZEVRIK beside the plain loop's, the share of
@@ -142,13 +142,13 @@ def plain_send(harness, path, data):
 
 def plain_capture(harness, data):
     suite = harness.suite()
-    exe = os.path.join(suite.build, "bench", "plain_capture.exe")
+    exe = os.path.join(suite.build, "bench", "plain_read.exe")
     peer = harness.Peer(suite.cables[harness.MAIN_PORT])
     try:
         peer.drain()
-        proc = suite.rig.start(exe, (harness.MAIN_PORT, str(len(data))), stdout=subprocess.PIPE)
+        proc = suite.rig.start(exe, (harness.MAIN_PORT, str(len(data)), "1024"), stdout=subprocess.PIPE)
         if not read_json_line(proc, 60).get("ready"):
-            raise RuntimeError("plain_capture could not open the port")
+            raise RuntimeError("plain_read could not open the port")
         streamer = harness.Streamer(peer, data, chunk=65536)
         streamer.start()
         result = read_json_line(proc, 600)
