@@ -220,19 +220,17 @@ RxEnd fnStartRead(RxRun &stRun)
 // and end, instead of reading again for ever.
 RxEnd fnCompleteRead(RxRun &stRun)
 {
-    HANDLE hComm;
-    if (!fnPortEnter(stRun.m_dwSession, &hComm)) {
-        gstCcc.m_stRx.m_bPending = 0;
+    DWORD dwError = 0;
+    const PortResult nResult =
+        fnPortResult(stRun.m_dwSession, &gstCcc.m_stRx.m_stOL, &gstCcc.m_stRx.m_dwRead, &dwError);
+    gstCcc.m_stRx.m_bPending = 0;
+    if (nResult == kPortClosed) {
         return kRxClosed;
     }
-    const BOOL bDone = GetOverlappedResult(hComm, &gstCcc.m_stRx.m_stOL, &gstCcc.m_stRx.m_dwRead, FALSE);
-    const DWORD dwError = bDone ? 0 : GetLastError();
-    fnPortLeave();
-    gstCcc.m_stRx.m_bPending = 0;
     ResetEvent(gstCcc.m_stRx.m_stOL.hEvent);
     // Wine fails a read that its time-outs ended with ERROR_TIMEOUT, yet
     // counts the bytes it got; Windows returns the same read as a success.
-    if (!bDone && dwError != ERROR_TIMEOUT) {
+    if (nResult == kPortFailed && dwError != ERROR_TIMEOUT) {
         wsprintfA(stRun.m_achMsg, "INF038:COM Rx Error! the GetOverlappedResult() return %d",
                   static_cast<int>(dwError));
         return kRxFailed;

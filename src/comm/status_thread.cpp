@@ -92,15 +92,14 @@ StatusEnd fnStartWait(StatusRun &stRun)
 StatusEnd fnCompleteWait(StatusRun &stRun)
 {
     stRun.m_bPending = FALSE;
-    HANDLE hComm;
-    if (!fnPortEnter(stRun.m_dwSession, &hComm)) {
+    DWORD dwError = 0;
+    const PortResult nResult =
+        fnPortResult(stRun.m_dwSession, &stRun.m_stOsStatus, &stRun.m_dwBytes, &dwError);
+    if (nResult == kPortClosed) {
         return kStatusClosed;
     }
-    const BOOL bDone = GetOverlappedResult(hComm, &stRun.m_stOsStatus, &stRun.m_dwBytes, FALSE);
-    const DWORD dwError = bDone ? 0 : GetLastError();
-    fnPortLeave();
     ResetEvent(stRun.m_stOsStatus.hEvent);
-    if (!bDone) {
+    if (nResult == kPortFailed) {
         wsprintfA(stRun.m_achMsg, "INF041:COM Status Error! the GetOverlappedResult() return %d",
                   static_cast<int>(dwError));
         return kStatusFailed;

@@ -52,16 +52,14 @@ TxEnd fnCollectStale(TxRun &stRun, OVERLAPPED &stOL, BOOL &bInFlight, DWORD dwWa
         return kTxGoOn;
     }
     bInFlight = FALSE;
-    HANDLE hComm;
-    if (!fnPortEnter(stRun.m_dwSession, &hComm)) {
+    DWORD dwWritten = 0;
+    DWORD dwError = 0;
+    const PortResult nResult = fnPortResult(stRun.m_dwSession, &stOL, &dwWritten, &dwError);
+    if (nResult == kPortClosed) {
         return kTxClosed;
     }
-    DWORD dwWritten = 0;
-    const BOOL bDone = GetOverlappedResult(hComm, &stOL, &dwWritten, FALSE);
-    const DWORD dwError = bDone ? 0 : GetLastError();
-    fnPortLeave();
     ResetEvent(stOL.hEvent);
-    return bDone ? kTxGoOn : fnFail(stRun, pszError, dwError);
+    return nResult == kPortDone ? kTxGoOn : fnFail(stRun, pszError, dwError);
 }
 
 void fnCountPacket(TxRun &stRun)
@@ -122,14 +120,12 @@ TxEnd fnAwaitPacket(TxRun &stRun)
         return kTxGoOn;
     }
     stRun.m_bDataInFlight = FALSE;
-    HANDLE hComm;
-    if (!fnPortEnter(stRun.m_dwSession, &hComm)) {
+    DWORD dwError = 0;
+    const PortResult nResult = fnPortResult(stRun.m_dwSession, &stData.m_stOL, &stData.m_dwWritten, &dwError);
+    if (nResult == kPortClosed) {
         return kTxClosed;
     }
-    const BOOL bDone = GetOverlappedResult(hComm, &stData.m_stOL, &stData.m_dwWritten, FALSE);
-    const DWORD dwError = bDone ? 0 : GetLastError();
-    fnPortLeave();
-    if (!bDone) {
+    if (nResult == kPortFailed) {
         return fnFail(stRun, "INF039:COM Tx Data Error! the GetOverlappedResult() return %d", dwError);
     }
     if (stData.m_dwWritten != 0) {
@@ -299,14 +295,12 @@ TxEnd fnAwaitChunk(TxRun &stRun)
         return kTxGoOn;
     }
     stRun.m_bFileInFlight = FALSE;
-    HANDLE hComm;
-    if (!fnPortEnter(stRun.m_dwSession, &hComm)) {
+    DWORD dwError = 0;
+    const PortResult nResult = fnPortResult(stRun.m_dwSession, &stFile.m_stOL, &stFile.m_dwWritten, &dwError);
+    if (nResult == kPortClosed) {
         return kTxClosed;
     }
-    const BOOL bDone = GetOverlappedResult(hComm, &stFile.m_stOL, &stFile.m_dwWritten, FALSE);
-    const DWORD dwError = bDone ? 0 : GetLastError();
-    fnPortLeave();
-    if (!bDone) {
+    if (nResult == kPortFailed) {
         return fnFail(stRun, "INF040:COM Tx File Error! the GetOverlappedResult() return %d", dwError);
     }
     if (stFile.m_dwWritten != 0) {

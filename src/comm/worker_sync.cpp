@@ -47,6 +47,18 @@ void fnPortLeave()
     LeaveCriticalSection(&gstWorkerSync.m_csPort);
 }
 
+PortResult fnPortResult(DWORD dwSession, OVERLAPPED *pstOL, DWORD *pdwCount, DWORD *pdwError)
+{
+    HANDLE hComm;
+    if (!fnPortEnter(dwSession, &hComm)) {
+        return kPortClosed;
+    }
+    const BOOL bDone = GetOverlappedResult(hComm, pstOL, pdwCount, FALSE);
+    *pdwError = bDone ? 0 : GetLastError();
+    fnPortLeave();
+    return bDone ? kPortDone : kPortFailed;
+}
+
 void fnHandOverEnter()
 {
     EnterCriticalSection(&gstWorkerSync.m_csHandOver);

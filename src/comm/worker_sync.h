@@ -35,6 +35,12 @@ BOOL fnSessionLive(DWORD dwSession);
 BOOL fnPortEnter(DWORD dwSession, HANDLE *phComm);
 void fnPortLeave();
 
+// How an overlapped operation of a session ended, collected under the port
+// lock: kPortClosed when the session is over (the close cancelled it),
+// otherwise kPortDone with the byte count or kPortFailed with the error.
+enum PortResult { kPortClosed, kPortDone, kPortFailed };
+PortResult fnPortResult(DWORD dwSession, OVERLAPPED *pstOL, DWORD *pdwCount, DWORD *pdwError);
+
 void fnHandOverEnter();
 void fnHandOverLeave();
 
