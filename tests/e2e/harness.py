@@ -8,6 +8,7 @@ ports restarts the prefix's wineserver and would end a running app.
 """
 
 import atexit
+import itertools
 import json
 import os
 import re
@@ -25,7 +26,10 @@ sys.path.insert(0, os.path.join(ROOT, "scripts"))
 
 import zrig  # noqa: E402
 
-DESKTOP = ("zevrik", "1024x768")
+DESKTOP_SIZE = "1024x768"
+# Every app runs on a virtual desktop of its own name, so that a driver can
+# never join the desktop of the app before, which may still be going away.
+_desktop_numbers = itertools.count(1)
 # COM5 is the port the tests work with; COM6 is a cable that one test pulls
 # out; COM9 stays unmapped.
 MAIN_PORT = "COM5"
@@ -69,8 +73,8 @@ class Driver:
     """zdrive running in the rig.  It announces a loopback port on stdout;
     commands and answers then go over that connection, one line each."""
 
-    def __init__(self, rig, exe):
-        self.proc = rig.start(exe, ("--desktop", DESKTOP[0]), stdout=subprocess.PIPE)
+    def __init__(self, rig, exe, desktop):
+        self.proc = rig.start(exe, ("--desktop", desktop), stdout=subprocess.PIPE)
         hello = json.loads(self._first_line(60))
         if not hello.get("ok"):
             raise DriverError("zdrive did not start: %r" % hello)
@@ -239,8 +243,9 @@ class App:
 
     def __init__(self):
         self.suite = suite()
-        self.proc = self.suite.rig.start(self.suite.zevrik, desktop=DESKTOP)
-        self.drv = Driver(self.suite.rig, self.suite.zdrive)
+        desktop = "zevrik%d" % next(_desktop_numbers)
+        self.proc = self.suite.rig.start(self.suite.zevrik, desktop=(desktop, DESKTOP_SIZE))
+        self.drv = Driver(self.suite.rig, self.suite.zdrive, desktop)
         info = self.drv.call("attach", 30000, timeout=60)
         if not info.get("hook"):
             raise DriverError("zdrive could not hook the app's menu")

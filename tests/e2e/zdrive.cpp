@@ -1035,19 +1035,23 @@ std::string Dispatch(const Args& args)
 
 // With --desktop NAME the driver joins the app's virtual desktop; windows of
 // another desktop cannot be found. The desktop may still be in the making
-// when the driver starts, so it is waited for.
-bool JoinDesktop(int argc, char** argv)
+// when the driver starts, so it is waited for. On failure the reason goes to
+// `why` for the test's report.
+bool JoinDesktop(int argc, char** argv, std::string& why)
 {
     const int kDesktopWaitMs = 30000;
     const int kDesktopPollMs = 100;
     for (int i = 1; i + 1 < argc; ++i) {
         if (std::strcmp(argv[i], "--desktop") != 0) continue;
-        HDESK hDesk = OpenDesktopA(argv[i + 1], 0, FALSE, GENERIC_ALL);
-        for (int waited = 0; !hDesk && waited < kDesktopWaitMs; waited += kDesktopPollMs) {
+        for (int waited = 0;; waited += kDesktopPollMs) {
+            HDESK hDesk = OpenDesktopA(argv[i + 1], 0, FALSE, GENERIC_ALL);
+            if (hDesk && SetThreadDesktop(hDesk)) return true;
+            why = std::string(hDesk ? "SetThreadDesktop" : "OpenDesktopA") + " failed with error " +
+                  std::to_string(GetLastError());
+            if (hDesk) CloseDesktop(hDesk);
+            if (waited >= kDesktopWaitMs) return false;
             Sleep(kDesktopPollMs);
-            hDesk = OpenDesktopA(argv[i + 1], 0, FALSE, GENERIC_ALL);
         }
-        return hDesk != nullptr && SetThreadDesktop(hDesk) != FALSE;
     }
     return true;
 }
@@ -1123,8 +1127,9 @@ void Serve(LineSocket& channel)
 
 int main(int argc, char** argv)
 {
-    if (!JoinDesktop(argc, argv)) {
-        std::cout << Error("cannot join desktop") << std::endl;
+    std::string why;
+    if (!JoinDesktop(argc, argv, why)) {
+        std::cout << Error("cannot join desktop: " + why) << std::endl;
         return 1;
     }
     WSADATA wsa;
