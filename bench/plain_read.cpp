@@ -10,6 +10,8 @@
 // It prints {"ready":true} once the port is open, so the sender can start.
 #include <windows.h>
 
+#include "bench_port.h"
+
 #include <cstdio>
 #include <cstdlib>
 
@@ -26,19 +28,6 @@ struct Count {
     LARGE_INTEGER first;
     LARGE_INTEGER last;
 };
-
-HANDLE OpenPort(const char* pszName)
-{
-    char achPath[32];
-    std::snprintf(achPath, sizeof achPath, "\\\\.\\%s", pszName);
-    HANDLE hPort = CreateFileA(achPath, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                               FILE_FLAG_OVERLAPPED | FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (hPort == INVALID_HANDLE_VALUE) return hPort;
-    COMMTIMEOUTS timeouts = {1, 0, 0, 0, 0};
-    SetCommTimeouts(hPort, &timeouts);
-    SetupComm(hPort, 2048, 1024);
-    return hPort;
-}
 
 void Account(Count& count, const BYTE* pbyData, DWORD dwLen)
 {

@@ -9,6 +9,8 @@
 //     plain_write COM5 Z:\path\to\file
 #include <windows.h>
 
+#include "bench_port.h"
+
 #include <cstdio>
 #include <vector>
 
@@ -16,19 +18,6 @@ namespace {
 
 const DWORD kChunk = 512;
 const DWORD kWriteGiveUpMs = 10000;
-
-HANDLE OpenPort(const char* pszName)
-{
-    char achPath[32];
-    std::snprintf(achPath, sizeof achPath, "\\\\.\\%s", pszName);
-    HANDLE hPort = CreateFileA(achPath, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                               FILE_FLAG_OVERLAPPED | FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (hPort == INVALID_HANDLE_VALUE) return hPort;
-    COMMTIMEOUTS timeouts = {1, 0, 0, 0, 0};
-    SetCommTimeouts(hPort, &timeouts);
-    SetupComm(hPort, 2048, 1024);
-    return hPort;
-}
 
 bool ReadWholeFile(const char* pszName, std::vector<BYTE>& data)
 {

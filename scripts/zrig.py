@@ -48,6 +48,7 @@ rig.display
 
 open_far(path) -> fd           opens a pty end raw, O_RDWR | O_NOCTTY.
 tcgetattr_speed(path) -> int   the baud rate currently set on a pty end.
+tcgetattr_cflag(path) -> int   the c_cflag word currently set on a pty end.
 host_serial_devices() -> list  the machine's real serial device nodes.
 wine_build_tree(build) -> str  build/win32, or build/win64 on a machine that
                                cannot run 32-bit programs.
@@ -308,13 +309,23 @@ _BAUD = {getattr(termios, n): int(n[1:]) for n in dir(termios)
          if re.fullmatch(r"B\d+", n)}
 
 
-def tcgetattr_speed(path):
-    """The output baud rate set on a pty end, as a number (e.g. 57600)."""
+def _tcgetattr(path):
+    """The termios attributes currently set on a pty end."""
     fd = os.open(path, os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK)
     try:
-        return _BAUD[termios.tcgetattr(fd)[5]]
+        return termios.tcgetattr(fd)
     finally:
         os.close(fd)
+
+
+def tcgetattr_speed(path):
+    """The output baud rate set on a pty end, as a number (e.g. 57600)."""
+    return _BAUD[_tcgetattr(path)[5]]
+
+
+def tcgetattr_cflag(path):
+    """The c_cflag word set on a pty end (stop bits, parity, ...)."""
+    return _tcgetattr(path)[2]
 
 
 def open_far(path):

@@ -1,22 +1,12 @@
 """COM Set with a user-defined rate and other line settings, seen in the
 summary and, where Wine passes them on, on the app's end of the cable."""
 
-import os
 import termios
 import unittest
 
 from harness import MAIN_PORT, App, wait_until
 
 import zrig
-
-
-def control_flags(path):
-    """The c_cflag word of a pty end."""
-    fd = os.open(path, os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK)
-    try:
-        return termios.tcgetattr(fd)[2]
-    finally:
-        os.close(fd)
 
 
 class UserRateTest(unittest.TestCase):
@@ -100,7 +90,7 @@ class UserRateTest(unittest.TestCase):
         wait_until(lambda: app.summary() == "COM5, 115200, 7, Even, 2", 5, "the new summary")
         self.assertEqual(zrig.tcgetattr_speed(self.cable.app_path), 115200)
         # A pty always keeps 8 data bits without parity; the stop bits pass.
-        self.assertTrue(control_flags(self.cable.app_path) & termios.CSTOPB)
+        self.assertTrue(zrig.tcgetattr_cflag(self.cable.app_path) & termios.CSTOPB)
 
 
 if __name__ == "__main__":

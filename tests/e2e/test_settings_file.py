@@ -20,14 +20,6 @@ LOADED = "Loading csi File Success! "
 REJECTED = "INF035:Loading csi File Error! fnBufToFileData() return %d"
 
 
-def control_flags(path):
-    fd = os.open(path, os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK)
-    try:
-        return termios.tcgetattr(fd)[2]
-    finally:
-        os.close(fd)
-
-
 def tail_pattern():
     return bytes((i * 7 + 3) & 0xFF for i in range(IMAGE_SIZE - FIELDS_END))
 
@@ -131,7 +123,7 @@ class LoadTest(unittest.TestCase):
         self.assertEqual(zrig.tcgetattr_speed(cable.app_path), 57600)
         # Linux's pty driver clears PARENB (and forces CS8) whatever it is
         # given, so of the parity only PARODD can be read back: not odd.
-        self.assertEqual(control_flags(cable.app_path) & termios.PARODD, 0)
+        self.assertEqual(zrig.tcgetattr_cflag(cable.app_path) & termios.PARODD, 0)
         dcb = info_lines(info_text(app, 0))
         for line in ("BaudRate=57600 \r\n", "fParity=1 \r\n", "Parity=2 \r\n", "ByteSize=8 \r\n"):
             self.assertIn(line, dcb)

@@ -1,4 +1,4 @@
-#include "csi_image.h"
+#include "default_image.h"
 
 #include <cstdio>
 
@@ -8,14 +8,7 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "usage: csi_seed FILE\n");
         return 2;
     }
-    static CsiImage stCsi;
-    static ComSetData stComSet;
-    static TimeoutsData stTimeouts;
-    static FlowCtrlData stFlowCtrl;
-    static TermOptData stTermOpt;
-    static DataTransData stDataTrans;
-    fnSettingsToFileData(stCsi, {&stComSet, &stTimeouts, &stFlowCtrl, &stTermOpt, &stDataTrans});
-    fnFileDataToBuf(stCsi);
+    const CsiImage &stCsi = DefaultImage();
     std::FILE *pFile = std::fopen(argv[1], "wb");
     if (pFile == nullptr) {
         std::perror(argv[1]);

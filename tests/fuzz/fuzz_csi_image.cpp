@@ -1,6 +1,7 @@
 // Arbitrary bytes as a settings file: decoding must never crash, and an image
 // it accepts must hold only values the program itself could have saved.
 #include "csi_image.h"
+#include "default_image.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -41,19 +42,6 @@ void RequireInRange(const CsiFileData &st)
     Require(stPat.m_dwAsciiLen >= 1 && stPat.m_dwAsciiLen <= 511);
     Require(stPat.m_dwHexLen >= 1 && stPat.m_dwHexLen <= 255);
     Require(stPat.m_byRangeEnd >= stPat.m_byRangeStart && stPat.m_dwRepeatCount >= 1);
-}
-
-const CsiImage &DefaultImage()
-{
-    static CsiImage stCsi;
-    static ComSetData stComSet;
-    static TimeoutsData stTimeouts;
-    static FlowCtrlData stFlowCtrl;
-    static TermOptData stTermOpt;
-    static DataTransData stDataTrans;
-    fnSettingsToFileData(stCsi, {&stComSet, &stTimeouts, &stFlowCtrl, &stTermOpt, &stDataTrans});
-    fnFileDataToBuf(stCsi);
-    return stCsi;
 }
 
 } // namespace

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <string>
 
+#include "all_zero.h"
+
 namespace {
 
 class Rebuild : public ::testing::Test {
@@ -23,17 +25,6 @@ protected:
         return ach;
     }
 };
-
-bool AllZero(const void *pv, size_t cb)
-{
-    const BYTE *pby = static_cast<const BYTE *>(pv);
-    for (size_t i = 0; i < cb; ++i) {
-        if (pby[i] != 0) {
-            return false;
-        }
-    }
-    return true;
-}
 
 } // namespace
 

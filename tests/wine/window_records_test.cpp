@@ -4,20 +4,7 @@
 
 #include <cstring>
 
-namespace {
-
-bool AllZero(const void *pv, size_t cb)
-{
-    const BYTE *pby = static_cast<const BYTE *>(pv);
-    for (size_t i = 0; i < cb; ++i) {
-        if (pby[i] != 0) {
-            return false;
-        }
-    }
-    return true;
-}
-
-} // namespace
+#include "all_zero.h"
 
 TEST(WindowRecords, Toolbar)
 {
