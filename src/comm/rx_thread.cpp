@@ -147,12 +147,15 @@ LONG fnWriteRxFile(RxRun &stRun, DWORD dwCount, BOOL *pbWritten)
     return nMode;
 }
 
+// Only bytes count as activity: under time-outs that make a read return at
+// once, empty reads come all the time and would keep the reception from ever
+// ending on its idle time.
 void fnCountRxFile(RxRun &stRun)
 {
-    gstFileRx.m_dwIdleSeconds = 0;
     if (gstCcc.m_stRx.m_dwFileWritten == 0) {
         return;
     }
+    gstFileRx.m_dwIdleSeconds = 0;
     stRun.m_stCount.m_bOwed = TRUE;
     if (fnPaceDue(stRun.m_stCount)) {
         fnShowRxCount(stRun);

@@ -17,6 +17,7 @@ OPEN_TITLE = "Open Transmit File"
 SAVE_TITLE = "Save Receive File"
 SEND_TITLE = "File Transmit"
 RECEIVE_TITLE = "File Receive"
+TIMEOUTS_TITLE = "Timeouts Settings"
 
 # Data Transfer dialog controls
 ASCII_RADIO, HEX_RADIO, RANGE_RADIO = 1045, 1046, 1029
@@ -31,6 +32,10 @@ BOXES = {"ascii": ASCII_BOX, "hex": HEX_BOX, "start": START_BOX, "to": TO_BOX,
 # The file dialogs' name box (cmb13) and the direction radios.
 FILE_NAME_BOX = 0x47C
 TRANSMIT_RADIO, RECEIVE_RADIO = 1027, 1028
+
+# Timeouts dialog: its five boxes in COMMTIMEOUTS order, and its Default button.
+TIMEOUT_BOXES = (1032, 1033, 1034, 1035, 1036)
+TIMEOUTS_DEFAULT = 3
 
 WM_KEYDOWN = 0x0100
 VK_ESCAPE = 0x1B
@@ -137,6 +142,19 @@ def wait_dialog_state(app, title, present, timeout=10):
         return not found
     return wait_until(check, timeout, "dialog %r %s" % (title, "up" if present else "gone"),
                       interval=0.005)
+
+
+def set_timeouts(app, values=None):
+    """Commits five time-outs through the Timeouts dialog, or its defaults
+    when `values` is None; with the port open they apply at once."""
+    dlg = app.open_dialog(40012, TIMEOUTS_TITLE)["hwnd"]
+    if values is None:
+        app.call("press", dlg, TIMEOUTS_DEFAULT)
+    else:
+        for ctl, value in zip(TIMEOUT_BOXES, values):
+            app.call("settext", dlg, ctl, value)
+    app.call("press", dlg, IDOK)
+    app.wait_no_dialog(TIMEOUTS_TITLE)
 
 
 def choose_direction(app, radio):

@@ -588,6 +588,38 @@ class FileCaptureTest(unittest.TestCase):
         self.peer.write(b"back")
         wait_until(lambda: app.terminal() == "back", 5, "the display to resume")
 
+    def test_reads_that_return_at_once_still_let_the_capture_idle_out(self):
+        """Under time-outs that make every read return at once, with or
+        without bytes, the empty reads are no activity: 30 s after the last
+        byte the capture ends all the same."""
+        app = self.app
+        # Reopened so that no read is left pending under the old time-outs:
+        # Wine never completes one whose time-outs turn to "return at once".
+        st.set_timeouts(app, ("4294967295", "0", "0", "0", "0"))
+        app.close_port()
+        app.open_port(MAIN_PORT)
+        try:
+            path = self.target("instant.bin")
+            dlg, _ = st.receive_file(app, path)
+            self.peer.write(b"burst")
+            wait_until(lambda: app.text(dlg, 1058) == "5", 5, "the burst counted")
+            last = time.monotonic()
+            box = app.wait_message_box("Timeouts", timeout=40)
+            idle = time.monotonic() - last
+            self.assertEqual((box["text"], box["caption"]), ("Receive File Timeouts!", "COM5"))
+            self.assertGreater(idle, 28.5)
+            self.assertLess(idle, 33)
+            app.dismiss(box)
+            app.wait_no_dialog(st.RECEIVE_TITLE)
+            with open(path, "rb") as f:
+                self.assertEqual(f.read(), b"burst")
+            self.peer.write(b"back")
+            wait_until(lambda: app.terminal() == "back", 5, "the display to resume")
+        finally:
+            st.set_timeouts(app)
+            app.close_port()
+            app.open_port(MAIN_PORT)
+            app.call("txwatch")
 
 class PulledCableTransferTest(unittest.TestCase):
     """The device vanishes while a file goes out or comes in."""
