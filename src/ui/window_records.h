@@ -27,8 +27,6 @@ struct TerminalRecord {
     LOGFONTA m_stLogFont;
     HFONT m_hFont;
     HANDLE m_hEchoEvent;
-    BYTE m_abEcho[2];
-    volatile LONG m_iEchoLen;
     volatile LONG m_bClearScreen;
     TerminalRecord();
 };

@@ -43,8 +43,7 @@ TEST(WindowRecords, TerminalFontChooserAndEcho)
     EXPECT_TRUE(st.m_hDlg == nullptr && st.m_hEdit == nullptr && st.m_hFont == nullptr &&
                 st.m_hEchoEvent == nullptr);
     EXPECT_TRUE(AllZero(st.m_achText, sizeof st.m_achText));
-    EXPECT_EQ(0, st.m_iTextLen | st.m_iLineCount | st.m_iEchoLen | st.m_bClearScreen);
-    EXPECT_EQ(0, st.m_abEcho[0] | st.m_abEcho[1]);
+    EXPECT_EQ(0, st.m_iTextLen | st.m_iLineCount | st.m_bClearScreen);
 }
 
 TEST(WindowRecords, StatusBar)
