@@ -28,6 +28,7 @@ struct TxFileBlock {
     DWORD m_dwSent;
     DWORD m_dwRemain;
     DWORD m_dwChunk;
+    DWORD m_dwRest; // bytes at the end of the chunk not written yet
 };
 
 struct TxBlock {

@@ -31,6 +31,10 @@ struct TxRun {
     BOOL m_bDataInFlight;
     BOOL m_bFileInFlight;
     BOOL m_bWrittenAtOnce; // the last chunk completed within its WriteFile
+    // The packet being written: the job's own copy, so that a new pattern
+    // never changes the bytes of a write still in flight.
+    BYTE m_abyPacket[sizeof gstCcc.m_stTx.m_stData.m_abyBuf];
+    DWORD m_dwPacketLen;
     // File progress: the bytes of the chunks written so far, and whether the
     // dialog still shows less.
     DWORD m_dwProgress;
@@ -82,15 +86,34 @@ void fnFinishPacket(TxRun &stRun)
     WaitForSingleObject(stRun.m_hStop, gstDataTrans.m_stCur.m_dwInterval);
 }
 
+// Copied under the hand-over lock and only while the job is on: the pattern
+// is built under the same lock, while no job runs.
+BOOL fnTakePacket(TxRun &stRun)
+{
+    const TxDataBlock &stData = gstCcc.m_stTx.m_stData;
+    fnHandOverEnter();
+    const BOOL bOn = WaitForSingleObject(stRun.m_hJob, 0) == WAIT_OBJECT_0;
+    if (bOn) {
+        stRun.m_dwPacketLen =
+            stData.m_dwLen < sizeof stRun.m_abyPacket ? stData.m_dwLen : sizeof stRun.m_abyPacket;
+        CopyMemory(stRun.m_abyPacket, stData.m_abyBuf, stRun.m_dwPacketLen);
+    }
+    fnHandOverLeave();
+    return bOn;
+}
+
 TxEnd fnStartPacket(TxRun &stRun)
 {
     TxDataBlock &stData = gstCcc.m_stTx.m_stData;
-    const DWORD dwLen = stData.m_dwLen < sizeof stData.m_abyBuf ? stData.m_dwLen : sizeof stData.m_abyBuf;
+    if (!fnTakePacket(stRun)) {
+        return kTxGoOn;
+    }
     HANDLE hComm;
     if (!fnPortEnter(stRun.m_dwSession, &hComm)) {
         return kTxClosed;
     }
-    const BOOL bDone = WriteFile(hComm, stData.m_abyBuf, dwLen, &stData.m_dwWritten, &stData.m_stOL);
+    const BOOL bDone =
+        WriteFile(hComm, stRun.m_abyPacket, stRun.m_dwPacketLen, &stData.m_dwWritten, &stData.m_stOL);
     const DWORD dwError = bDone ? 0 : GetLastError();
     fnPortLeave();
     if (bDone) {
@@ -213,36 +236,38 @@ ChunkRead fnReadChunk(TxRun &stRun)
     return bRead && stFile.m_dwRead == stFile.m_dwChunk ? kChunkRead : kChunkFailed;
 }
 
-// A chunk that could not be read in full is never written (its buffer would
-// hold stale bytes): the job ends and the failure is reported once.
-TxEnd fnSendChunk(TxRun &stRun)
+// A write that ran out of time took only part of the chunk: the sent count
+// grows by what it took, and the rest of the chunk is written next.
+void fnChunkWritten(TxRun &stRun, DWORD dwWritten)
 {
     TxFileBlock &stFile = gstCcc.m_stTx.m_stFile;
-    const ChunkRead nRead = fnReadChunk(stRun);
-    if (nRead == kChunkStopped) {
-        return kTxGoOn;
+    const DWORD dwTaken = dwWritten < stFile.m_dwRest ? dwWritten : stFile.m_dwRest;
+    stFile.m_dwRest -= dwTaken;
+    stFile.m_dwSent += dwTaken;
+    if (dwTaken != 0) {
+        fnReportFileProgress(stRun);
     }
-    if (nRead == kChunkFailed) {
-        fnEndFileJob(stRun);
-        MessageBoxA(NULL, "INF024:Reading Tx File Error!", kCaption, MB_OK);
-        return kTxGoOn;
-    }
-    stFile.m_dwSent += stFile.m_dwChunk;
+}
+
+TxEnd fnWriteRest(TxRun &stRun)
+{
+    TxFileBlock &stFile = gstCcc.m_stTx.m_stFile;
     HANDLE hComm;
     if (!fnPortEnter(stRun.m_dwSession, &hComm)) {
         return kTxClosed;
     }
-    const BOOL bDone =
-        WriteFile(hComm, stFile.m_abyBuf, stFile.m_dwChunk, &stFile.m_dwWritten, &stFile.m_stOL);
+    const BYTE *pbyRest = stFile.m_abyBuf + (stFile.m_dwChunk - stFile.m_dwRest);
+    const BOOL bDone = WriteFile(hComm, pbyRest, stFile.m_dwRest, &stFile.m_dwWritten, &stFile.m_stOL);
     const DWORD dwError = bDone ? 0 : GetLastError();
     fnPortLeave();
     // The event is left set: WriteFile resets it when it starts the next
     // chunk, nothing waits on it before, and every ResetEvent is a round
     // trip to the Wine server (~30 us, a sixth of a chunk's time there).
     if (bDone) {
-        fnReportFileProgress(stRun);
+        fnChunkWritten(stRun, stFile.m_dwWritten);
         stFile.m_bPending = 0;
-        stRun.m_bWrittenAtOnce = TRUE;
+        // A write that took nothing goes back to the job's wait first.
+        stRun.m_bWrittenAtOnce = stFile.m_dwWritten != 0;
         return kTxGoOn;
     }
     if (dwError == ERROR_IO_PENDING) {
@@ -253,9 +278,29 @@ TxEnd fnSendChunk(TxRun &stRun)
     return fnFail(stRun, "INF025:COM Tx File Error! the GetLastError() return %d", dwError);
 }
 
+// A chunk that could not be read in full is never written (its buffer would
+// hold stale bytes): the job ends and the failure is reported once.
+TxEnd fnSendChunk(TxRun &stRun)
+{
+    const ChunkRead nRead = fnReadChunk(stRun);
+    if (nRead == kChunkStopped) {
+        return kTxGoOn;
+    }
+    if (nRead == kChunkFailed) {
+        fnEndFileJob(stRun);
+        MessageBoxA(NULL, "INF024:Reading Tx File Error!", kCaption, MB_OK);
+        return kTxGoOn;
+    }
+    gstCcc.m_stTx.m_stFile.m_dwRest = gstCcc.m_stTx.m_stFile.m_dwChunk;
+    return fnWriteRest(stRun);
+}
+
 TxEnd fnStartChunk(TxRun &stRun)
 {
     TxFileBlock &stFile = gstCcc.m_stTx.m_stFile;
+    if (stFile.m_dwRest != 0) {
+        return fnWriteRest(stRun);
+    }
     stFile.m_dwRemain = gstFileTrans.m_dwFileSize - stFile.m_dwSent;
     if (stFile.m_dwRemain == 0) {
         fnFileDone(stRun);
@@ -303,9 +348,7 @@ TxEnd fnAwaitChunk(TxRun &stRun)
     if (nResult == kPortFailed) {
         return fnFail(stRun, "INF040:COM Tx File Error! the GetOverlappedResult() return %d", dwError);
     }
-    if (stFile.m_dwWritten != 0) {
-        fnReportFileProgress(stRun);
-    }
+    fnChunkWritten(stRun, stFile.m_dwWritten);
     stFile.m_bPending = 0;
     ResetEvent(stFile.m_stOL.hEvent);
     return kTxGoOn;

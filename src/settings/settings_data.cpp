@@ -92,6 +92,25 @@ PatternBlock fnDefaultPattern()
     return st;
 }
 
+void fnKeepUnusedBoxes(PatternBlock &stNew, const PatternBlock &stOld)
+{
+    if (stNew.m_nPattern != 0 && stNew.m_dwAsciiLen == 0) {
+        std::memcpy(stNew.m_achAscii, stOld.m_achAscii, sizeof stNew.m_achAscii);
+        stNew.m_dwAsciiLen = stOld.m_dwAsciiLen;
+    }
+    if (stNew.m_nPattern != 1 && stNew.m_dwHexLen == 0) {
+        std::memcpy(stNew.m_abyHex, stOld.m_abyHex, sizeof stNew.m_abyHex);
+        stNew.m_dwHexLen = stOld.m_dwHexLen;
+    }
+    if (stNew.m_nPattern != 2 && stNew.m_byRangeEnd < stNew.m_byRangeStart) {
+        stNew.m_byRangeStart = stOld.m_byRangeStart;
+        stNew.m_byRangeEnd = stOld.m_byRangeEnd;
+    }
+    if (stNew.m_nCountMode != 1 && stNew.m_dwRepeatCount == 0) {
+        stNew.m_dwRepeatCount = stOld.m_dwRepeatCount;
+    }
+}
+
 ComSetData::ComSetData()
     : m_aachPort(), m_aachBaud(), m_aachDataBits(), m_aachParity(), m_aachStopBits(),
       m_stCur(fnDefaultComSet()), m_stEdit(fnDefaultComSet())

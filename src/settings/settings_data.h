@@ -133,6 +133,11 @@ FlowBlock fnDefaultFlow();
 TimeoutsBlock fnDefaultTimeouts();
 TermOptBlock fnDefaultTermOpt();
 PatternBlock fnDefaultPattern();
+// What OK of the Data Transfer dialog commits of the boxes that the chosen
+// pattern and count mode leave unchecked: a value the settings file would
+// refuse to load (an empty text, no HEX byte, a range end below its start, a
+// repeat count of 0) keeps the one stNew had before, in stOld.
+void fnKeepUnusedBoxes(PatternBlock &stNew, const PatternBlock &stOld);
 
 // Value tables: list position -> driver value; out of range gives the last row.
 ZDWORD fnBaudRateOf(ZDWORD nBaud, ZDWORD dwUserBaud);

@@ -3,9 +3,11 @@
 #include <cstring>
 
 #include "ccc.h"
+#include "dialog_place.h"
 #include "hex_text.h"
 #include "resource.h"
 #include "settings.h"
+#include "worker_sync.h"
 
 namespace {
 
@@ -79,6 +81,7 @@ void fnShowTexts(HWND hDlg, PatternBlock &stEdit)
 
 BOOL OnInitDialog(HWND hDlg)
 {
+    fnCentreOverOwner(hDlg);
     gstDataTrans.m_hDlg = hDlg;
     for (int i = 0; i < 11; ++i) {
         gstDataTrans.m_ahCtl[i] = GetDlgItem(hDlg, kaiControlIds[i]);
@@ -117,9 +120,10 @@ void fnCheckBoxes(HWND hDlg)
 
     RangeByte stStart = fnReadRangeByte(hDlg, IDC_DT_RANGE_START);
     RangeByte stEnd = fnReadRangeByte(hDlg, IDC_DT_RANGE_END);
-    ZBYTE byLowest = stStart.dwCount >= 1 ? stStart.byFirst : 0;
+    // The To byte is compared with the first byte the Start parse produced,
+    // even a parse that then failed (0 when it produced none).
     gstDataTrans.m_bRangeStartErr = !fnIsOneByte(stStart);
-    gstDataTrans.m_bRangeEndErr = !(fnIsOneByte(stEnd) && stEnd.byFirst >= byLowest);
+    gstDataTrans.m_bRangeEndErr = !(fnIsOneByte(stEnd) && stEnd.byFirst >= stStart.byFirst);
 
     BOOL bTranslated = FALSE;
     gstDataTrans.m_bRepeatZero = GetDlgItemInt(hDlg, IDC_DT_REPEAT_COUNT, &bTranslated, FALSE) == 0;
@@ -227,6 +231,7 @@ void OnOk(HWND hDlg)
         return;
     }
     fnReadBoxes(hDlg, gstDataTrans.m_stEdit);
+    fnKeepUnusedBoxes(gstDataTrans.m_stEdit, gstDataTrans.m_stCur);
     gstDataTrans.m_stCur = gstDataTrans.m_stEdit;
     EndDialog(hDlg, 1);
 }
@@ -306,9 +311,11 @@ INT_PTR CALLBACK fnDataTransferProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM)
     }
 }
 
+// Under the hand-over lock: the transmit thread copies the packet under it.
 void fnBuildTxData()
 {
     const PatternBlock &stCur = gstDataTrans.m_stCur;
+    fnHandOverEnter();
     switch (stCur.m_nPattern) {
     case 0:
         fnSetPacket(stCur.m_achAscii, stCur.m_dwAsciiLen);
@@ -322,4 +329,5 @@ void fnBuildTxData()
     default:
         break;
     }
+    fnHandOverLeave();
 }

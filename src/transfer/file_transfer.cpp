@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "ccc.h"
+#include "dialog_place.h"
 #include "jobs.h"
 #include "resource.h"
 #include "settings.h"
@@ -42,6 +43,7 @@ BOOL fnOpenTransferFile(DWORD dwAccess, DWORD dwCreation)
 
 BOOL OnDirInit(HWND hDlg)
 {
+    fnCentreOverOwner(hDlg);
     gstFileDir.m_hDlg = hDlg;
     gstFileDir.m_hTransmit = GetDlgItem(hDlg, IDC_FD_TRANSMIT);
     gstFileDir.m_hReceive = GetDlgItem(hDlg, IDC_FD_RECEIVE);
@@ -84,6 +86,7 @@ BOOL OnDirCommand(HWND hDlg, WPARAM wParam)
 
 BOOL OnTxInit(HWND hDlg)
 {
+    fnCentreOverOwner(hDlg);
     gstFileTx.m_hDlg = hDlg;
     gstFileTx.m_hPort = GetDlgItem(hDlg, IDC_FT_PORT);
     gstFileTx.m_hName = GetDlgItem(hDlg, IDC_FT_NAME);
@@ -131,6 +134,7 @@ BOOL OnTxCommand(HWND hDlg, WPARAM wParam)
 
 BOOL OnRxInit(HWND hDlg)
 {
+    fnCentreOverOwner(hDlg);
     gstFileRx.m_hDlg = hDlg;
     gstFileRx.m_hPort = GetDlgItem(hDlg, IDC_FR_PORT);
     gstFileRx.m_hName = GetDlgItem(hDlg, IDC_FR_NAME);
@@ -214,6 +218,7 @@ int fnStartTransmit(HWND hMain)
         return kFileJobTooLarge;
     }
     gstCcc.m_stTx.m_stFile.m_dwSent = 0;
+    gstCcc.m_stTx.m_stFile.m_dwRest = 0;
     gstCcc.m_stTx.m_stFile.m_dwRemain = gstFileTrans.m_dwFileSize;
     DialogBoxParamA(ghInstance, MAKEINTRESOURCEA(IDD_FILETX), hMain, fnFileTxProc, 0);
     return kFileJobRan;

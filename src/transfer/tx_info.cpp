@@ -1,6 +1,7 @@
 #include "tx_info.h"
 
 #include "ccc.h"
+#include "dialog_place.h"
 #include "hex_text.h"
 #include "jobs.h"
 #include "resource.h"
@@ -53,6 +54,7 @@ void fnShowJob(HWND hDlg)
 
 BOOL OnInitDialog(HWND hDlg)
 {
+    fnCentreOverOwner(hDlg);
     gstTxInfo.m_hDlg = hDlg;
     fnStoreHandles(hDlg);
     fnShowJob(hDlg);
@@ -60,15 +62,17 @@ BOOL OnInitDialog(HWND hDlg)
     return TRUE;
 }
 
-// OK, Enter and Esc all stop the job. Only the transmit thread sends OK with
-// no control behind it; when the thread has taken the end, a click of the
-// user waits for that OK, which is on its way.
+// OK, Enter and Esc all stop the job, at once: tearing the dialog down can
+// take a while, and no packet may start meanwhile. Only the transmit thread
+// sends OK with no control behind it; when the thread has taken the end, a
+// click of the user waits for that OK, which is on its way.
 void OnCloseRequest(HWND hDlg, WPARAM wParam, LPARAM lParam)
 {
     bool bFromThread = wParam == IDOK && lParam == 0;
     if (!fnTakeEnd(hDlg) && !bFromThread) {
         return;
     }
+    fnStopDataJob();
     EndDialog(hDlg, 1);
 }
 

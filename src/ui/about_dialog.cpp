@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "dialog_place.h"
 #include "resource.h"
 #include "ui_state.h"
 
@@ -62,6 +63,7 @@ void fnMakeCaptionFont()
 
 BOOL OnInitDialog(HWND hDlg)
 {
+    fnCentreOverOwner(hDlg);
     gstAbout.m_hDlg = hDlg;
     for (int i = 0; i < kControlCount; ++i) {
         gstAbout.m_ahCtl[i] = GetDlgItem(hDlg, kaiControlIds[i]);

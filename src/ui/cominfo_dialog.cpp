@@ -3,6 +3,7 @@
 #include <cstddef>
 
 #include "cominfo_text.h"
+#include "dialog_place.h"
 #include "resource.h"
 #include "settings.h"
 #include "ui_state.h"
@@ -67,6 +68,7 @@ void fnShowSelected()
 
 BOOL OnInitDialog(HWND hDlg)
 {
+    fnCentreOverOwner(hDlg);
     gstComInfo.m_hDlg = hDlg;
     gstComInfo.m_hSelect = GetDlgItem(hDlg, IDC_CI_SELECT);
     gstComInfo.m_hText = GetDlgItem(hDlg, IDC_CI_TEXT);

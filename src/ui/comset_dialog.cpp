@@ -1,5 +1,6 @@
 #include "comset_dialog.h"
 
+#include "dialog_place.h"
 #include "resource.h"
 #include "settings.h"
 #include "ui_state.h"
@@ -51,6 +52,7 @@ void fnShowUserBaudText()
 // While the port is open its number cannot change.
 INT_PTR OnComSetInit(HWND hDlg)
 {
+    fnCentreOverOwner(hDlg);
     gstComSet.m_hDlg = hDlg;
     gstComSet.m_hPortList = GetDlgItem(hDlg, IDC_CS_PORT);
     gstComSet.m_hBaudList = GetDlgItem(hDlg, IDC_CS_BAUD);
@@ -127,6 +129,7 @@ INT_PTR OnComSetCommand(HWND hDlg, WPARAM wParam)
 
 INT_PTR OnUserBaudInit(HWND hDlg)
 {
+    fnCentreOverOwner(hDlg);
     gstUserBaud.m_hDlg = hDlg;
     gstUserBaud.m_hEdit = GetDlgItem(hDlg, IDC_UB_RATE);
     gstUserBaud.m_dwEdit = gstUserBaud.m_dwBaud;

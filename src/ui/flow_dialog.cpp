@@ -1,5 +1,6 @@
 #include "flow_dialog.h"
 
+#include "dialog_place.h"
 #include "hex_text.h"
 #include "resource.h"
 #include "settings.h"
@@ -66,6 +67,7 @@ void fnFillList(HWND hDlg, int iId, const char (*paachTexts)[32], int nTexts)
 
 BOOL OnInitDialog(HWND hDlg)
 {
+    fnCentreOverOwner(hDlg);
     gstFlowCtrl.m_hDlg = hDlg;
     for (int i = 0; i < kHandleCount; ++i) {
         gstFlowCtrl.m_ahCtl[i] = GetDlgItem(hDlg, kaiHandleIds[i]);

@@ -1,5 +1,6 @@
 #include "termopt_dialog.h"
 
+#include "dialog_place.h"
 #include "resource.h"
 #include "settings.h"
 #include "ui_state.h"
@@ -78,6 +79,7 @@ void fnFillList(HWND hDlg, int iId, const char (*paachTexts)[32])
 
 BOOL OnInitDialog(HWND hDlg)
 {
+    fnCentreOverOwner(hDlg);
     gstTermOpt.m_hDlg = hDlg;
     for (int i = 0; i < kHandleCount; ++i) {
         gstTermOpt.m_ahCtl[i] = GetDlgItem(hDlg, kaiHandleIds[i]);

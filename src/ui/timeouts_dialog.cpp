@@ -1,5 +1,6 @@
 #include "timeouts_dialog.h"
 
+#include "dialog_place.h"
 #include "resource.h"
 #include "settings.h"
 #include "ui_state.h"
@@ -25,6 +26,7 @@ void fnShowEdit(HWND hDlg)
 
 BOOL OnInitDialog(HWND hDlg)
 {
+    fnCentreOverOwner(hDlg);
     gstTimeouts.m_hDlg = hDlg;
     for (int i = 0; i < kBoxCount; ++i) {
         gstTimeouts.m_ahBox[i] = GetDlgItem(hDlg, kaiBoxIds[i]);

@@ -461,30 +461,50 @@ class DialogGalleryTest(unittest.TestCase):
     def tearDownClass(cls):
         cls.app.quit()
 
+    def assert_centred(self, dlg, owner="main"):
+        """Centred over its owner, as every dialog fits inside the screen
+        when centred over the main window."""
+        box, over = self.app.call("rect", dlg), self.app.call("rect", owner)
+        centre = lambda r: (r["x"] + r["w"] // 2, r["y"] + r["h"] // 2)
+        for got, want in zip(centre(box), centre(over)):
+            self.assertLessEqual(abs(got - want), 1, "%r is not centred over %r" % (box, over))
+
     def test_every_other_dialog(self):
         app = self.app
         dlg = app.open_com_set()["hwnd"]
         snapshot(app, "dialog-118-com-set.png", dlg)
+        self.assert_centred(dlg)
         app.call("select", dlg, 1021, 26)
         app.call("click", dlg, 1025)
         user = app.wait_dialog("User Baudrate Seting")["hwnd"]
         snapshot(app, "dialog-119-user-baudrate.png", user)
+        self.assert_centred(user, dlg)
         app.call("press", user, IDCANCEL)
         app.wait_no_dialog("User Baudrate Seting")
         app.call("press", dlg, IDCANCEL)
         app.wait_no_dialog("COM Set")
         app.open_port()
+        for command, title, close in ((40011, FLOW, IDCANCEL), (40012, TIMEOUTS, IDCANCEL),
+                                      (40013, COMINFO, IDOK), (40014, TERMOPT, IDCANCEL),
+                                      (40023, ABOUT, IDOK)):
+            dlg = app.open_dialog(command, title)["hwnd"]
+            self.assert_centred(dlg)
+            app.call("press", dlg, close)
+            app.wait_no_dialog(title)
         dlg = transfer.open_data_dialog(app)
         snapshot(app, "dialog-125-data-transfer.png", dlg)
+        self.assert_centred(dlg)
         transfer.fill_data_dialog(app, dlg, interval="200")
         app.call("press", dlg, IDOK)
         info = app.wait_dialog(transfer.INFO_TITLE)["hwnd"]
         snapshot(app, "dialog-126-data-transmit-information.png", info)
+        self.assert_centred(info)
         app.call("press", info, IDOK)
         app.wait_no_dialog(transfer.INFO_TITLE)
         app.call("postcommand", "main", 40015)
         dlg = app.wait_dialog(transfer.DIRECTION_TITLE)["hwnd"]
         snapshot(app, "dialog-127-file-transfer.png", dlg)
+        self.assert_centred(dlg)
         app.call("press", dlg, IDCANCEL)
         app.wait_no_dialog(transfer.DIRECTION_TITLE)
         peer = Peer(app.suite.cables[MAIN_PORT])
@@ -498,6 +518,7 @@ class DialogGalleryTest(unittest.TestCase):
             transfer.fill_file_dialog(app, transfer.OPEN_TITLE, path)
             tx = app.wait_dialog(transfer.SEND_TITLE)["hwnd"]
             snapshot(app, "dialog-128-file-transmit.png", tx)
+            self.assert_centred(tx)
             app.call("press", tx, IDCANCEL)
             app.wait_no_dialog(transfer.SEND_TITLE)
             peer.read_quiet(quiet=0.5, limit=10)
@@ -509,6 +530,7 @@ class DialogGalleryTest(unittest.TestCase):
         transfer.fill_file_dialog(app, transfer.SAVE_TITLE, scratch_file(app, "gallery.rx"))
         rx = app.wait_dialog(transfer.RECEIVE_TITLE)["hwnd"]
         snapshot(app, "dialog-129-file-receive.png", rx)
+        self.assert_centred(rx)
         app.call("press", rx, IDOK)
         app.wait_no_dialog(transfer.RECEIVE_TITLE)
 

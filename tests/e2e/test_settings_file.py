@@ -13,9 +13,11 @@ from harness_settings import (ASCII_LEN, BAUD, DATA_BITS, DTR, DISPLAY, FIELDS_E
                               load_and_open, make_image, quiet, read_file, save_as, scratch_file,
                               set_immutable, snapshot)
 
+import steps_transfer as transfer
 import zrig
 
 COM5 = 4  # port index of COM5
+IDOK, IDCANCEL = 1, 2
 LOADED = "Loading csi File Success! "
 REJECTED = "INF035:Loading csi File Error! fnBufToFileData() return %d"
 
@@ -52,6 +54,27 @@ class FreshAppTest(unittest.TestCase):
         app.wait_open(MAIN_PORT)
         app.dismiss(app.wait_message_box("^INF033:"))
         self.assertEqual(app.summary(), "COM5, 9600, 8, None, 1")
+
+    def test_data_transfer_boxes_left_empty_are_saved_so_that_they_load_back(self):
+        """ASCII chosen with the HEX box emptied and count mode 0 with the
+        repeat box at 0: the file saved afterwards loads, with the HEX pattern
+        and count committed before."""
+        app = self.app
+        app.open_port()
+        info = transfer.start_data_job(app, pattern="ascii", count=0, ascii="x", hex="",
+                                       repeat="0", interval="1000")
+        app.call("press", info, IDOK)
+        app.wait_no_dialog(transfer.INFO_TITLE)
+        path = scratch_file(app, "emptied.csi")
+        save_as(app, path)
+        app.close_port()
+        load_and_open(app, path)
+        dlg = transfer.open_data_dialog(app)
+        self.assertEqual(app.text(dlg, transfer.HEX_BOX), "48 65 6C 6C 6F 20 6D 6F 52 65 6B 21 21 20 ")
+        self.assertEqual(app.text(dlg, transfer.REPEAT_BOX), "1")
+        self.assertEqual(app.text(dlg, transfer.ASCII_BOX), "x")
+        app.call("press", dlg, IDCANCEL)
+        app.wait_no_dialog(transfer.DATA_TITLE)
 
     def test_save_before_any_load_asks_for_a_name(self):
         app = self.app

@@ -111,6 +111,9 @@ class DataTransferDialogTest(unittest.TestCase):
              ["Rang Start Box Input Error!"]),
             ("range start two bytes", dict(pattern="range", count=0, start="41 42", to="45"),
              ["Rang Start Box Input Error!"]),
+            ("range to below a failed start's byte", dict(pattern="range", count=0, start="50 5",
+                                                          to="40"),
+             ["Rang Start Box Input Error!", "Rang To Box Input Error!"]),
             ("repeat zero", dict(pattern="ascii", count=1, ascii="x", repeat="0"),
              ["Repeat Count Box can not be 0 !"]),
             ("repeat empty after a pattern message", dict(pattern="hex", count=1, hex="0A B",
@@ -174,15 +177,22 @@ class DataTransferDialogTest(unittest.TestCase):
         self.assertEqual(self.peer.read_quiet(), b"ABC")
         app.wait_no_dialog(st.INFO_TITLE)
 
-    def test_6_count_mode_0_accepts_an_empty_repeat_box(self):
+    def test_6_count_mode_0_accepts_an_empty_repeat_box_and_keeps_the_count(self):
+        """An unchecked box that would commit what no settings file may hold
+        (a count of 0, no HEX byte) keeps its committed value."""
         app = self.app
-        info = st.start_data_job(app, pattern="ascii", count=0, ascii="e", repeat="",
+        st.start_data_job(app, wait_info=False, pattern="hex", count=1, hex="0D", repeat="3",
+                          interval="0")
+        self.assertEqual(self.peer.read_quiet(), b"\r" * 3)
+        app.wait_no_dialog(st.INFO_TITLE)
+        info = st.start_data_job(app, pattern="ascii", count=0, ascii="e", repeat="", hex="",
                                  interval="1000")
         self.assertEqual(self.peer.read(1, timeout=3), b"e")
         app.call("press", info, st.IDOK)
         app.wait_no_dialog(st.INFO_TITLE)
         dlg = st.open_data_dialog(app)
-        self.assertEqual(app.text(dlg, st.REPEAT_BOX), "0")
+        self.assertEqual(app.text(dlg, st.REPEAT_BOX), "3")
+        self.assertEqual(app.text(dlg, st.HEX_BOX), "0D ")
         app.call("press", dlg, st.IDCANCEL)
         app.wait_no_dialog(st.DATA_TITLE)
 
@@ -312,6 +322,52 @@ class DataJobTest(unittest.TestCase):
             spreads[interval] = times[-1] - times[0]
         self.assertGreaterEqual(spreads["10"], (count - 1) * 0.010, spreads)
         self.assertLess(spreads["0"], (count - 1) * 0.006, spreads)
+
+    def test_ok_stops_the_job_before_the_dialog_is_gone(self):
+        """The dialog's teardown is held up 1.5 s: no packet starts after OK
+        was handled (one may have been on its way)."""
+        app = self.app
+        info = st.start_data_job(app, pattern="ascii", count=0, ascii="H", interval="100")
+        wait_until(lambda: self.rec.size() >= 3, 5, "a few packets")
+        app.call("txhold", 1500)
+        try:
+            app.call("command", info, st.IDOK)
+            at_ok = self.rec.size()
+            app.wait_no_dialog(st.INFO_TITLE)
+        finally:
+            app.call("txhold", 0)
+        time.sleep(0.3)
+        self.assertLessEqual(self.rec.size(), at_ok + 1, "packets went out after OK")
+        self.assert_line_quiet()
+
+    def test_a_new_pattern_never_changes_a_write_in_flight(self):
+        """The device stops reading until a job's write pends; OK; a job with
+        another pattern starts; the device reads again: whole packets of the
+        first pattern, then whole packets of the second."""
+        app = self.app
+        self.rec.stop()
+        size = 500
+        info = st.start_data_job(app, pattern="ascii", count=0, ascii="A" * size, interval="0")
+        shown = []
+
+        def stalled():
+            shown.append(st.only_digits(app.text(info, 1051)))
+            return len(shown) > 5 and shown[-1] is not None and shown[-1] == shown[-6]
+
+        wait_until(stalled, 20, "the job to stall on the full line", interval=0.1)
+        app.call("press", info, st.IDOK)
+        app.wait_no_dialog(st.INFO_TITLE)
+        info = st.start_data_job(app, pattern="ascii", count=0, ascii="B" * size, interval="0")
+        self.rec = st.Recorder(self.peer)
+        wait_until(lambda: b"B" * (3 * size) in self.rec.data(), 20, "packets of the new pattern")
+        app.call("press", info, st.IDOK)
+        app.wait_no_dialog(st.INFO_TITLE)
+        time.sleep(0.5)
+        data = self.rec.data()
+        a_run = len(data) - len(data.lstrip(b"A"))
+        self.assertGreater(a_run, 0)
+        self.assertEqual(a_run % size, 0, "a packet mixed both patterns")
+        self.assertIsNotNone(st.packets_of(data[a_run:], b"B" * size), "broken B packets")
 
     def test_full_range_is_one_packet_of_all_byte_values(self):
         app = self.app
@@ -454,6 +510,73 @@ class FileSendTest(unittest.TestCase):
         self.assertEqual(self.peer.read_quiet(), b"")
         app.type_char(ord("q"))
         self.assertEqual(self.peer.read(1), b"q")
+
+
+class WriteTimeoutTest(unittest.TestCase):
+    """A write time-out of 50 ms and a device that stops reading for 3 s once
+    the line is full: writes end by their time-out, and that is no fault."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.app, cls.peer = open_app_on(MAIN_PORT)
+        st.set_timeouts(cls.app, ("1", "0", "0", "0", "50"))
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.peer.close()
+        cls.app.quit()
+
+    def stall(self):
+        """Reads nothing for 3 s, then reads in the background."""
+        time.sleep(3)
+        return st.Recorder(self.peer)
+
+    def test_data_job_goes_on_across_the_stall(self):
+        app = self.app
+        packet = b"0123456789" * 20
+        info = st.start_data_job(app, pattern="ascii", count=0, ascii=packet.decode(),
+                                 interval="0")
+        rec = self.stall()
+        try:
+            counted = st.only_digits(app.text(info, 1051))
+            wait_until(lambda: st.only_digits(app.text(info, 1051)) > counted + 10, 10,
+                       "the job to go on counting")
+            self.assertEqual(app.message_boxes(), [])
+            app.call("press", info, st.IDOK)
+            app.wait_no_dialog(st.INFO_TITLE)
+            time.sleep(0.5)
+            size = rec.size()
+            time.sleep(0.5)
+            self.assertEqual(rec.size(), size, "bytes arrived after OK")
+        finally:
+            rec.stop()
+        data = rec.data()
+        # Every packet went out whole or, when its time ran out, in part:
+        # each byte follows the one before in the packet or starts a packet.
+        self.assertTrue(data)
+        broken = [i for i in range(1, len(data))
+                  if data[i] not in (data[i - 1] + 1, packet[0])]
+        self.assertEqual(broken[:5], [], "bytes out of order")
+        self.assertEqual(app.message_boxes(), [])
+
+    def test_file_arrives_whole_across_the_stall(self):
+        app = self.app
+        path, data = st.random_file(app.suite.rig.scratch, "stalled.bin", MIB)
+        app.call("txwatch")
+        st.send_file(app, path)
+        rec = self.stall()
+        try:
+            box = app.wait_message_box(".", timeout=60)
+            self.assertEqual(box["text"], "COM5 Tx File ok!")
+            app.dismiss(box)
+            wait_until(lambda: rec.size() >= len(data), 5, "the whole file")
+            time.sleep(0.5)
+        finally:
+            rec.stop()
+        self.assertEqual(rec.data(), data)
+        lengths = st.values(st.hook_events(app, st.EV_TEXT, 1055))
+        self.assertEqual(lengths, sorted(set(lengths)), "the count went back or repeated")
+        self.assertEqual(lengths[-1], len(data))
 
 
 class FileCaptureTest(unittest.TestCase):

@@ -55,7 +55,9 @@ bool IsProgressBar(HWND hWnd)
 
 void Watch(const CWPSTRUCT& msg)
 {
-    if (msg.message == WM_SETTEXT && msg.lParam && IsCounter(msg.hwnd)) {
+    if (msg.message == WM_DESTROY && g_pLog->dwHoldInfoDestroyMs != 0 && GetDlgItem(msg.hwnd, 1051)) {
+        Sleep(g_pLog->dwHoldInfoDestroyMs);
+    } else if (msg.message == WM_SETTEXT && msg.lParam && IsCounter(msg.hwnd)) {
         const char* psz = reinterpret_cast<const char*>(msg.lParam);
         if (*psz >= '0' && *psz <= '9') {
             Log(kZdTransferText, msg.hwnd, static_cast<DWORD>(std::strtoul(psz, nullptr, 10)));

@@ -31,7 +31,9 @@ const LONG kZdTransferCapacity = 65536;
 
 struct ZdTransferLog {
     volatile LONG lCount; // events logged; only the first kZdTransferCapacity are kept
-    DWORD dwPad;
+    // While not 0, the destruction of the Data Transmit Information dialog is
+    // held up this many ms, as a slow window system would.
+    volatile DWORD dwHoldInfoDestroyMs;
     ZdTransferEvent aEvent[kZdTransferCapacity];
 };
 

@@ -818,6 +818,7 @@ std::string CmdTxWatch(const Args&)
         if (!gTransfer.pLog) return Error("MapViewOfFile failed");
     }
     InterlockedExchange(&gTransfer.pLog->lCount, 0);
+    InterlockedExchange(reinterpret_cast<volatile LONG*>(&gTransfer.pLog->dwHoldInfoDestroyMs), 0);
     if (!gTransfer.hHook) gTransfer.hHook = InstallTransferHook();
     if (!gTransfer.hHook) return Error("transfer hook not installed");
     DWORD_PTR dwResult = 0;
@@ -845,6 +846,17 @@ std::string CmdTxLog(const Args& args)
                 std::to_string(ev.dwValue) + "," + std::to_string(ev.dwTick) + "]";
     }
     return Json().Int("count", lCount).Int("end", lEnd).Raw("events", list + "]").Done();
+}
+
+// Holds up the destruction of the Data Transmit Information dialog by the
+// given ms (0: no longer).
+std::string CmdTxHold(const Args& args)
+{
+    if (!gTransfer.pLog) return Error("txwatch first");
+    if (args.size() < 2) return Error("usage: txhold ms");
+    InterlockedExchange(reinterpret_cast<volatile LONG*>(&gTransfer.pLog->dwHoldInfoDestroyMs),
+                        static_cast<LONG>(Number(args[1])));
+    return Json().Done();
 }
 
 // ---------------------------------------------------------------- settings hook
@@ -1025,6 +1037,7 @@ std::string Dispatch(const Args& args)
     if (cmd == "terminate") return CmdTerminate(args);
     if (cmd == "txwatch") return CmdTxWatch(args);
     if (cmd == "txlog") return CmdTxLog(args);
+    if (cmd == "txhold") return CmdTxHold(args);
     if (cmd == "unhook") return CmdUnhook(args);
     if (cmd == "uiwatch") return CmdUiWatch(args);
     if (cmd == "iconnow") return CmdIconNow(args);

@@ -326,3 +326,51 @@ TEST(CsiImage, FieldRoutinesStayInsideTheImage)
     EXPECT_EQ(0, fnPutBytes(aby, &dwPos, &by, 0xFFFFFFFFu));
     EXPECT_EQ(1u, dwPos);
 }
+
+// OK of the Data Transfer dialog commits boxes the chosen pattern and count
+// mode do not check as they parse: an empty ASCII box, a HEX box without a
+// byte, a range end below its start, a repeat count of 0. Whatever sequence
+// of such commits the user makes, the settings saved afterwards load back.
+TEST(CsiImage, EverySequenceOfDialogCommitsSavesAFileThatLoadsBack)
+{
+    unsigned uSeed = 12345;
+    auto fnNext = [&uSeed](unsigned uRange) {
+        uSeed = uSeed * 1103515245u + 12345u;
+        return (uSeed >> 8) % uRange;
+    };
+    Records stRec;
+    for (int iCommit = 0; iCommit < 2000; ++iCommit) {
+        PatternBlock stBoxes = stRec.m_stDataTrans.m_stCur;
+        stBoxes.m_nPattern = fnNext(3);
+        stBoxes.m_nCountMode = fnNext(2);
+        stBoxes.m_dwAsciiLen = fnNext(2) ? fnNext(kCsiMaxAsciiLen + 1) : 0;
+        stBoxes.m_dwHexLen = fnNext(2) ? fnNext(kCsiMaxHexLen + 1) : 0;
+        stBoxes.m_byRangeStart = static_cast<ZBYTE>(fnNext(256));
+        stBoxes.m_byRangeEnd = static_cast<ZBYTE>(fnNext(256));
+        stBoxes.m_dwRepeatCount = fnNext(3);
+        // The dialog's own checks refuse these for the chosen pattern and mode.
+        const bool bRefused = (stBoxes.m_nPattern == 0 && stBoxes.m_dwAsciiLen == 0) ||
+                              (stBoxes.m_nPattern == 1 && stBoxes.m_dwHexLen == 0) ||
+                              (stBoxes.m_nPattern == 2 && stBoxes.m_byRangeEnd < stBoxes.m_byRangeStart) ||
+                              (stBoxes.m_nCountMode == 1 && stBoxes.m_dwRepeatCount == 0);
+        if (bRefused) {
+            continue;
+        }
+        const PatternBlock stChosen = stBoxes;
+        fnKeepUnusedBoxes(stBoxes, stRec.m_stDataTrans.m_stCur);
+        // What the chosen pattern and count mode use is committed as typed.
+        const ZDWORD adwUsed[3][2] = {{stChosen.m_dwAsciiLen, stBoxes.m_dwAsciiLen},
+                                      {stChosen.m_dwHexLen, stBoxes.m_dwHexLen},
+                                      {stChosen.m_byRangeEnd, stBoxes.m_byRangeEnd}};
+        ASSERT_EQ(adwUsed[stChosen.m_nPattern][0], adwUsed[stChosen.m_nPattern][1]);
+        if (stChosen.m_nCountMode == 1) {
+            ASSERT_EQ(stChosen.m_dwRepeatCount, stBoxes.m_dwRepeatCount);
+        }
+        stRec.m_stDataTrans.m_stCur = stBoxes;
+
+        CsiImage stCsi;
+        Encode(stCsi, stRec);
+        stCsi.m_dwValid = kCsiImageSize;
+        ASSERT_EQ(0, fnBufToFileData(stCsi)) << "commit " << iCommit;
+    }
+}

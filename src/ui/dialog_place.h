@@ -1,0 +1,10 @@
+#ifndef ZEVRIK_DIALOG_PLACE_H
+#define ZEVRIK_DIALOG_PLACE_H
+
+#include <windows.h>
+
+// Moves a modal dialog, from its WM_INITDIALOG, to the centre of its owner,
+// inside the work area of the owner's monitor.
+void fnCentreOverOwner(HWND hDlg);
+
+#endif
