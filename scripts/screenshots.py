@@ -1,0 +1,116 @@
+#!/usr/bin/env python3
+"""Makes the user guide's pictures from the end-to-end run's screenshots
+(`make screenshots` runs it after `make test`).
+
+    screenshots.py SHOTS_DIR OUT_DIR
+
+The end-to-end tests write full-screen PNGs to <build>/screenshots, each with
+a NAME.rect.json beside it giving the screen rectangle of the window it is
+about.  Each picture below is cropped to that window and written to OUT_DIR.
+"""
+
+import json
+import os
+import struct
+import sys
+import zlib
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import zrig  # noqa: E402
+
+# guide picture -> screenshot of the end-to-end run
+PICTURES = {
+    "main-closed.png": "main-closed.png",
+    "main-open.png": "main-open.png",
+    "com-set.png": "dialog-118-com-set.png",
+    "timeouts.png": "dialog-120-timeouts.png",
+    "flow-control.png": "dialog-122-flow-control.png",
+    "com-information.png": "dialog-123-com-information.png",
+    "terminal-option.png": "dialog-124-terminal-option.png",
+    "data-transfer.png": "dialog-125-data-transfer.png",
+    "file-transfer.png": "dialog-127-file-transfer.png",
+}
+
+
+def _paeth(a, b, c):
+    p = a + b - c
+    pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
+    if pa <= pb and pa <= pc:
+        return a
+    return b if pb <= pc else c
+
+
+def read_png(path):
+    """(width, height, rows of RGB bytes) of an 8-bit RGB, non-interlaced PNG."""
+    with open(path, "rb") as f:
+        data = f.read()
+    if data[:8] != b"\x89PNG\r\n\x1a\n":
+        raise ValueError("%s is not a PNG file" % path)
+    at, idat, head = 8, b"", None
+    while at < len(data):
+        length, kind = struct.unpack_from(">I4s", data, at)
+        body = data[at + 8:at + 8 + length]
+        if kind == b"IHDR":
+            head = struct.unpack(">IIBBBBB", body)
+        elif kind == b"IDAT":
+            idat += body
+        at += 12 + length
+    width, height, depth, colour, _, _, interlace = head
+    if (depth, colour, interlace) != (8, 2, 0):
+        raise ValueError("%s: only 8-bit RGB without interlace is read" % path)
+    raw = zlib.decompress(idat)
+    stride = 3 * width
+    rows, prev = [], bytearray(stride)
+    for y in range(height):
+        kind = raw[y * (stride + 1)]
+        row = bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
+        for x in range(stride):
+            left = row[x - 3] if x >= 3 else 0
+            up, corner = prev[x], prev[x - 3] if x >= 3 else 0
+            if kind == 1:
+                row[x] = (row[x] + left) & 0xFF
+            elif kind == 2:
+                row[x] = (row[x] + up) & 0xFF
+            elif kind == 3:
+                row[x] = (row[x] + (left + up) // 2) & 0xFF
+            elif kind == 4:
+                row[x] = (row[x] + _paeth(left, up, corner)) & 0xFF
+        rows.append(bytes(row))
+        prev = row
+    return width, height, rows
+
+
+def crop(shot, rect, out):
+    """Writes the part of PNG `shot` inside rect {x, y, w, h} to `out`."""
+    width, height, rows = read_png(shot)
+    x0, y0 = max(rect["x"], 0), max(rect["y"], 0)
+    x1, y1 = min(rect["x"] + rect["w"], width), min(rect["y"] + rect["h"], height)
+    if x1 <= x0 or y1 <= y0:
+        raise ValueError("%s: window %r lies off the screen" % (shot, rect))
+    raw = b"".join(b"\0" + row[3 * x0:3 * x1] for row in rows[y0:y1])
+    zrig._write_png(out, x1 - x0, y1 - y0, raw)
+    return x1 - x0, y1 - y0
+
+
+def main(argv):
+    if len(argv) != 2:
+        sys.stderr.write(__doc__.split("\n\n")[1] + "\n")
+        return 2
+    shots, out_dir = argv
+    os.makedirs(out_dir, exist_ok=True)
+    missing = [s for s in PICTURES.values()
+               if not os.path.exists(os.path.join(shots, s + ".rect.json"))]
+    if missing:
+        sys.stderr.write("screenshots: %s lacks %s; run `make test` first\n" % (shots, ", ".join(missing)))
+        return 1
+    for picture, shot in sorted(PICTURES.items()):
+        with open(os.path.join(shots, shot + ".rect.json")) as f:
+            rect = json.load(f)
+        out = os.path.join(out_dir, picture)
+        w, h = crop(os.path.join(shots, shot), rect, out)
+        print("%-40s %4dx%-4d %7d bytes" % (out, w, h, os.path.getsize(out)))
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
