@@ -21,7 +21,7 @@ import zrig  # noqa: E402
 # guide picture -> screenshot of the end-to-end run
 PICTURES = {
     "main-closed.png": "main-closed.png",
-    "main-open.png": "main-open.png",
+    "main-open.png": "installed-example-loaded.png",
     "com-set.png": "dialog-118-com-set.png",
     "timeouts.png": "dialog-120-timeouts.png",
     "flow-control.png": "dialog-122-flow-control.png",

@@ -35,9 +35,9 @@ extern CsiRecord gstCsi;
 // Binds the choosers and messages to hOwner and the file to the five records.
 void fnCsiInit(HWND hOwner, ComSetRecord *pstComSet, TimeoutsRecord *pstTimeouts, FlowCtrlRecord *pstFlowCtrl,
                TermOptRecord *pstTermOpt, DataTransRecord *pstDataTrans);
-// Both loads close a held file first and report every failure in a box.
 int fnCsiLoad();
-// Loads pszPath as if the user had chosen it in the Open chooser.
+// Loads pszPath as if the user had chosen it in the Open chooser: the same
+// checks, messages and results.
 int fnCsiLoadFile(const char *pszPath);
 void fnCsiSave();
 void fnCsiSaveAs();

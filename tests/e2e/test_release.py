@@ -9,7 +9,7 @@ import sys
 import types
 import unittest
 
-from harness import MAIN_PORT, App, Suite, suite, wait_until
+from harness import MAIN_PORT, App, Peer, Suite, suite, wait_until
 from harness_settings import (BAUD, PARITY, PORT, make_image, quiet, read_file, scratch_file,
                               win_path)
 
@@ -186,6 +186,12 @@ class InstallTest(unittest.TestCase):
             app.dismiss(app.wait_message_box("^INF033:"))
             self.assertEqual(app.summary(), "COM1, 115200, 8, None, 1")
             self.assertEqual(zrig.tcgetattr_speed(self.on.cables["COM1"].app_path), 115200)
+            peer = Peer(self.on.cables["COM1"])
+            try:
+                peer.write(b"Hello from the device at 115200 baud\r\nOK\r\n")
+                wait_until(lambda: app.terminal().endswith("OK\r\n"), 10, "the device's lines")
+            finally:
+                peer.close()
             app.screenshot("installed-example-loaded.png")
         finally:
             app.quit()
