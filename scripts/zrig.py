@@ -7,11 +7,12 @@ serial device of the machine out of reach.
 API
 ---
 Rig(build_dir, name, display=None, wine_dir="wine")
-    Context manager.  Holds the build tree's prefix <build_dir>/<wine_dir>/prefix
-    for its lifetime (rigs of one build tree take turns through a lock file),
-    creating it with wineboot on first use.  `display`: None uses $DISPLAY
-    when set and otherwise starts Xvfb on a free display; "xvfb" always starts
-    Xvfb; "none" runs headless.  Teardown ends only what the rig started, by
+    Context manager.  Holds the prefix <build_dir>/<wine_dir>/prefix for its
+    lifetime (rigs of one prefix take turns through a lock file), creating it
+    with wineboot on first use, and names fonts-wine's fonts to fontconfig in
+    the rig's home (Wine would not find them; see WINE_FONTS).  `display`:
+    None uses $DISPLAY when set and otherwise starts Xvfb on a free display;
+    "xvfb" always starts Xvfb; "none" runs headless.  Teardown ends only what the rig started, by
     pid: its Wine programs (and the prefix's wineserver through
     `wineserver -k`), its socat cables and its Xvfb.
 
@@ -50,6 +51,7 @@ open_far(path) -> fd           opens a pty end raw, O_RDWR | O_NOCTTY.
 tcgetattr_speed(path) -> int   the baud rate currently set on a pty end.
 tcgetattr_cflag(path) -> int   the c_cflag word currently set on a pty end.
 host_serial_devices() -> list  the machine's real serial device nodes.
+write_png(path, w, h, raw)     writes RGB rows (each led by a filter byte) as a PNG.
 wine_build_tree(build) -> str  build/win32, or build/win64 on a machine that
                                cannot run 32-bit programs.
 
@@ -382,10 +384,10 @@ def xwd_to_png(xwd, path):
                     top = masks[c] >> shifts[c]
                     out[3 * x + c] = v * 255 // top if top else 0
         rows += b"\0" + out
-    _write_png(path, width, height, bytes(rows))
+    write_png(path, width, height, bytes(rows))
 
 
-def _write_png(path, width, height, raw):
+def write_png(path, width, height, raw):
     def chunk(kind, body):
         return (struct.pack(">I", len(body)) + kind + body
                 + struct.pack(">I", zlib.crc32(kind + body) & 0xFFFFFFFF))
