@@ -1,6 +1,8 @@
 # Build, test and run ZEVRIK on Debian (see README.md).
 #   make test                        install what is missing, build, run every test
 #   make run [PORTS="COM3=/dev/ttyUSB0"]  start ZEVRIK under Wine on a loopback COM1
+#   make dist                        release zip, installer and SHA256SUMS in dist/
+#   make screenshots                 the guide's pictures from the last end-to-end run
 BUILD ?= build
 JOBS ?= 2
 PYTHON ?= python3
@@ -9,11 +11,15 @@ PORTS ?=
 NATIVE := $(BUILD)/native
 WIN32 := $(BUILD)/win32
 WIN64 := $(BUILD)/win64
+# The release: an optimised, stripped i686 tree of its own (the product
+# only), and a plain native tree for the tool that writes the examples.
+DIST_WIN32 := $(BUILD)/dist/win32
+DIST_TOOLS := $(BUILD)/dist/tools
 # The Windows tree whose programs this machine runs: win32, or win64 on a
 # kernel without 32-bit support.
 WINE_TREE = $(shell $(PYTHON) scripts/zrig.py wine-tree $(BUILD))
 
-.PHONY: all deps build test fuzz run clean
+.PHONY: all deps build test fuzz run dist screenshots clean
 
 all: build
 
@@ -40,5 +46,17 @@ fuzz:
 run: build
 	@$(PYTHON) scripts/zrun $(WINE_TREE) --ports "$(PORTS)"
 
+dist: deps
+	cmake -S . -B $(DIST_WIN32) -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-i686.cmake \
+	    -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(DIST_WIN32) -j$(JOBS) --target zevrik
+	cmake -S . -B $(DIST_TOOLS) -DZEVRIK_SANITIZE=OFF
+	cmake --build $(DIST_TOOLS) -j$(JOBS) --target zevrik_csi_examples
+	$(PYTHON) scripts/check-product.py $(DIST_WIN32)/src/zevrik.exe
+	$(PYTHON) scripts/dist.py --tree $(DIST_WIN32) --tools $(DIST_TOOLS) --out dist
+
+screenshots:
+	$(PYTHON) scripts/screenshots.py $(WINE_TREE)/screenshots docs/images
+
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) dist

@@ -6,12 +6,13 @@ serial device of the machine out of reach.
 
 API
 ---
-Rig(build_dir, name, display=None)
-    Context manager.  Holds the build tree's prefix <build_dir>/wine/prefix
-    for its lifetime (rigs of one build tree take turns through a lock file),
-    creating it with wineboot on first use.  `display`: None uses $DISPLAY
-    when set and otherwise starts Xvfb on a free display; "xvfb" always starts
-    Xvfb; "none" runs headless.  Teardown ends only what the rig started, by
+Rig(build_dir, name, display=None, wine_dir="wine")
+    Context manager.  Holds the prefix <build_dir>/<wine_dir>/prefix for its
+    lifetime (rigs of one prefix take turns through a lock file), creating it
+    with wineboot on first use, and names fonts-wine's fonts to fontconfig in
+    the rig's home (Wine would not find them; see WINE_FONTS).  `display`:
+    None uses $DISPLAY when set and otherwise starts Xvfb on a free display;
+    "xvfb" always starts Xvfb; "none" runs headless.  Teardown ends only what the rig started, by
     pid: its Wine programs (and the prefix's wineserver through
     `wineserver -k`), its socat cables and its Xvfb.
 
@@ -50,6 +51,7 @@ open_far(path) -> fd           opens a pty end raw, O_RDWR | O_NOCTTY.
 tcgetattr_speed(path) -> int   the baud rate currently set on a pty end.
 tcgetattr_cflag(path) -> int   the c_cflag word currently set on a pty end.
 host_serial_devices() -> list  the machine's real serial device nodes.
+write_png(path, w, h, raw)     writes RGB rows (each led by a filter byte) as a PNG.
 wine_build_tree(build) -> str  build/win32, or build/win64 on a machine that
                                cannot run 32-bit programs.
 
@@ -90,6 +92,17 @@ WINE64 = "/usr/lib/wine/wine64"
 WINE32 = "/usr/lib/wine/wine"
 WINE = "/usr/bin/wine"
 WINESERVER = "/usr/bin/wineserver"
+# fonts-wine's fonts (Marlett draws the title-bar buttons, Tahoma the
+# dialogs).  Wine 8 as Debian builds it looks for them under
+# "<data dir>\../fonts", a path its own file lookup cannot resolve, and
+# fontconfig does not list the directory, so the rig names it to fontconfig.
+WINE_FONTS = "/usr/share/wine/fonts"
+FONTS_CONF = """<?xml version="1.0"?>
+<!DOCTYPE fontconfig SYSTEM "urn:fontconfig:fonts.dtd">
+<fontconfig>
+  <dir>%s</dir>
+</fontconfig>
+""" % WINE_FONTS
 
 SERIAL_PATTERNS = (
     "ttyS*", "ttyUSB*", "ttyACM*", "ttyAMA*", "ttyTHS*", "ttymxc*", "ttySAC*",
@@ -371,10 +384,10 @@ def xwd_to_png(xwd, path):
                     top = masks[c] >> shifts[c]
                     out[3 * x + c] = v * 255 // top if top else 0
         rows += b"\0" + out
-    _write_png(path, width, height, bytes(rows))
+    write_png(path, width, height, bytes(rows))
 
 
-def _write_png(path, width, height, raw):
+def write_png(path, width, height, raw):
     def chunk(kind, body):
         return (struct.pack(">I", len(body)) + kind + body
                 + struct.pack(">I", zlib.crc32(kind + body) & 0xFFFFFFFF))
@@ -434,10 +447,10 @@ def _end_process(proc, grace):
 
 
 class Rig:
-    def __init__(self, build_dir, name, display=None, allow_devices=()):
+    def __init__(self, build_dir, name, display=None, allow_devices=(), wine_dir="wine"):
         self.build_dir = os.path.abspath(build_dir)
         self.name = name
-        self.root = os.path.join(self.build_dir, "wine")
+        self.root = os.path.join(self.build_dir, wine_dir)
         self.prefix = os.path.join(self.root, "prefix")
         self.home = os.path.join(self.root, "home")
         self.logs = os.path.join(self.root, "logs")
@@ -474,9 +487,23 @@ class Rig:
         for d in (self.home, self.scratch, self.logs):
             os.makedirs(d, exist_ok=True)
             os.chown(d, *self.guard.owner)
+        self._write_fonts_conf()
         self._ensure_prefix()
         self._kill_wineserver()
         self._start_display()
+
+    def _write_fonts_conf(self):
+        """The user fontconfig file (read through $XDG_CONFIG_HOME) that adds
+        fonts-wine's directory."""
+        if not os.path.isdir(WINE_FONTS):
+            return
+        conf_dir = os.path.join(self.home, ".config", "fontconfig")
+        os.makedirs(conf_dir, exist_ok=True)
+        path = os.path.join(conf_dir, "fonts.conf")
+        with open(path, "w") as f:
+            f.write(FONTS_CONF)
+        for p in (os.path.join(self.home, ".config"), conf_dir, path):
+            os.chown(p, *self.guard.owner)
 
     def close(self):
         """Ends what the rig started, newest first, and releases the prefix."""

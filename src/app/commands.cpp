@@ -3,6 +3,7 @@
 #include "commands.h"
 
 #include "about_dialog.h"
+#include "command_line.h"
 #include "cominfo_dialog.h"
 #include "comset_dialog.h"
 #include "csi_file.h"
@@ -40,11 +41,16 @@ void fnAfterPortOpen(int iResult)
 }
 
 // A successful load opens the port with the loaded settings.
-void OnCmdOpenCsi(HWND hWnd)
+void fnAfterCsiLoad(HWND hWnd, int iResult)
 {
-    if (fnCsiLoad() == kCsiLoaded) {
+    if (iResult == kCsiLoaded) {
         fnAfterPortOpen(fnOpenPort(hWnd));
     }
+}
+
+void OnCmdOpenCsi(HWND hWnd)
+{
+    fnAfterCsiLoad(hWnd, fnCsiLoad());
 }
 
 // Without a current file the save asks for a name, as "Save csi File As".
@@ -201,4 +207,15 @@ void fnDispatchCommand(HWND hWnd, WPARAM wParam)
             return;
         }
     }
+}
+
+// A name too long to hold comes back empty, and opening it fails as for a
+// missing file.
+void fnOpenCsiFromCommandLine(HWND hWnd, const char *pszCmdLine)
+{
+    char achPath[sizeof gstCsi.m_achFileName];
+    if (fnFirstArgument(pszCmdLine, achPath, sizeof achPath) == kArgNone) {
+        return;
+    }
+    fnAfterCsiLoad(hWnd, fnCsiLoadFile(achPath));
 }

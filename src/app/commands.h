@@ -9,4 +9,8 @@
 // notifications and accelerators never count as commands.
 void fnDispatchCommand(HWND hWnd, WPARAM wParam);
 
+// Loads the settings file named first on the command line, as "Open csi File"
+// loads a chosen one; without an argument it does nothing.
+void fnOpenCsiFromCommandLine(HWND hWnd, const char *pszCmdLine);
+
 #endif

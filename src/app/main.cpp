@@ -1,7 +1,9 @@
 // Entry point: registers the class, creates the centred main window, puts the
-// bitmaps on the toolbar buttons and runs the message loop.
+// bitmaps on the toolbar buttons, loads a settings file named on the command
+// line and runs the message loop.
 #include <windows.h>
 
+#include "commands.h"
 #include "main_window.h"
 #include "resource.h"
 #include "ui_state.h"
@@ -72,7 +74,7 @@ int fnRunMessageLoop()
 
 } // namespace
 
-int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int nCmdShow)
+int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR pszCmdLine, int nCmdShow)
 {
     ghInstance = hInstance;
     if (!fnRegisterMainClass(hInstance)) {
@@ -89,5 +91,6 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int nCmdShow)
     ShowWindow(gstMainWnd.m_hWnd, nCmdShow);
     UpdateWindow(gstMainWnd.m_hWnd);
     fnSetToolbarBitmaps(hInstance);
+    fnOpenCsiFromCommandLine(gstMainWnd.m_hWnd, pszCmdLine);
     return fnRunMessageLoop();
 }

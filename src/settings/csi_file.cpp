@@ -101,6 +101,24 @@ int fnCsiDecodeAndApply()
     return kCsiLoaded;
 }
 
+// Loads the file named in m_achFileName, however it was chosen.
+int fnCsiLoadChosen()
+{
+    fnCsiCloseFile();
+    HANDLE hFile = CreateFileA(gstCsi.m_achFileName, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, NULL,
+                               OPEN_EXISTING, 0, NULL);
+    if (hFile == INVALID_HANDLE_VALUE) {
+        fnCsiMessage("CreateFile() Error!", "");
+        return kCsiNotOpened;
+    }
+    gstCsi.m_hFile = hFile;
+    if (!fnCsiReadImage()) {
+        fnCsiMessage("INF036:Reading csi File Error! ReadFile() False!", kszCaption);
+        return kCsiNotRead;
+    }
+    return fnCsiDecodeAndApply();
+}
+
 } // namespace
 
 CsiRecord::CsiRecord()
@@ -131,19 +149,16 @@ int fnCsiLoad()
     if (!GetOpenFileNameA(&gstCsi.m_stOfnOpen)) {
         return kCsiLoadCancelled;
     }
-    fnCsiCloseFile();
-    HANDLE hFile = CreateFileA(gstCsi.m_achFileName, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, NULL,
-                               OPEN_EXISTING, 0, NULL);
-    if (hFile == INVALID_HANDLE_VALUE) {
-        fnCsiMessage("CreateFile() Error!", "");
-        return kCsiNotOpened;
+    return fnCsiLoadChosen();
+}
+
+int fnCsiLoadFile(const char *pszPath)
+{
+    if (lstrlenA(pszPath) >= static_cast<int>(sizeof gstCsi.m_achFileName)) {
+        pszPath = ""; // a name that cannot be held is refused as one that cannot be opened
     }
-    gstCsi.m_hFile = hFile;
-    if (!fnCsiReadImage()) {
-        fnCsiMessage("INF036:Reading csi File Error! ReadFile() False!", kszCaption);
-        return kCsiNotRead;
-    }
-    return fnCsiDecodeAndApply();
+    lstrcpynA(gstCsi.m_achFileName, pszPath, sizeof gstCsi.m_achFileName);
+    return fnCsiLoadChosen();
 }
 
 void fnCsiSave()

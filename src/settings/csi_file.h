@@ -36,6 +36,9 @@ extern CsiRecord gstCsi;
 void fnCsiInit(HWND hOwner, ComSetRecord *pstComSet, TimeoutsRecord *pstTimeouts, FlowCtrlRecord *pstFlowCtrl,
                TermOptRecord *pstTermOpt, DataTransRecord *pstDataTrans);
 int fnCsiLoad();
+// Loads pszPath as if the user had chosen it in the Open chooser: the same
+// checks, messages and results.
+int fnCsiLoadFile(const char *pszPath);
 void fnCsiSave();
 void fnCsiSaveAs();
 

@@ -190,9 +190,10 @@ class Streamer(threading.Thread):
 
 
 class Suite:
-    """The rig and cables of one run."""
+    """The rig and cables of one run; a second one of its own prefix
+    (`wine_dir` under the tree) can carry other `ports`."""
 
-    def __init__(self, build):
+    def __init__(self, build, name="e2e", wine_dir="wine", ports=(MAIN_PORT, PULLED_PORT)):
         self.build = os.path.abspath(build)
         self.zevrik = os.path.join(self.build, "src", "zevrik.exe")
         self.zdrive = os.path.join(self.build, "tests", "e2e", "zdrive.exe")
@@ -201,10 +202,10 @@ class Suite:
                 raise RuntimeError("%s is missing: build the tree first" % exe)
         self.screenshots = os.path.join(self.build, "screenshots")
         os.makedirs(self.screenshots, exist_ok=True)
-        self.rig = zrig.Rig(self.build, "e2e", display="xvfb")
+        self.rig = zrig.Rig(self.build, name, display="xvfb", wine_dir=wine_dir)
         self.rig.__enter__()
         try:
-            self.cables = {name: self.rig.add_cable(name) for name in (MAIN_PORT, PULLED_PORT)}
+            self.cables = {port: self.rig.add_cable(port) for port in ports}
             self.rig.map_ports()
         except BaseException:
             self.rig.__exit__(None, None, None)
@@ -213,8 +214,18 @@ class Suite:
     def close(self):
         self.rig.__exit__(None, None, None)
 
-    def screenshot(self, name):
-        return self.rig.screenshot(os.path.join(self.screenshots, name))
+    def screenshot(self, name, rect=None):
+        """A PNG of the screen; with `rect` (zdrive's rect of a window) also
+        NAME.rect.json, from which `make screenshots` crops the guide's pictures."""
+        path = self.rig.screenshot(os.path.join(self.screenshots, name))
+        if rect is not None:
+            write_rect(path, rect)
+        return path
+
+
+def write_rect(png_path, rect):
+    with open(png_path + ".rect.json", "w") as f:
+        json.dump({k: rect[k] for k in ("x", "y", "w", "h")}, f)
 
 
 _suite = None
@@ -239,18 +250,24 @@ def close_suite():
 
 
 class App:
-    """One running ZEVRIK with zdrive attached to it."""
+    """One running ZEVRIK with zdrive attached to it: the build's exe in the
+    run's rig, or `exe` (a Windows path) in the rig of `on` (an object with
+    rig, zdrive and screenshots), started with `args`."""
 
-    def __init__(self):
-        self.suite = suite()
+    def __init__(self, args=(), on=None, exe=None):
+        self.suite = on or suite()
         desktop = "zevrik%d" % next(_desktop_numbers)
-        self.proc = self.suite.rig.start(self.suite.zevrik, desktop=(desktop, DESKTOP_SIZE))
+        self.proc = self.suite.rig.start(exe or self.suite.zevrik, args, desktop=(desktop, DESKTOP_SIZE))
         self.drv = Driver(self.suite.rig, self.suite.zdrive, desktop)
         info = self.drv.call("attach", 30000, timeout=60)
         if not info.get("hook"):
             raise DriverError("zdrive could not hook the app's menu")
         self.pid = info["pid"]
         self.unix_pid = None
+
+    def screenshot(self, name):
+        """The screen, with the main window's rectangle beside it."""
+        return self.suite.screenshot(name, self.call("rect", "main"))
 
     def quit(self):
         """Ends the app however it stands, then the driver."""

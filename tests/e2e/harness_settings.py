@@ -12,6 +12,8 @@ import subprocess
 import time
 import zlib
 
+from harness import write_rect
+
 
 OPEN_TITLE = "Open COM Settings Information(csi) File"
 SAVE_TITLE = "Save COM Settings Information(csi) File As"
@@ -230,9 +232,10 @@ def snapshot(app, name, window=None, settle=0.4):
     target = os.path.join(app.suite.screenshots, name)
     _write_png(target, width, height, rows)
     if window is not None:
-        colours = _colours(rows, app.call("rect", window))
-        if colours < 3:
+        rect = app.call("rect", window)
+        if _colours(rows, rect) < 3:
             raise AssertionError("%s shows window %s as a blank area" % (name, window))
+        write_rect(target, rect)
     return target
 
 

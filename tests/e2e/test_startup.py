@@ -32,7 +32,7 @@ class StartupTest(unittest.TestCase):
     def setUpClass(cls):
         cls.app = App()
         cls.app.settle()
-        cls.app.suite.screenshot("main-closed.png")
+        cls.app.screenshot("main-closed.png")
 
     @classmethod
     def tearDownClass(cls):

@@ -61,7 +61,7 @@ class OpeningTest(unittest.TestCase):
         self.assert_open_state()
         self.assertEqual(app.message_boxes(), [])
         self.assertEqual(app.pixel_of_terminal(), WHITE)
-        app.suite.screenshot("main-open.png")
+        app.screenshot("main-open.png")
 
     def test_2_close_empties_the_terminal_and_restores_the_closed_state(self):
         app = self.app

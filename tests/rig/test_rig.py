@@ -7,6 +7,8 @@ CASE: cable, guard, teardown, screenshot.
 
 import argparse
 import os
+import re
+import shutil
 import struct
 import subprocess
 import sys
@@ -18,6 +20,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 import zrig  # noqa: E402
 
 ARGS = None
+FONTS_KEY = r"HKLM\Software\Microsoft\Windows NT\CurrentVersion\Fonts"
 
 # Opens each path given as a device would be opened and reports the outcome.
 DIRECT_PROBE = r"""
@@ -277,6 +280,18 @@ class ScreenshotTest(unittest.TestCase):
         print("screenshot:", path)
         self.assertEqual(zrig.read_png_size(path), (1024, 768))
         self.assertGreaterEqual(len(colours), 3, "the desktop never appeared")
+
+
+    def test_wine_finds_its_own_fonts(self):
+        """Marlett draws the title-bar buttons; without it screenshots show "0 1 r".
+        A fresh prefix: Wine keeps the fonts it once found in the registry."""
+        shutil.rmtree(os.path.join(ARGS.build_dir, "wine-fonts"), ignore_errors=True)
+        with zrig.Rig(ARGS.build_dir, "rig-fonts", display="none", wine_dir="wine-fonts") as rig:
+            rc, out, err = rig.wine("reg", ["query", FONTS_KEY])
+        self.assertEqual(rc, 0, err)
+        for face, name in (("Marlett", "marlett.ttf"), ("Tahoma", "tahoma.ttf")):
+            self.assertRegex(out, r"(?m)^\s+%s \(TrueType\)\s+REG_SZ\s+Z:\\usr\\share\\wine\\fonts\\%s\s*$"
+                             % (face, re.escape(name)))
 
 
 CASES = {"cable": CableTest, "guard": GuardTest, "teardown": TeardownTest, "screenshot": ScreenshotTest}

@@ -1,0 +1,142 @@
+#!/usr/bin/env python3
+"""Makes ZEVRIK's release files from built trees (`make dist` runs it).
+
+    dist.py --tree build/dist/win32 --tools build/dist/tools --out dist
+
+--tree is a Windows build tree holding src/zevrik.exe and version.txt (the
+CMake project version); --tools a native tree holding
+tools/zevrik_csi_examples.  Writes to --out:
+    zevrik-<version>-win32.zip   zevrik.exe, README.txt, LICENSE.txt, examples/*.csi
+    zevrik-<version>-setup.exe   the NSIS installer (installer/zevrik.nsi, x86-unicode)
+    SHA256SUMS                   of both
+
+The end-to-end install test uses stage() and installer() to build the same
+script around the exe this machine can run.
+"""
+
+import argparse
+import hashlib
+import os
+import re
+import shutil
+import subprocess
+import sys
+import zipfile
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+NSI = os.path.join(ROOT, "installer", "zevrik.nsi")
+GUIDE = os.path.join(ROOT, "docs", "guide.md")
+LICENSE = os.path.join(ROOT, "LICENSE")
+EXAMPLES = ("default.csi", "loopback-115200.csi")
+# Files of a stage, as the zip and the installer carry them.
+STAGED = ("zevrik.exe", "README.txt", "LICENSE.txt") + tuple("examples/" + e for e in EXAMPLES)
+
+
+def version(tree):
+    with open(os.path.join(tree, "version.txt")) as f:
+        return f.read().strip()
+
+
+def _plain_line(line):
+    """One line of Markdown as plain text: pictures named, links spelled out,
+    emphasis and code marks dropped."""
+    line = re.sub(r"!\[([^\]]*)\]\(([^)]*)\)", r"[Picture: \1]", line)
+    line = re.sub(r"\[([^\]]*)\]\((https?:[^)]*)\)", r"\1 (\2)", line)
+    line = re.sub(r"\[([^\]]*)\]\(([^)]*)\)", r"\1", line)
+    line = re.sub(r"\*\*([^*]+)\*\*", r"\1", line)
+    return line.replace("`", "")
+
+
+def guide_text(markdown):
+    """The guide as plain text with CRLF line ends: headings underlined, code
+    blocks indented, everything else as written."""
+    out = []
+    in_code = False
+    for line in markdown.splitlines():
+        if line.startswith("```"):
+            in_code = not in_code
+            continue
+        if in_code:
+            out.append("    " + line if line else "")
+            continue
+        heading = re.match(r"^(#+)\s+(.*)$", line)
+        if heading:
+            title = _plain_line(heading.group(2))
+            out.append(title)
+            out.append(("=" if len(heading.group(1)) == 1 else "-") * len(title))
+            continue
+        out.append(_plain_line(line))
+    return "\r\n".join(out).rstrip("\r\n") + "\r\n"
+
+
+def _crlf(text):
+    return text.replace("\r\n", "\n").replace("\n", "\r\n")
+
+
+def stage(out_dir, exe, tools_tree):
+    """Lays out the release's files under out_dir (emptied first)."""
+    shutil.rmtree(out_dir, ignore_errors=True)
+    os.makedirs(os.path.join(out_dir, "examples"))
+    shutil.copyfile(exe, os.path.join(out_dir, "zevrik.exe"))
+    with open(GUIDE, encoding="utf-8") as f:
+        readme = guide_text(f.read())
+    with open(os.path.join(out_dir, "README.txt"), "w", encoding="utf-8", newline="") as f:
+        f.write(readme)
+    with open(LICENSE, encoding="utf-8") as f:
+        license_text = _crlf(f.read())
+    with open(os.path.join(out_dir, "LICENSE.txt"), "w", encoding="utf-8", newline="") as f:
+        f.write(license_text)
+    tool = os.path.join(tools_tree, "tools", "zevrik_csi_examples")
+    subprocess.run([tool, os.path.join(out_dir, "examples")], check=True)
+    for name in STAGED:
+        if not os.path.isfile(os.path.join(out_dir, name)):
+            raise RuntimeError("stage lacks %s" % name)
+    return out_dir
+
+
+def installer(stage_dir, ver, target, out_file):
+    """Builds installer/zevrik.nsi for `target` (x86-unicode or amd64-unicode)."""
+    os.makedirs(os.path.dirname(os.path.abspath(out_file)), exist_ok=True)
+    subprocess.run(["makensis", "-V2", "-DVERSION=" + ver, "-DTARGET=" + target,
+                    "-DSTAGE=" + os.path.abspath(stage_dir),
+                    "-DOUTFILE=" + os.path.abspath(out_file), NSI], check=True)
+    return out_file
+
+
+def make_zip(stage_dir, out_file):
+    with zipfile.ZipFile(out_file, "w", zipfile.ZIP_DEFLATED, compresslevel=9) as z:
+        for name in STAGED:
+            z.write(os.path.join(stage_dir, name), name)
+    return out_file
+
+
+def sha256sums(paths, out_file):
+    lines = []
+    for p in paths:
+        with open(p, "rb") as f:
+            lines.append("%s  %s\n" % (hashlib.sha256(f.read()).hexdigest(), os.path.basename(p)))
+    with open(out_file, "w") as f:
+        f.writelines(lines)
+    return out_file
+
+
+def main(argv):
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("--tree", required=True, help="i686 release tree")
+    parser.add_argument("--tools", required=True, help="native tree with tools/zevrik_csi_examples")
+    parser.add_argument("--out", default=os.path.join(ROOT, "dist"))
+    opts = parser.parse_args(argv)
+    ver = version(opts.tree)
+    os.makedirs(opts.out, exist_ok=True)
+    staged = stage(os.path.join(opts.tree, "stage"), os.path.join(opts.tree, "src", "zevrik.exe"),
+                   opts.tools)
+    files = [make_zip(staged, os.path.join(opts.out, "zevrik-%s-win32.zip" % ver)),
+             installer(staged, ver, "x86-unicode", os.path.join(opts.out, "zevrik-%s-setup.exe" % ver))]
+    sums = sha256sums(files, os.path.join(opts.out, "SHA256SUMS"))
+    for p in files + [sums]:
+        print("%-40s %9d bytes" % (os.path.relpath(p), os.path.getsize(p)))
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
