@@ -432,13 +432,13 @@ class LineTable:
         fmt = "<Q" if field == "rdev" else "<I"
         struct.pack_into(fmt, self._map, self._offset(slot, field), value)
 
-    def register(self, paths, out):
+    def register(self, paths, outs):
         """Slots for the ptys `paths` (one: a loopback plug; two: the ends
-        of a null-modem cable), each driving `out` at first."""
+        of a null-modem cable), driving `outs` at first."""
         free = [i for i in range(self.ENDS) if self.get(i, "rdev") == 0][:len(paths)]
         if len(free) < len(paths):
             raise RuntimeError("the rig's line table is full")
-        for slot, peer in zip(free, reversed(free)):
+        for slot, peer, out in zip(free, reversed(free), outs):
             self.put(slot, "peer", peer)
             self.put(slot, "out", out)
             self.put(slot, "ring", 0)
@@ -469,8 +469,10 @@ class Cable:
                          for p in (app_path, far_path) if p]
         self._slots = []
         if lines:
+            # The app end's lines are off until a program drives them; the
+            # far end, the device, starts with DTR and RTS on.
             ends = [p for p in (app_path, far_path) if p]
-            self._slots = rig.line_table().register(ends, TIOCM_DTR | TIOCM_RTS)
+            self._slots = rig.line_table().register(ends, (0, TIOCM_DTR | TIOCM_RTS))
 
     def set_lines(self, dtr=None, rts=None, ri=None):
         """The far end drives DTR and RTS (None leaves a line as it is); `ri`

@@ -34,6 +34,7 @@ struct StatusRun {
     DWORD m_dwEvents;
     DWORD m_dwModemStatus;
     BOOL m_bPending;
+    BOOL m_bWaited;
     DWORD m_dwBytes;
     char m_achMsg[kMsgChars];
 };
@@ -60,6 +61,23 @@ void fnHandleEvent(StatusRun &stRun)
     stRun.m_dwModemStatus = 0;
 }
 
+// Wine takes the line states a wait compares against when the wait starts,
+// so a change between two waits would never be reported: once a wait is
+// armed, the lines are read again and those that differ from the indicators
+// are updated.
+void fnCatchUp(DWORD dwSession)
+{
+    const DWORD dwModemStatus = fnReadModemStatus(dwSession);
+    DWORD dwChanged = 0;
+    for (const ModemLine &stLine : kastLines) {
+        const LONG bOn = (dwModemStatus & stLine.m_dwStatus) != 0 ? 1 : 0;
+        if (*stLine.m_pbState != bOn) {
+            dwChanged |= stLine.m_dwEvent;
+        }
+    }
+    fnUpdateModemLines(dwChanged, dwModemStatus);
+}
+
 StatusEnd fnStartWait(StatusRun &stRun)
 {
     HANDLE hComm;
@@ -70,6 +88,7 @@ StatusEnd fnStartWait(StatusRun &stRun)
     const DWORD dwError = bDone ? 0 : GetLastError();
     fnPortLeave();
     if (bDone) {
+        stRun.m_bWaited = TRUE;
         fnHandleEvent(stRun);
         stRun.m_bPending = FALSE;
         ResetEvent(stRun.m_stOsStatus.hEvent);
@@ -80,15 +99,20 @@ StatusEnd fnStartWait(StatusRun &stRun)
     }
     if (dwError == ERROR_IO_PENDING) {
         stRun.m_bPending = TRUE;
+        stRun.m_bWaited = TRUE;
+        fnCatchUp(stRun.m_dwSession);
         return kStatusGoOn;
     }
-    wsprintfA(stRun.m_achMsg, "INF033:WaitCommEvent() Error! the GetLastError return %d",
-              static_cast<int>(dwError));
+    // A wait that worked before and fails now means the device has gone.
+    if (!stRun.m_bWaited || fnClaimLossReport(stRun.m_dwSession)) {
+        wsprintfA(stRun.m_achMsg, "INF033:WaitCommEvent() Error! the GetLastError return %d",
+                  static_cast<int>(dwError));
+    }
     return kStatusFailed;
 }
 
 // A completion that fails while the port is still open means the device has
-// gone: report it once and end.
+// gone: report it, unless the receive worker already has, and end.
 StatusEnd fnCompleteWait(StatusRun &stRun)
 {
     stRun.m_bPending = FALSE;
@@ -100,8 +124,10 @@ StatusEnd fnCompleteWait(StatusRun &stRun)
     }
     ResetEvent(stRun.m_stOsStatus.hEvent);
     if (nResult == kPortFailed) {
-        wsprintfA(stRun.m_achMsg, "INF041:COM Status Error! the GetOverlappedResult() return %d",
-                  static_cast<int>(dwError));
+        if (fnClaimLossReport(stRun.m_dwSession)) {
+            wsprintfA(stRun.m_achMsg, "INF041:COM Status Error! the GetOverlappedResult() return %d",
+                      static_cast<int>(dwError));
+        }
         return kStatusFailed;
     }
     fnHandleEvent(stRun);
@@ -183,7 +209,7 @@ DWORD WINAPI CommThreadStatusProc(LPVOID pvParam)
     const StatusEnd nEnd = fnStatusLoop(stRun);
     fnStatusCleanUp(stRun);
     fnReleaseBlock(kWorkerStatus);
-    if (nEnd == kStatusFailed) {
+    if (nEnd == kStatusFailed && stRun.m_achMsg[0] != '\0') {
         MessageBoxA(NULL, stRun.m_achMsg, kCaption, MB_OK);
     }
     return 1;

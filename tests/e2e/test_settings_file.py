@@ -50,7 +50,6 @@ class FreshAppTest(unittest.TestCase):
         snapshot(app, "csi-loaded-message.png", box["hwnd"])
         app.dismiss(box)
         app.wait_open(MAIN_PORT)
-        app.dismiss(app.wait_message_box("^INF033:"))
         self.assertEqual(app.summary(), "COM5, 9600, 8, None, 1")
 
     def test_save_before_any_load_asks_for_a_name(self):

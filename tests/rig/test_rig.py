@@ -34,8 +34,9 @@ for path in sys.argv[1:]:
 """
 
 
-# For each path (or "pipe"): what TIOCMGET answers, then TIOCMBIC of DTR and
-# TCGETS (0 or "errno N"), all through ioctl() as Wine calls it; JSON.
+# For each path (or "pipe"), through ioctl() as Wine calls it: TIOCMBIS of
+# DTR and RTS, TIOCMGET, TIOCMBIC of DTR, TIOCMGET, TCGETS; each answer the
+# lines got, 0 for another success, or "errno N".  JSON.
 LINES_PROBE = r"""
 import fcntl, json, os, struct, sys, termios
 def call(fd, request, arg):
@@ -47,8 +48,11 @@ def call(fd, request, arg):
 out = {}
 for path in sys.argv[1:]:
     fd = os.pipe()[0] if path == "pipe" else os.open(path, os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK)
-    out[path] = [call(fd, termios.TIOCMGET, struct.pack("i", 0)),
+    get = struct.pack("i", 0)
+    out[path] = [call(fd, termios.TIOCMBIS, struct.pack("i", termios.TIOCM_DTR | termios.TIOCM_RTS)),
+                 call(fd, termios.TIOCMGET, get),
                  call(fd, termios.TIOCMBIC, struct.pack("i", termios.TIOCM_DTR)),
+                 call(fd, termios.TIOCMGET, get),
                  call(fd, termios.TCGETS, bytes(64))]
 print(json.dumps(out))
 """
@@ -190,17 +194,16 @@ class LinesTest(unittest.TestCase):
             cable = rig.add_cable("COM5")
             loop = rig.add_loopback("COM6")
             plain = rig.add_cable("COM7", lines=False)
+            self.assertEqual(cable.far_lines(), {"dsr": False, "dcd": False, "cts": False, "ri": False})
             cable.set_lines(rts=False, ri=True)
             seen = self.probe(rig, [cable.app_path, cable.far_path, loop.app_path])
-            # The app end: its own DTR/RTS, the far DTR as DSR and DCD, the ring.
-            self.assertEqual(seen[cable.app_path], [dtr | rts | dsr | car | ri, 0, 0])
-            # The app end dropped DTR just before: the far end sees its own DTR
-            # (RTS dropped by the test) and the app's RTS as CTS, no DSR or DCD.
-            self.assertEqual(seen[cable.far_path][0], dtr | cts)
+            # The app end: its own DTR/RTS, the far DTR as DSR and DCD, the ring;
+            # the far end: its own lines, the app's RTS as CTS (DTR dropped).
+            self.assertEqual(seen[cable.app_path], [0, dtr | rts | dsr | car | ri, 0, rts | dsr | car | ri, 0])
+            self.assertEqual(seen[cable.far_path], [0, dtr | rts | cts, 0, rts | cts, 0])
             self.assertEqual(cable.far_lines(), {"dsr": False, "dcd": False, "cts": True, "ri": False})
-            # A loopback plug sees its own lines: RTS still drives CTS after DTR dropped.
-            self.assertEqual(seen[loop.app_path][0], dtr | rts | dsr | car | cts)
-            self.assertEqual(self.probe(rig, [loop.app_path])[loop.app_path][0], rts | cts)
+            # A loopback plug: the port's own DTR drives its DSR and DCD, RTS its CTS.
+            self.assertEqual(seen[loop.app_path], [0, dtr | rts | dsr | car | cts, 0, rts | cts, 0])
             others = [plain.app_path, plain.far_path, "/dev/null", "pipe"]
             with_library = self.probe(rig, others)
             self.assertEqual(with_library, self.probe(rig, others, preload=False))
