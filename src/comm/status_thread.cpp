@@ -34,7 +34,6 @@ struct StatusRun {
     DWORD m_dwEvents;
     DWORD m_dwModemStatus;
     BOOL m_bPending;
-    BOOL m_bWaited;
     DWORD m_dwBytes;
     char m_achMsg[kMsgChars];
 };
@@ -88,7 +87,6 @@ StatusEnd fnStartWait(StatusRun &stRun)
     const DWORD dwError = bDone ? 0 : GetLastError();
     fnPortLeave();
     if (bDone) {
-        stRun.m_bWaited = TRUE;
         fnHandleEvent(stRun);
         stRun.m_bPending = FALSE;
         ResetEvent(stRun.m_stOsStatus.hEvent);
@@ -99,12 +97,13 @@ StatusEnd fnStartWait(StatusRun &stRun)
     }
     if (dwError == ERROR_IO_PENDING) {
         stRun.m_bPending = TRUE;
-        stRun.m_bWaited = TRUE;
         fnCatchUp(stRun.m_dwSession);
         return kStatusGoOn;
     }
-    // A wait that worked before and fails now means the device has gone.
-    if (!stRun.m_bWaited || fnClaimLossReport(stRun.m_dwSession)) {
+    // A port that cannot wait for line events (a bare pty) says so; any other
+    // failure means the device has gone, which another worker may have
+    // reported already.
+    if (dwError == ERROR_NOT_SUPPORTED || fnClaimLossReport(stRun.m_dwSession)) {
         wsprintfA(stRun.m_achMsg, "INF033:WaitCommEvent() Error! the GetLastError return %d",
                   static_cast<int>(dwError));
     }

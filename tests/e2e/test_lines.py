@@ -1,7 +1,8 @@
 """The control lines over a virtual null-modem cable: the indicators follow
 the far end's DTR, RTS and ring, ZEVRIK's DTR and RTS reach the far end, the
 DTR/RTS control and the Flow Control presets drive them, a cut cable is
-reported once, and a port without lines still works after its one INF033."""
+reported once, a port without lines still works after its one INF033, and
+`make run`'s loopback plug lights the port's own lines."""
 
 import time
 import unittest
@@ -13,6 +14,8 @@ from test_lifecycle import cpu_share
 # whatever their lines show was driven by this class's openings.
 LINES_PORT = "COM3"
 CUT_PORT = "COM2"
+# As `make run` lays it: a loopback cable with a loopback plug.
+PLUG_PORT = "COM1"
 FLOW = "Flow Control Settings"
 DTR_BUTTON, RTS_BUTTON = 1012, 1013
 DTR_LIST, RTS_LIST = 1038, 1039
@@ -29,6 +32,7 @@ class LinesTest(unittest.TestCase):
         rig = suite().rig
         cls.cable = rig.add_cable(LINES_PORT)
         cls.cut = rig.add_cable(CUT_PORT)
+        rig.add_loopback(PLUG_PORT)
         rig.map_ports()
         cls.app = App()
 
@@ -166,6 +170,20 @@ class LinesTest(unittest.TestCase):
         finally:
             peer.close()
             app.close_port()
+
+    def test_8_loopback_plug_lights_its_own_lines(self):
+        app = self.app
+        app.open_port(PLUG_PORT)
+        app.wait_indicators(**ALL_ON)
+        self.assert_no_box()
+        app.call("click", "sb", DTR_BUTTON)
+        app.wait_indicators(dsr=False, dcd=False, cts=True)
+        app.call("click", "sb", RTS_BUTTON)
+        app.wait_indicators(**ALL_OFF)
+        for button in (DTR_BUTTON, RTS_BUTTON):
+            app.call("click", "sb", button)
+        app.wait_indicators(**ALL_ON)
+        app.close_port()
 
 
 if __name__ == "__main__":
