@@ -15,14 +15,24 @@ Rig(build_dir, name, display=None)
     pid: its Wine programs (and the prefix's wineserver through
     `wineserver -k`), its socat cables and its Xvfb.
 
-rig.add_cable(com_name) -> Cable
+rig.add_cable(com_name, lines=True) -> Cable
     A null-modem cable: `app_path` is mapped to COM `com_name` for the
     programs run under Wine, `far_path` is the pty a test opens (see
     open_far) to play the device at the other end.  `kill()` ends that
     cable's socat so the device disappears.  `com_name` may be None for a
-    cable whose ends are mapped by hand with map_com().
-rig.add_loopback(com_name) -> Cable
-    A cable whose far end echoes everything it receives (far_path is None).
+    cable whose ends are mapped by hand with map_com().  With lines the
+    cable carries DTR, RTS, DSR, CTS, DCD and RI (below); lines=False
+    leaves a bare pty pair, on which Wine cannot wait for line events.
+rig.add_loopback(com_name, lines=True) -> Cable
+    A cable whose far end echoes everything it receives (far_path is None),
+    with a loopback plug: the port's own DTR drives its DSR and DCD, its
+    RTS its CTS.
+cable.set_lines(dtr=None, rts=None, ri=None)
+    The far end raises (True) or drops (False) its DTR and RTS, and rings
+    the app end; None leaves a line as it is.  The far end starts with DTR
+    and RTS on, the app end with nothing.
+cable.far_lines() -> {"dsr", "cts", "dcd", "ri"}
+    What the far end sees: the app's DTR as DSR and DCD, its RTS as CTS.
 rig.map_com(com_name, unix_path)
     Maps a COM name to a pty of one of the rig's cables, or to a real device
     that was named in Rig(..., allow_devices=[...]) (only `make run` does so).
@@ -52,6 +62,15 @@ tcgetattr_cflag(path) -> int   the c_cflag word currently set on a pty end.
 host_serial_devices() -> list  the machine's real serial device nodes.
 wine_build_tree(build) -> str  build/win32, or build/win64 on a machine that
                                cannot run 32-bit programs.
+
+Control lines
+-------------
+A pty has no modem lines.  zrig_lines.c, built with each Windows tree into
+<tree>/rig/lib/<triplet>/, is preloaded into every program the rig runs
+behind its guard; it answers TIOCMGET/TIOCMBIS/TIOCMBIC/TIOCMSET for the
+ptys of the rig's cables from a line table the rig shares with it (a small
+file in the rig's scratch directory) and leaves every other descriptor
+alone.  zrig-notes.md says what Wine does with the lines.
 
 The guard
 ---------
@@ -414,6 +433,9 @@ class LineTable:
 
     def __init__(self, path, owner):
         self.path = path
+        # A new file each time: a program of an earlier rig may still map the old one.
+        if os.path.exists(path):
+            os.remove(path)
         with open(path, "wb") as f:
             f.write(self.MAGIC + bytes(self.SLOT.size * self.ENDS))
         os.chmod(path, 0o600)

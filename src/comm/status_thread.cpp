@@ -52,10 +52,18 @@ DWORD fnReadModemStatus(DWORD dwSession)
     return dwModemStatus;
 }
 
+// A session that has ended leaves the lines alone: its reads give nothing.
+void fnShowLines(DWORD dwSession, DWORD dwEvents, DWORD dwModemStatus)
+{
+    if (fnSessionLive(dwSession)) {
+        fnUpdateModemLines(dwEvents, dwModemStatus);
+    }
+}
+
 void fnHandleEvent(StatusRun &stRun)
 {
     stRun.m_dwModemStatus = fnReadModemStatus(stRun.m_dwSession);
-    fnUpdateModemLines(stRun.m_dwEvents, stRun.m_dwModemStatus);
+    fnShowLines(stRun.m_dwSession, stRun.m_dwEvents, stRun.m_dwModemStatus);
     stRun.m_dwEvents = 0;
     stRun.m_dwModemStatus = 0;
 }
@@ -74,7 +82,7 @@ void fnCatchUp(DWORD dwSession)
             dwChanged |= stLine.m_dwEvent;
         }
     }
-    fnUpdateModemLines(dwChanged, dwModemStatus);
+    fnShowLines(dwSession, dwChanged, dwModemStatus);
 }
 
 StatusEnd fnStartWait(StatusRun &stRun)
@@ -166,7 +174,7 @@ StatusEnd fnStatusLoop(StatusRun &stRun)
         lstrcpynA(stRun.m_achMsg, "INF032:stOsStatus.hEvent==NULL", kMsgChars);
         return kStatusFailed;
     }
-    fnUpdateModemLines(kAllLines, fnReadModemStatus(stRun.m_dwSession));
+    fnShowLines(stRun.m_dwSession, kAllLines, fnReadModemStatus(stRun.m_dwSession));
     StatusEnd nEnd = kStatusGoOn;
     while (nEnd == kStatusGoOn && fnSessionLive(stRun.m_dwSession)) {
         nEnd = fnStatusPass(stRun);
@@ -194,7 +202,11 @@ void fnUpdateModemLines(DWORD dwEvents, DWORD dwModemStatus)
         }
         *stLine.m_pbState = (dwModemStatus & stLine.m_dwStatus) != 0 ? 1 : 0;
         EnableWindow(*stLine.m_phIndicator, FALSE);
-        EnableWindow(*stLine.m_phIndicator, TRUE);
+        // A close may have greyed the indicators meanwhile (this call waits
+        // for the user-interface thread); they stay grey then.
+        if (gstCommx.m_bCommOpen != 0) {
+            EnableWindow(*stLine.m_phIndicator, TRUE);
+        }
     }
 }
 
