@@ -7,7 +7,7 @@ packages="cmake make g++ python3 util-linux mount
 g++-mingw-w64-i686 g++-mingw-w64-x86-64-win32
 wine wine32:i386 wine64 xvfb x11-apps socat
 clang libclang-rt-14-dev googletest libgtest-dev
-nsis"
+nsis gcc-multilib"
 
 installed=$(dpkg-query -W -f='${db:Status-Abbrev}|${binary:Package}\n' $packages 2>/dev/null |
     sed -n 's/^ii |//p')

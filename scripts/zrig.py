@@ -16,14 +16,24 @@ Rig(build_dir, name, display=None, wine_dir="wine")
     pid: its Wine programs (and the prefix's wineserver through
     `wineserver -k`), its socat cables and its Xvfb.
 
-rig.add_cable(com_name) -> Cable
+rig.add_cable(com_name, lines=True) -> Cable
     A null-modem cable: `app_path` is mapped to COM `com_name` for the
     programs run under Wine, `far_path` is the pty a test opens (see
     open_far) to play the device at the other end.  `kill()` ends that
     cable's socat so the device disappears.  `com_name` may be None for a
-    cable whose ends are mapped by hand with map_com().
-rig.add_loopback(com_name) -> Cable
-    A cable whose far end echoes everything it receives (far_path is None).
+    cable whose ends are mapped by hand with map_com().  With lines the
+    cable carries DTR, RTS, DSR, CTS, DCD and RI (below); lines=False
+    leaves a bare pty pair, on which Wine cannot wait for line events.
+rig.add_loopback(com_name, lines=True) -> Cable
+    A cable whose far end echoes everything it receives (far_path is None),
+    with a loopback plug: the port's own DTR drives its DSR and DCD, its
+    RTS its CTS.
+cable.set_lines(dtr=None, rts=None, ri=None)
+    The far end raises (True) or drops (False) its DTR and RTS, and rings
+    the app end; None leaves a line as it is.  The far end starts with DTR
+    and RTS on, the app end with nothing.
+cable.far_lines() -> {"dsr", "cts", "dcd", "ri"}
+    What the far end sees: the app's DTR as DSR and DCD, its RTS as CTS.
 rig.map_com(com_name, unix_path)
     Maps a COM name to a pty of one of the rig's cables, or to a real device
     that was named in Rig(..., allow_devices=[...]) (only `make run` does so).
@@ -55,6 +65,15 @@ write_png(path, w, h, raw)     writes RGB rows (each led by a filter byte) as a 
 wine_build_tree(build) -> str  build/win32, or build/win64 on a machine that
                                cannot run 32-bit programs.
 
+Control lines
+-------------
+A pty has no modem lines.  zrig_lines.c, built with each Windows tree into
+<tree>/rig/lib/<triplet>/, is preloaded into every program the rig runs
+behind its guard; it answers TIOCMGET/TIOCMBIS/TIOCMBIC/TIOCMSET for the
+ptys of the rig's cables from a line table the rig shares with it (a small
+file in the rig's scratch directory) and leaves every other descriptor
+alone.  zrig-notes.md says what Wine does with the lines.
+
 The guard
 ---------
 Every process the rig starts runs through `guard_argv()`: in a private mount
@@ -73,6 +92,7 @@ BUILD_DIR` creates (or checks) the prefix and prints how long it took.
 import fcntl
 import glob
 import json
+import mmap
 import os
 import re
 import shutil
@@ -407,12 +427,74 @@ def read_png_size(path):
     return struct.unpack(">II", head[16:24])
 
 
+# Modem-line bits as Linux numbers them (TIOCM_*).
+TIOCM_DTR, TIOCM_RTS, TIOCM_CTS, TIOCM_CAR, TIOCM_RI, TIOCM_DSR = 0x2, 0x4, 0x20, 0x40, 0x80, 0x100
+LINES_LIBRARY = "libzriglines.so"
+
+
+class LineTable:
+    """The control lines of the rig's cables, shared with zrig_lines.c (the
+    library preloaded into the programs the rig runs) through a small file
+    that both map.  Each slot is one pty end: its device number, the slot of
+    the end across the cable (itself for a loopback plug), the DTR/RTS it
+    drives and the ring the test gives it."""
+
+    MAGIC = b"ZRIGLIN1"
+    ENDS = 64
+    SLOT = struct.Struct("<QIIII")
+    HEAD = len(MAGIC)
+
+    def __init__(self, path, owner):
+        self.path = path
+        # A new file each time: a program of an earlier rig may still map the old one.
+        if os.path.exists(path):
+            os.remove(path)
+        with open(path, "wb") as f:
+            f.write(self.MAGIC + bytes(self.SLOT.size * self.ENDS))
+        os.chmod(path, 0o600)
+        os.chown(path, *owner)
+        with open(path, "r+b") as f:
+            self._map = mmap.mmap(f.fileno(), 0)
+
+    def _offset(self, slot, field):
+        return self.HEAD + slot * self.SLOT.size + {"rdev": 0, "peer": 8, "out": 12, "ring": 16}[field]
+
+    def get(self, slot, field):
+        fmt = "<Q" if field == "rdev" else "<I"
+        return struct.unpack_from(fmt, self._map, self._offset(slot, field))[0]
+
+    def put(self, slot, field, value):
+        fmt = "<Q" if field == "rdev" else "<I"
+        struct.pack_into(fmt, self._map, self._offset(slot, field), value)
+
+    def register(self, paths, outs):
+        """Slots for the ptys `paths` (one: a loopback plug; two: the ends
+        of a null-modem cable), driving `outs` at first."""
+        free = [i for i in range(self.ENDS) if self.get(i, "rdev") == 0][:len(paths)]
+        if len(free) < len(paths):
+            raise RuntimeError("the rig's line table is full")
+        for slot, peer, out in zip(free, reversed(free), outs):
+            self.put(slot, "peer", peer)
+            self.put(slot, "out", out)
+            self.put(slot, "ring", 0)
+        for slot, path in zip(free, paths):
+            self.put(slot, "rdev", os.stat(path).st_rdev)
+        return free
+
+    def release(self, slots):
+        for slot in slots:
+            self.put(slot, "rdev", 0)
+
+    def close(self):
+        self._map.close()
+
+
 class Cable:
     """One socat pty pair.  The rig keeps both ends open so that programs
     may open and close them as often as they like without socat seeing a
     hang-up; kill() makes the device vanish."""
 
-    def __init__(self, rig, com_name, proc, app_path, far_path):
+    def __init__(self, rig, com_name, proc, app_path, far_path, lines=True):
         self.rig = rig
         self.com_name = com_name
         self.proc = proc
@@ -420,8 +502,41 @@ class Cable:
         self.far_path = far_path
         self._holders = [os.open(p, os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK)
                          for p in (app_path, far_path) if p]
+        self._slots = []
+        if lines:
+            # The app end's lines are off until a program drives them; the
+            # far end, the device, starts with DTR and RTS on.
+            ends = [p for p in (app_path, far_path) if p]
+            self._slots = rig.line_table().register(ends, (0, TIOCM_DTR | TIOCM_RTS))
+
+    def set_lines(self, dtr=None, rts=None, ri=None):
+        """The far end drives DTR and RTS (None leaves a line as it is); `ri`
+        rings the app end."""
+        table, app, far = self._line_slots()
+        out = table.get(far, "out")
+        for line, on in ((TIOCM_DTR, dtr), (TIOCM_RTS, rts)):
+            if on is not None:
+                out = out | line if on else out & ~line
+        table.put(far, "out", out)
+        if ri is not None:
+            table.put(app, "ring", TIOCM_RI if ri else 0)
+
+    def far_lines(self):
+        """What the far end sees: {"dsr", "cts", "dcd", "ri"} as booleans."""
+        table, app, far = self._line_slots()
+        out = table.get(app, "out")
+        return {"dsr": bool(out & TIOCM_DTR), "cts": bool(out & TIOCM_RTS),
+                "dcd": bool(out & TIOCM_DTR), "ri": bool(table.get(far, "ring"))}
+
+    def _line_slots(self):
+        if not self._slots:
+            raise RuntimeError("this cable has no control lines")
+        return self.rig.line_table(), self._slots[0], self._slots[-1]
 
     def kill(self):
+        if self._slots:
+            self.rig.line_table().release(self._slots)
+            self._slots = []
         for fd in self._holders:
             os.close(fd)
         self._holders = []
@@ -464,6 +579,10 @@ class Rig:
         self._xvfb = None
         self._lock_fd = None
         self.guard = None
+        self._lines = None
+        # Built with the Windows tree, one copy per architecture; the loader
+        # picks the one that fits each process through $LIB.
+        self.lines_library = os.path.join(self.build_dir, "rig", "$LIB", LINES_LIBRARY)
 
     # --- lifetime -------------------------------------------------------
 
@@ -488,6 +607,8 @@ class Rig:
             os.makedirs(d, exist_ok=True)
             os.chown(d, *self.guard.owner)
         self._write_fonts_conf()
+        if glob.glob(self.lines_library.replace("$LIB", "lib/*")):
+            self._lines = LineTable(os.path.join(self.scratch, "modem-lines"), self.guard.owner)
         self._ensure_prefix()
         self._kill_wineserver()
         self._start_display()
@@ -516,6 +637,9 @@ class Rig:
             self._procs = []
             for cable in self.cables:
                 cable.kill()
+            if self._lines is not None:
+                self._lines.close()
+                self._lines = None
             if self._xvfb is not None:
                 _end_process(self._xvfb, 5)
                 self._xvfb = None
@@ -533,7 +657,13 @@ class Rig:
 
     # --- environment ----------------------------------------------------
 
-    def _env(self, with_display=True):
+    def line_table(self):
+        """The control lines of the rig's cables."""
+        if self._lines is None:
+            raise RuntimeError("%s is not built (it comes with the Windows tree)" % self.lines_library)
+        return self._lines
+
+    def _env(self, with_display=True, lines=True):
         env = {
             "PATH": "/usr/local/bin:/usr/bin:/bin:/usr/sbin:/sbin",
             "HOME": self.home,
@@ -545,6 +675,9 @@ class Rig:
             "WINEDLLOVERRIDES": "mscoree,mshtml=;winemenubuilder.exe=d",
             "LANG": "C.UTF-8",
         }
+        if lines and self._lines is not None:
+            env["LD_PRELOAD"] = self.lines_library
+            env["ZRIG_LINES"] = self._lines.path
         if not can_run_32bit() and os.access(WINE64, os.X_OK):
             env["WINELOADER"] = WINE64
         if with_display and self.display:
@@ -566,7 +699,7 @@ class Rig:
             stderr = log if stderr is None else stderr
         try:
             argv = self.guard.argv(cmd) if private_dev else self.guard.argv_user(cmd)
-            proc = subprocess.Popen(argv, env=self._env(with_display),
+            proc = subprocess.Popen(argv, env=self._env(with_display, lines=private_dev),
                                     stdin=subprocess.DEVNULL, stdout=stdout, stderr=stderr,
                                     cwd=cwd or self.scratch, pass_fds=pass_fds,
                                     start_new_session=True)
@@ -703,19 +836,21 @@ class Rig:
             raise RuntimeError("socat did not make its ptys; see %s" % log)
         return proc, ptys
 
-    def add_cable(self, com_name):
-        """A null-modem cable; its app end is mapped to `com_name` (unless None)."""
+    def add_cable(self, com_name, lines=True):
+        """A null-modem cable; its app end is mapped to `com_name` (unless None).
+        lines=False leaves it a bare pty pair without control lines."""
         proc, ptys = self._socat("pty,raw,echo=0")
-        cable = Cable(self, com_name, proc, ptys[0], ptys[1])
+        cable = Cable(self, com_name, proc, ptys[0], ptys[1], lines)
         self.cables.append(cable)
         if com_name:
             self.map_com(com_name, cable.app_path)
         return cable
 
-    def add_loopback(self, com_name):
-        """A cable whose far end echoes every byte back."""
+    def add_loopback(self, com_name, lines=True):
+        """A cable whose far end echoes every byte back, with a loopback plug's
+        wiring: the port's own DTR drives its DSR and DCD, its RTS its CTS."""
         proc, ptys = self._socat("pipe")
-        cable = Cable(self, com_name, proc, ptys[0], None)
+        cable = Cable(self, com_name, proc, ptys[0], None, lines)
         self.cables.append(cable)
         if com_name:
             self.map_com(com_name, cable.app_path)

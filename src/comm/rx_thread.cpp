@@ -220,7 +220,8 @@ RxEnd fnStartRead(RxRun &stRun)
 
 // A completion that fails while the port is still open means the device has
 // gone (a pty whose far end closed fails every read at once): report it once
-// and end, instead of reading again for ever.
+// (the modem-status worker may have already) and end, instead of reading
+// again for ever.
 RxEnd fnCompleteRead(RxRun &stRun)
 {
     DWORD dwError = 0;
@@ -234,8 +235,10 @@ RxEnd fnCompleteRead(RxRun &stRun)
     // Wine fails a read that its time-outs ended with ERROR_TIMEOUT, yet
     // counts the bytes it got; Windows returns the same read as a success.
     if (nResult == kPortFailed && dwError != ERROR_TIMEOUT) {
-        wsprintfA(stRun.m_achMsg, "INF038:COM Rx Error! the GetOverlappedResult() return %d",
-                  static_cast<int>(dwError));
+        if (fnClaimLossReport(stRun.m_dwSession)) {
+            wsprintfA(stRun.m_achMsg, "INF038:COM Rx Error! the GetOverlappedResult() return %d",
+                      static_cast<int>(dwError));
+        }
         return kRxFailed;
     }
     if (gstCcc.m_stRx.m_dwRead != 0) {
@@ -371,7 +374,7 @@ DWORD WINAPI CommThreadRxProc(LPVOID pvParam)
     const RxEnd nEnd = fnRxLoop(stRun);
     fnRxCleanUp(stRun, nEnd);
     fnReleaseBlock(kWorkerRx);
-    if (nEnd == kRxFailed) {
+    if (nEnd == kRxFailed && stRun.m_achMsg[0] != '\0') {
         MessageBoxA(NULL, stRun.m_achMsg, kCaption, MB_OK);
     }
     return 1;

@@ -52,12 +52,37 @@ DWORD fnReadModemStatus(DWORD dwSession)
     return dwModemStatus;
 }
 
+// A session that has ended leaves the lines alone: its reads give nothing.
+void fnShowLines(DWORD dwSession, DWORD dwEvents, DWORD dwModemStatus)
+{
+    if (fnSessionLive(dwSession)) {
+        fnUpdateModemLines(dwEvents, dwModemStatus);
+    }
+}
+
 void fnHandleEvent(StatusRun &stRun)
 {
     stRun.m_dwModemStatus = fnReadModemStatus(stRun.m_dwSession);
-    fnUpdateModemLines(stRun.m_dwEvents, stRun.m_dwModemStatus);
+    fnShowLines(stRun.m_dwSession, stRun.m_dwEvents, stRun.m_dwModemStatus);
     stRun.m_dwEvents = 0;
     stRun.m_dwModemStatus = 0;
+}
+
+// Wine takes the line states a wait compares against when the wait starts,
+// so a change between two waits would never be reported: once a wait is
+// armed, the lines are read again and those that differ from the indicators
+// are updated.
+void fnCatchUp(DWORD dwSession)
+{
+    const DWORD dwModemStatus = fnReadModemStatus(dwSession);
+    DWORD dwChanged = 0;
+    for (const ModemLine &stLine : kastLines) {
+        const LONG bOn = (dwModemStatus & stLine.m_dwStatus) != 0 ? 1 : 0;
+        if (*stLine.m_pbState != bOn) {
+            dwChanged |= stLine.m_dwEvent;
+        }
+    }
+    fnShowLines(dwSession, dwChanged, dwModemStatus);
 }
 
 StatusEnd fnStartWait(StatusRun &stRun)
@@ -80,15 +105,21 @@ StatusEnd fnStartWait(StatusRun &stRun)
     }
     if (dwError == ERROR_IO_PENDING) {
         stRun.m_bPending = TRUE;
+        fnCatchUp(stRun.m_dwSession);
         return kStatusGoOn;
     }
-    wsprintfA(stRun.m_achMsg, "INF033:WaitCommEvent() Error! the GetLastError return %d",
-              static_cast<int>(dwError));
+    // A port that cannot wait for line events (a bare pty) says so; any other
+    // failure means the device has gone, which another worker may have
+    // reported already.
+    if (dwError == ERROR_NOT_SUPPORTED || fnClaimLossReport(stRun.m_dwSession)) {
+        wsprintfA(stRun.m_achMsg, "INF033:WaitCommEvent() Error! the GetLastError return %d",
+                  static_cast<int>(dwError));
+    }
     return kStatusFailed;
 }
 
 // A completion that fails while the port is still open means the device has
-// gone: report it once and end.
+// gone: report it, unless the receive worker already has, and end.
 StatusEnd fnCompleteWait(StatusRun &stRun)
 {
     stRun.m_bPending = FALSE;
@@ -100,8 +131,10 @@ StatusEnd fnCompleteWait(StatusRun &stRun)
     }
     ResetEvent(stRun.m_stOsStatus.hEvent);
     if (nResult == kPortFailed) {
-        wsprintfA(stRun.m_achMsg, "INF041:COM Status Error! the GetOverlappedResult() return %d",
-                  static_cast<int>(dwError));
+        if (fnClaimLossReport(stRun.m_dwSession)) {
+            wsprintfA(stRun.m_achMsg, "INF041:COM Status Error! the GetOverlappedResult() return %d",
+                      static_cast<int>(dwError));
+        }
         return kStatusFailed;
     }
     fnHandleEvent(stRun);
@@ -141,7 +174,7 @@ StatusEnd fnStatusLoop(StatusRun &stRun)
         lstrcpynA(stRun.m_achMsg, "INF032:stOsStatus.hEvent==NULL", kMsgChars);
         return kStatusFailed;
     }
-    fnUpdateModemLines(kAllLines, fnReadModemStatus(stRun.m_dwSession));
+    fnShowLines(stRun.m_dwSession, kAllLines, fnReadModemStatus(stRun.m_dwSession));
     StatusEnd nEnd = kStatusGoOn;
     while (nEnd == kStatusGoOn && fnSessionLive(stRun.m_dwSession)) {
         nEnd = fnStatusPass(stRun);
@@ -169,7 +202,11 @@ void fnUpdateModemLines(DWORD dwEvents, DWORD dwModemStatus)
         }
         *stLine.m_pbState = (dwModemStatus & stLine.m_dwStatus) != 0 ? 1 : 0;
         EnableWindow(*stLine.m_phIndicator, FALSE);
-        EnableWindow(*stLine.m_phIndicator, TRUE);
+        // A close may have greyed the indicators meanwhile (this call waits
+        // for the user-interface thread); they stay grey then.
+        if (gstCommx.m_bCommOpen != 0) {
+            EnableWindow(*stLine.m_phIndicator, TRUE);
+        }
     }
 }
 
@@ -183,7 +220,7 @@ DWORD WINAPI CommThreadStatusProc(LPVOID pvParam)
     const StatusEnd nEnd = fnStatusLoop(stRun);
     fnStatusCleanUp(stRun);
     fnReleaseBlock(kWorkerStatus);
-    if (nEnd == kStatusFailed) {
+    if (nEnd == kStatusFailed && stRun.m_achMsg[0] != '\0') {
         MessageBoxA(NULL, stRun.m_achMsg, kCaption, MB_OK);
     }
     return 1;

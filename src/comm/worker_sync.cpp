@@ -10,7 +10,7 @@ const DWORD kClaimPollMs = 10;
 
 } // namespace
 
-WorkerSyncRecord::WorkerSyncRecord() : m_abBusy()
+WorkerSyncRecord::WorkerSyncRecord() : m_abBusy(), m_lLossReported(-1)
 {
     InitializeCriticalSection(&m_csPort);
     InitializeCriticalSection(&m_csHandOver);
@@ -64,6 +64,12 @@ PortResult fnPortResult(DWORD dwSession, OVERLAPPED *pstOL, DWORD *pdwCount, DWO
         bDone = TRUE;
     }
     return bDone ? kPortDone : kPortFailed;
+}
+
+BOOL fnClaimLossReport(DWORD dwSession)
+{
+    const LONG lSession = static_cast<LONG>(dwSession);
+    return InterlockedExchange(&gstWorkerSync.m_lLossReported, lSession) != lSession;
 }
 
 void fnHandOverEnter()

@@ -18,6 +18,9 @@ struct WorkerSyncRecord {
     CRITICAL_SECTION m_csHandOver;
     // 1 while a run of that kind uses its block of gstCcc.
     volatile LONG m_abBusy[kWorkerKinds];
+    // The last session whose vanished device has been reported; -1 for none
+    // (sessions count from 0).
+    volatile LONG m_lLossReported;
     WorkerSyncRecord();
 };
 
@@ -40,6 +43,10 @@ void fnPortLeave();
 // otherwise kPortDone with the byte count or kPortFailed with the error.
 enum PortResult { kPortClosed, kPortDone, kPortFailed };
 PortResult fnPortResult(DWORD dwSession, OVERLAPPED *pstOL, DWORD *pdwCount, DWORD *pdwError);
+
+// The receive and modem-status workers find a vanished device at about the
+// same time; only the first of a session may report it (TRUE once).
+BOOL fnClaimLossReport(DWORD dwSession);
 
 void fnHandOverEnter();
 void fnHandOverLeave();

@@ -31,9 +31,11 @@ DESKTOP_SIZE = "1024x768"
 # never join the desktop of the app before, which may still be going away.
 _desktop_numbers = itertools.count(1)
 # COM5 is the port the tests work with; COM6 is a cable that one test pulls
-# out; COM9 stays unmapped.
+# out; COM4 is a bare pty pair without control lines; COM9 stays unmapped.
+# The cables with lines start with the far end's DTR and RTS on.
 MAIN_PORT = "COM5"
 PULLED_PORT = "COM6"
+PLAIN_PORT = "COM4"
 UNMAPPED_PORT = "COM9"
 
 # Menu commands and toolbar buttons, and which of them the closed and the
@@ -47,7 +49,12 @@ TOOLBAR_ENABLED_CLOSED = {1001, 1003, 1004}
 TOOLBAR_DISABLED_OPEN = {1001, 1004}
 
 INF033 = "INF033:WaitCommEvent() Error! the GetLastError return 50"
-LOST_DEVICE = re.compile(r"^INF0(38|39|40|41):")
+# The status bar's modem-line indicators.
+INDICATORS = {"dsr": 1016, "cts": 1017, "ri": 1018, "dcd": 1019}
+# A vanished device, as the first worker to find it reports it: the modem-status
+# worker's wait fails (INF033) or completes with an error (INF041), a read or
+# a write completes with an error (INF038 to INF040).
+LOST_DEVICE = re.compile(r"^INF0(33|38|39|40|41):")
 
 GREY = (192, 192, 192)
 WHITE = (255, 255, 255)
@@ -193,7 +200,7 @@ class Suite:
     """The rig and cables of one run; a second one of its own prefix
     (`wine_dir` under the tree) can carry other `ports`."""
 
-    def __init__(self, build, name="e2e", wine_dir="wine", ports=(MAIN_PORT, PULLED_PORT)):
+    def __init__(self, build, name="e2e", wine_dir="wine", ports=(MAIN_PORT, PULLED_PORT, PLAIN_PORT)):
         self.build = os.path.abspath(build)
         self.zevrik = os.path.join(self.build, "src", "zevrik.exe")
         self.zdrive = os.path.join(self.build, "tests", "e2e", "zdrive.exe")
@@ -205,7 +212,7 @@ class Suite:
         self.rig = zrig.Rig(self.build, name, display="xvfb", wine_dir=wine_dir)
         self.rig.__enter__()
         try:
-            self.cables = {port: self.rig.add_cable(port) for port in ports}
+            self.cables = {port: self.rig.add_cable(port, lines=port != PLAIN_PORT) for port in ports}
             self.rig.map_ports()
         except BaseException:
             self.rig.__exit__(None, None, None)
@@ -309,6 +316,28 @@ class App:
         answer = self.call("pixel", "term", 1002, rect["cw"] - 4, rect["ch"] - 4)
         return answer["r"], answer["g"], answer["b"]
 
+    def indicators(self):
+        """{"dsr", "cts", "ri", "dcd"}: True for an indicator written in red,
+        False for one written in black, None for neither (an indicator is
+        greyed for a moment while it is repainted)."""
+        lit = {}
+        for name, ctl in INDICATORS.items():
+            ink = self.call("ink", "sb", ctl)
+            lit[name] = None if bool(ink["red"]) == bool(ink["dark"]) else ink["red"] > 0
+        return lit
+
+    def wait_indicators(self, timeout=5, **lines):
+        """Waits until the named indicators show the given states."""
+        seen = [None]
+
+        def shown():
+            seen[0] = self.indicators()
+            return all(seen[0][k] == v for k, v in lines.items())
+        try:
+            wait_until(shown, timeout, "indicators %r" % lines)
+        except AssertionError as e:
+            raise AssertionError("%s; last seen %r" % (e, seen[0])) from None
+
     def dialogs(self):
         return self.call("dialogs")["dialogs"]
 
@@ -347,13 +376,16 @@ class App:
         return self.wait_dialog("COM Set")
 
     def open_port(self, port=MAIN_PORT):
-        """COM Open for `port` with the committed line settings; returns the
-        modem-status thread's INF033 box, already dismissed."""
+        """COM Open for `port` with the committed line settings.  On the
+        cable without control lines the modem-status thread's INF033 box
+        comes; it is returned, already dismissed."""
         dlg = self.open_com_set()
         self.call("select", dlg["hwnd"], 1020, int(port[3:]) - 1)
         self.call("press", dlg["hwnd"], 1)
         self.wait_no_dialog("COM Set")
         self.wait_open(port)
+        if port != PLAIN_PORT:
+            return None
         box = self.wait_message_box("^INF033:")
         self.dismiss(box)
         return box

@@ -124,7 +124,6 @@ def load_and_open(app, path, port="COM5"):
         raise AssertionError("load of %s answered %r" % (path, box["text"]))
     app.dismiss(box)
     app.wait_open(port)
-    app.dismiss(app.wait_message_box("^INF033:"))
 
 
 def save_as(app, path):

@@ -781,6 +781,49 @@ std::string CmdPixel(const Args& args)
     return Json().Int("r", GetRValue(cr)).Int("g", GetGValue(cr)).Int("b", GetBValue(cr)).Done();
 }
 
+// Counts the reddish and the dark pixels of a control's client area as the
+// screen shows it: "ink target id". An indicator of the status bar writes
+// its name in red while its line is on and in black while it is off.
+std::string CmdInk(const Args& args)
+{
+    std::string error;
+    HWND hWnd = ResolveControl(args, 1, error);
+    if (!hWnd) return Error(error);
+    RECT rc;
+    GetClientRect(hWnd, &rc);
+    POINT pt = {0, 0};
+    ClientToScreen(hWnd, &pt);
+    if (rc.right <= 0 || rc.bottom <= 0) return Error("empty client area");
+    BITMAPINFO bmi;
+    ZeroMemory(&bmi, sizeof bmi);
+    bmi.bmiHeader.biSize = sizeof bmi.bmiHeader;
+    bmi.bmiHeader.biWidth = rc.right;
+    bmi.bmiHeader.biHeight = -rc.bottom;
+    bmi.bmiHeader.biPlanes = 1;
+    bmi.bmiHeader.biBitCount = 32;
+    bmi.bmiHeader.biCompression = BI_RGB;
+    void* pvBits = nullptr;
+    HDC hScreen = GetDC(nullptr);
+    HDC hMem = CreateCompatibleDC(hScreen);
+    HBITMAP hBmp = CreateDIBSection(hScreen, &bmi, DIB_RGB_COLORS, &pvBits, nullptr, 0);
+    HGDIOBJ hOld = hBmp ? SelectObject(hMem, hBmp) : nullptr;
+    BOOL bCopied = hBmp && BitBlt(hMem, 0, 0, rc.right, rc.bottom, hScreen, pt.x, pt.y, SRCCOPY);
+    GdiFlush();
+    long long red = 0, dark = 0;
+    const BYTE* pby = static_cast<const BYTE*>(pvBits);
+    for (LONG i = 0; bCopied && i < rc.right * rc.bottom; ++i, pby += 4) {
+        const BYTE b = pby[0], g = pby[1], r = pby[2];
+        if (r > 160 && g < 100 && b < 100) ++red;
+        if (r < 80 && g < 80 && b < 80) ++dark;
+    }
+    if (hOld) SelectObject(hMem, hOld);
+    if (hBmp) DeleteObject(hBmp);
+    DeleteDC(hMem);
+    ReleaseDC(nullptr, hScreen);
+    if (!bCopied) return Error("screen not readable");
+    return Json().Int("red", red).Int("dark", dark).Done();
+}
+
 // ---------------------------------------------------------------- transfers
 
 struct TransferWatch {
@@ -1034,6 +1077,7 @@ std::string Dispatch(const Args& args)
     if (cmd == "proc") return CmdProc(args);
     if (cmd == "setpos") return CmdSetPos(args);
     if (cmd == "pixel") return CmdPixel(args);
+    if (cmd == "ink") return CmdInk(args);
     if (cmd == "terminate") return CmdTerminate(args);
     if (cmd == "txwatch") return CmdTxWatch(args);
     if (cmd == "txlog") return CmdTxLog(args);

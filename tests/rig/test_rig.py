@@ -2,10 +2,11 @@
 
     test_rig.py --build-dir DIR --cable-test EXE --guard-probe EXE CASE...
 
-CASE: cable, guard, teardown, screenshot.
+CASE: cable, lines, guard, teardown, screenshot.
 """
 
 import argparse
+import json
 import os
 import re
 import shutil
@@ -33,6 +34,30 @@ for path in sys.argv[1:]:
         continue
     os.close(fd)
     print("OPENED", path)
+"""
+
+
+# For each path (or "pipe"), through ioctl() as Wine calls it: TIOCMBIS of
+# DTR and RTS, TIOCMGET, TIOCMBIC of DTR, TIOCMGET, TCGETS; each answer the
+# lines got, 0 for another success, or "errno N".  JSON.
+LINES_PROBE = r"""
+import fcntl, json, os, struct, sys, termios
+def call(fd, request, arg):
+    try:
+        got = fcntl.ioctl(fd, request, arg)
+    except OSError as e:
+        return "errno %d" % e.errno
+    return struct.unpack("i", got)[0] if request == termios.TIOCMGET else 0
+out = {}
+for path in sys.argv[1:]:
+    fd = os.pipe()[0] if path == "pipe" else os.open(path, os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK)
+    get = struct.pack("i", 0)
+    out[path] = [call(fd, termios.TIOCMBIS, struct.pack("i", termios.TIOCM_DTR | termios.TIOCM_RTS)),
+                 call(fd, termios.TIOCMGET, get),
+                 call(fd, termios.TIOCMBIC, struct.pack("i", termios.TIOCM_DTR)),
+                 call(fd, termios.TIOCMGET, get),
+                 call(fd, termios.TCGETS, bytes(64))]
+print(json.dumps(out))
 """
 
 
@@ -149,6 +174,43 @@ class CableTest(unittest.TestCase):
             self.assertFalse(os.path.exists(cable.far_path))
             self.assertTrue(other.alive)
             self.assertTrue(os.path.exists(other.app_path))
+
+
+class LinesTest(unittest.TestCase):
+    """The control-line library answers for the rig's own ptys only."""
+
+    def probe(self, rig, paths, preload=True):
+        if preload:
+            rc, out, err = rig.run(["python3", "-c", LINES_PROBE] + paths)
+        else:
+            env = {k: v for k, v in os.environ.items() if k not in ("LD_PRELOAD", "ZRIG_LINES")}
+            proc = subprocess.run(["python3", "-c", LINES_PROBE] + paths, env=env,
+                                  capture_output=True, text=True, timeout=60)
+            rc, out, err = proc.returncode, proc.stdout, proc.stderr
+        self.assertEqual(rc, 0, err)
+        return json.loads(out)
+
+    def test_null_modem_wiring_loopback_plug_and_other_ttys_left_alone(self):
+        dtr, rts, cts, car, ri, dsr = (zrig.TIOCM_DTR, zrig.TIOCM_RTS, zrig.TIOCM_CTS,
+                                       zrig.TIOCM_CAR, zrig.TIOCM_RI, zrig.TIOCM_DSR)
+        with zrig.Rig(ARGS.build_dir, "rig-lines", display="none") as rig:
+            cable = rig.add_cable("COM5")
+            loop = rig.add_loopback("COM6")
+            plain = rig.add_cable("COM7", lines=False)
+            self.assertEqual(cable.far_lines(), {"dsr": False, "dcd": False, "cts": False, "ri": False})
+            cable.set_lines(rts=False, ri=True)
+            seen = self.probe(rig, [cable.app_path, cable.far_path, loop.app_path])
+            # The app end: its own DTR/RTS, the far DTR as DSR and DCD, the ring;
+            # the far end: its own lines, the app's RTS as CTS (DTR dropped).
+            self.assertEqual(seen[cable.app_path], [0, dtr | rts | dsr | car | ri, 0, rts | dsr | car | ri, 0])
+            self.assertEqual(seen[cable.far_path], [0, dtr | rts | cts, 0, rts | cts, 0])
+            self.assertEqual(cable.far_lines(), {"dsr": False, "dcd": False, "cts": True, "ri": False})
+            # A loopback plug: the port's own DTR drives its DSR and DCD, RTS its CTS.
+            self.assertEqual(seen[loop.app_path], [0, dtr | rts | dsr | car | cts, 0, rts | cts, 0])
+            others = [plain.app_path, plain.far_path, "/dev/null", "pipe"]
+            with_library = self.probe(rig, others)
+            self.assertEqual(with_library, self.probe(rig, others, preload=False))
+            self.assertTrue(str(with_library[plain.app_path][0]).startswith("errno"), with_library)
 
 
 def _read_exactly(fd, count, timeout=5):
@@ -294,7 +356,7 @@ class ScreenshotTest(unittest.TestCase):
                              % (face, re.escape(name)))
 
 
-CASES = {"cable": CableTest, "guard": GuardTest, "teardown": TeardownTest, "screenshot": ScreenshotTest}
+CASES = {"cable": CableTest, "lines": LinesTest, "guard": GuardTest, "teardown": TeardownTest, "screenshot": ScreenshotTest}
 
 
 def main():
