@@ -232,9 +232,8 @@ RxEnd fnCompleteRead(RxRun &stRun)
         return kRxClosed;
     }
     ResetEvent(gstCcc.m_stRx.m_stOL.hEvent);
-    // Wine fails a read that its time-outs ended with ERROR_TIMEOUT, yet
-    // counts the bytes it got; Windows returns the same read as a success.
-    if (nResult == kPortFailed && dwError != ERROR_TIMEOUT) {
+    // A read that its time-outs ended has come back as done (fnPortResult).
+    if (nResult == kPortFailed) {
         if (fnClaimLossReport(stRun.m_dwSession)) {
             wsprintfA(stRun.m_achMsg, "INF038:COM Rx Error! the GetOverlappedResult() return %d",
                       static_cast<int>(dwError));
