@@ -254,6 +254,14 @@ class Walk:
                     answered.add(box["hwnd"])
             time.sleep(0.05)
 
+    def expect_box(self, pattern, timeout=10):
+        """The message box matching `pattern`; failing, says which were up."""
+        try:
+            return self.app.wait_message_box(pattern, timeout)
+        except AssertionError:
+            raise self.failure("no message box %r; up: %s"
+                               % (pattern, [b["text"] for b in self.app.message_boxes()])) from None
+
     def resources(self):
         info = self.app.process()
         out = {key: info[key] for key in MARGINS}
@@ -402,7 +410,7 @@ def open_port(w, state):
     w.end_dialog(dlg, COM_SET, 1)
     w.wait_port_result(port)
     if port != w.live_port():
-        app.wait_message_box(r"^Open %s Port Error!$" % port)
+        w.expect_box(r"^Open %s Port Error!$" % port)
 
 
 def fiddle_line_settings(w, dlg):
@@ -461,7 +469,7 @@ def flow_control(w, state):
         w.note("press 1")
         app.call("press", dlg, 1)
         which = "Xon" if bad.get(1042) else "Xoff"
-        app.dismiss(app.wait_message_box(r"^%s Char Input Error!$" % which))
+        app.dismiss(w.expect_box(r"^%s Char Input Error!$" % which))
         w.expect(app.wait_dialog(FLOW), "the Flow Control dialog closed on a bad character")
     if rng.random() < 0.5:
         w.end_dialog(dlg, FLOW, 2)
@@ -581,7 +589,7 @@ def refuse_data_job(w, dlg):
     """The dialog refuses: one or more of its messages, and it stays."""
     app = w.app
     seen = []
-    box = app.wait_message_box(DATA_INPUT_BOX.pattern)
+    box = w.expect_box(DATA_INPUT_BOX.pattern)
     while box:
         seen.append(box["text"])
         app.dismiss(box)
@@ -618,7 +626,7 @@ def file_send(w, state):
         sent = w.assert_no_sends_after(start)
         w.expect(data.startswith(sent), "cancelled send: %d bytes are not the file's start" % len(sent))
         return
-    app.dismiss(app.wait_message_box(OK_BOX.pattern, timeout=60))
+    app.dismiss(w.expect_box(OK_BOX.pattern, timeout=60))
     app.wait_no_dialog(st.SEND_TITLE)
     sent = w.assert_no_sends_after(start)
     w.expect(sent == data, "file of %d bytes arrived as %d bytes%s"
@@ -728,11 +736,11 @@ def load_settings(w, state):
     w.end_dialog(dlg, hs.OPEN_TITLE, 1)
     w.chooser_oks += 1
     if damaged:
-        box = app.wait_message_box(r"^(INF03[56]:|Loading csi File Success! $)")
+        box = w.expect_box(r"^(INF03[56]:|Loading csi File Success! $)")
         w.note("box %r" % box["text"])
         app.dismiss(box)
         return
-    app.dismiss(app.wait_message_box(r"^Loading csi File Success! $"))
+    app.dismiss(w.expect_box(r"^Loading csi File Success! $"))
     w.csi_current = True
     wait_until(lambda: app.summary() or app.message_boxes(), 10, "the loaded port to open or a message")
 
