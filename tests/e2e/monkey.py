@@ -211,8 +211,14 @@ class Walk:
 
     def failure(self, what):
         trail = "\n".join("  " + " ".join(entry) for entry in self.trail)
-        return MonkeyFailure("monkey seed %d failed at step %d: %s\nlast %d actions:\n%s"
-                             % (self.seed, self.steps, what, len(self.trail), trail))
+        return MonkeyFailure("monkey seed %d failed at step %d: %s\nwindows up: %s\nlast %d actions:\n%s"
+                             % (self.seed, self.steps, what, self.windows_up(), len(self.trail), trail))
+
+    def windows_up(self):
+        try:
+            return [d.get("text", d["caption"]) for d in self.app.dialogs()]
+        except Exception as exc:  # noqa: BLE001 - the app may be gone
+            return "unreadable (%s)" % exc
 
     def expect(self, condition, what):
         if not condition:
@@ -424,6 +430,7 @@ def fiddle_line_settings(w, dlg):
         rate = w.rng.choice(["115200", "7200", "", "0", "4294967296", "300"])
         w.note("user baud %r" % rate)
         app.call("settext", user, 1029, rate or "\0")
+        refuse_letters(w, user, 1029)
         w.end_dialog(user, USER_BAUD, w.rng.choice([1, 2]))
 
 
@@ -497,7 +504,28 @@ def timeouts(w, state):
         w.note(values)
         for ctl, value in zip(st.TIMEOUT_BOXES, values):
             app.call("settext", dlg, ctl, value or "\0")
+    if rng.random() < 0.3:
+        refuse_letters(w, dlg, rng.choice(st.TIMEOUT_BOXES))
     w.end_dialog(dlg, TIMEOUTS, rng.choice([1, 1, 2]))
+
+
+def refuse_letters(w, dlg, ctl):
+    """Typed letters do not reach a digits-only box. A 0 typed after them
+    is taken (and changes no value that matters here), which shows that the
+    letters before it have been handled."""
+    box = w.app.control(dlg, ctl)
+    letters = "".join(w.rng.choice("aZ.-x ") for _ in range(3))
+    w.note("type %d %r" % (ctl, letters))
+    for key in letters + "0":
+        w.app.type_char(ord(key), target=box["hwnd"])
+
+    def grown():
+        text = w.app.control(dlg, ctl)["text"]
+        return text if len(text) > len(box["text"]) else None
+
+    text = wait_until(grown, 5, "the 0 typed into box %d" % ctl)
+    w.expect(text.isdigit() and len(text) == len(box["text"]) + 1,
+             "box %d shows %r after %r was typed into %r" % (ctl, text, letters + "0", box["text"]))
 
 
 def com_info(w, state):

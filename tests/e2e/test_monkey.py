@@ -9,7 +9,7 @@ from harness import App, Peer, suite
 
 # (seed, seconds of random steps, the walk's cables): a cut cable stays dead,
 # so each walk has a pool of its own.
-WALKS = ((11, 25, ("COM10", "COM11")), (2027, 25, ("COM12", "COM13")))
+WALKS = ((11, 20, ("COM10", "COM11")), (2027, 20, ("COM12", "COM13")))
 
 
 class MonkeyTest(unittest.TestCase):
