@@ -194,8 +194,6 @@ class Walk:
 
     def _do(self, name, action):
         self.trail.append([name])
-        if self.log:
-            self.log("step %d: %s" % (self.steps, name))
         try:
             action()
             self.check_alive()
@@ -204,6 +202,9 @@ class Walk:
             raise
         except Exception as exc:  # noqa: BLE001
             raise self.failure("%s: %s" % (type(exc).__name__, exc)) from exc
+        finally:
+            if self.log:
+                self.log("step %d: %s" % (self.steps, " ".join(self.trail[-1])))
 
     def note(self, text):
         """Adds a detail to the current action in the trail."""
@@ -672,7 +673,10 @@ def file_receive(w, state):
         burst = w.random_bytes(rng.randint(1, 8000))
         w.note(len(burst))
         w.device.write(burst)
-        wait_until(lambda: app.text(dlg, 1058) == str(len(burst)), 20, "the capture to count the burst")
+        try:
+            wait_until(lambda: app.text(dlg, 1058) == str(len(burst)), 20, "the capture to count the burst")
+        except AssertionError:
+            raise w.failure("the capture counts %s of a %d-byte burst" % (app.text(dlg, 1058), len(burst)))
         if rng.random() < 0.5:
             w.end_dialog(dlg, st.RECEIVE_TITLE, 1)
         else:
