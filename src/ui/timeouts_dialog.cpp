@@ -41,20 +41,10 @@ void OnDefault(HWND hDlg)
     fnShowEdit(hDlg);
 }
 
-// Room for the box's digits and then some: longer texts overflow anyway.
-const int kBoxChars = 32;
-
-ZDWORD fnReadBox(HWND hDlg, int iId)
-{
-    char achText[kBoxChars] = {0};
-    GetDlgItemTextA(hDlg, iId, achText, kBoxChars);
-    return fnDialogUint(achText);
-}
-
 void OnOk(HWND hDlg)
 {
     for (int i = 0; i < kBoxCount; ++i) {
-        gstTimeouts.m_stEdit.*kapMembers[i] = fnReadBox(hDlg, kaiBoxIds[i]);
+        gstTimeouts.m_stEdit.*kapMembers[i] = fnGetDlgUint(hDlg, kaiBoxIds[i]);
     }
     gstTimeouts.m_stCur = gstTimeouts.m_stEdit;
     EndDialog(hDlg, 1);
