@@ -89,4 +89,7 @@ void fnRebuildCommx();
 // Formats the settings summary line for the open port into pchOut.
 void fnCommxSummary(char *pchOut, int cchOut);
 
+// A digits box of a settings dialog as an unsigned number (fnDialogUint).
+ZDWORD fnGetDlgUint(HWND hDlg, int iId);
+
 #endif

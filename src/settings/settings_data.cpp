@@ -205,3 +205,19 @@ void fnFormatSummary(char *pchOut, std::size_t cchOut, const char *pszShortName,
                   fnListText(stComSet.m_aachParity, stComSet.m_stCur.m_nParity),
                   fnListText(stComSet.m_aachStopBits, stComSet.m_stCur.m_nStopBits));
 }
+
+ZDWORD fnDialogUint(const char *pszText)
+{
+    const char *pch = pszText;
+    while (*pch == ' ') {
+        ++pch;
+    }
+    unsigned long long ullValue = 0;
+    for (; *pch >= '0' && *pch <= '9'; ++pch) {
+        ullValue = ullValue * 10 + static_cast<unsigned long long>(*pch - '0');
+        if (ullValue > 0xFFFFFFFFull) {
+            return 0;
+        }
+    }
+    return static_cast<ZDWORD>(ullValue);
+}

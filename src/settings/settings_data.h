@@ -147,6 +147,13 @@ ZBYTE fnStopBitsOf(ZDWORD nStopBits);
 ZDWORD fnDtrControlOf(ZDWORD nDtrControl);
 ZDWORD fnRtsControlOf(ZDWORD nRtsControl);
 
+// A digits box read as an unsigned 32-bit number: leading blanks skipped,
+// digits taken up to the first other character; no digit, or a number
+// beyond 32 bits, gives 0. Wine's GetDlgItemInt also gives 0 for 4294967295
+// once an earlier conversion in the thread overflowed, so the dialogs read
+// their numbers through this.
+ZDWORD fnDialogUint(const char *pszText);
+
 // "\\.\COM<n>" and "COM<n>" for a port index (port number = index + 1).
 void fnFormatPortPath(char *pchOut, std::size_t cchOut, ZDWORD nPort);
 void fnFormatPortShort(char *pchOut, std::size_t cchOut, ZDWORD nPort);

@@ -140,7 +140,7 @@ INT_PTR OnUserBaudInit(HWND hDlg)
 // An empty box, or a number too large for 32 bits, reads as 0.
 INT_PTR OnUserBaudOk(HWND hDlg)
 {
-    gstUserBaud.m_dwEdit = GetDlgItemInt(hDlg, IDC_UB_RATE, NULL, FALSE);
+    gstUserBaud.m_dwEdit = fnGetDlgUint(hDlg, IDC_UB_RATE);
     gstUserBaud.m_dwBaud = gstUserBaud.m_dwEdit;
     EndDialog(hDlg, 1);
     return TRUE;

@@ -117,8 +117,8 @@ void fnReadControls(HWND hDlg, ZBYTE byXonChar, ZBYTE byXoffChar)
     }
     stEdit.m_nDtrControl = static_cast<ZDWORD>(SendDlgItemMessageA(hDlg, IDC_FC_DTR, CB_GETCURSEL, 0, 0));
     stEdit.m_nRtsControl = static_cast<ZDWORD>(SendDlgItemMessageA(hDlg, IDC_FC_RTS, CB_GETCURSEL, 0, 0));
-    stEdit.m_dwXonLim = GetDlgItemInt(hDlg, IDC_FC_XON_LIMIT, NULL, FALSE);
-    stEdit.m_dwXoffLim = GetDlgItemInt(hDlg, IDC_FC_XOFF_LIMIT, NULL, FALSE);
+    stEdit.m_dwXonLim = fnGetDlgUint(hDlg, IDC_FC_XON_LIMIT);
+    stEdit.m_dwXoffLim = fnGetDlgUint(hDlg, IDC_FC_XOFF_LIMIT);
     stEdit.m_chXonChar = byXonChar;
     stEdit.m_chXoffChar = byXoffChar;
 }

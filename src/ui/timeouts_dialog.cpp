@@ -46,7 +46,7 @@ void OnDefault(HWND hDlg)
 void OnOk(HWND hDlg)
 {
     for (int i = 0; i < kBoxCount; ++i) {
-        gstTimeouts.m_stEdit.*kapMembers[i] = GetDlgItemInt(hDlg, kaiBoxIds[i], NULL, FALSE);
+        gstTimeouts.m_stEdit.*kapMembers[i] = fnGetDlgUint(hDlg, kaiBoxIds[i]);
     }
     gstTimeouts.m_stCur = gstTimeouts.m_stEdit;
     EndDialog(hDlg, 1);

@@ -241,6 +241,13 @@ class TimeoutsTest(OpenPortCase):
                                  "ReadTotalTimeoutConstant=0 \r\n", "WriteTotalTimeoutMultiplier=0 \r\n",
                                  "WriteTotalTimeoutConstant=0 \r\n"])
 
+    def test_6_the_largest_value_still_commits_after_one_beyond_32_bits(self):
+        # Wine's GetDlgItemInt gives 0 for it once an earlier conversion overflowed.
+        self.commit(b3="4294967296")
+        self.commit(b0="4294967295", b3="0")
+        self.assertEqual(self.committed()[0], "4294967295")
+        self.assertIn("ReadIntervalTimeout=-1 \r\n", info_lines(info_text(self.app, 1)))
+
 
 class TerminalOptionTest(OpenPortCase):
 

@@ -1,14 +1,29 @@
 // zdhook: a window hook that zdrive places on ZEVRIK's user-interface thread.
 // Menus cannot be read from another process under Wine, so the menu state is
 // read here, inside the app, and handed back through a named mapping that
-// zdrive owns.
+// zdrive owns. So is the GDI object count, which Wine's GetGuiResources does
+// not report.
 #include <windows.h>
 
 #include "zdhook.h"
 
 namespace {
 
-void AnswerMenuState(HWND hWnd, WPARAM wCommand, LPARAM lDriverPid)
+// GDI handles are table indexes from 0x20 up with a reuse count in the high
+// word; an index alone names the live object at that slot.
+DWORD GdiObjectCount()
+{
+    const UINT_PTR kFirst = 0x20;
+    const UINT_PTR kEnd = 0x10000;
+    DWORD dwCount = 0;
+    for (UINT_PTR i = kFirst; i < kEnd; ++i) {
+        if (GetObjectType(reinterpret_cast<HGDIOBJ>(i)) != 0) ++dwCount;
+    }
+    return dwCount;
+}
+
+// Writes one answer into zdrive's mapping.
+void Answer(LPARAM lDriverPid, DWORD dwCommand, DWORD dwState)
 {
     char achName[64];
     wsprintfA(achName, "%s%lu", kZdMenuMappingPrefix, static_cast<unsigned long>(lDriverPid));
@@ -16,13 +31,19 @@ void AnswerMenuState(HWND hWnd, WPARAM wCommand, LPARAM lDriverPid)
     if (!hMap) return;
     ZdMenuAnswer* pAnswer = static_cast<ZdMenuAnswer*>(MapViewOfFile(hMap, FILE_MAP_WRITE, 0, 0, sizeof(ZdMenuAnswer)));
     if (pAnswer) {
-        HMENU hMenu = GetMenu(hWnd);
-        pAnswer->dwCommand = static_cast<DWORD>(wCommand);
-        pAnswer->dwState = hMenu ? GetMenuState(hMenu, static_cast<UINT>(wCommand), MF_BYCOMMAND) : 0xFFFFFFFFu;
+        pAnswer->dwCommand = dwCommand;
+        pAnswer->dwState = dwState;
         pAnswer->dwAnswered = 1;
         UnmapViewOfFile(pAnswer);
     }
     CloseHandle(hMap);
+}
+
+void AnswerMenuState(HWND hWnd, WPARAM wCommand, LPARAM lDriverPid)
+{
+    HMENU hMenu = GetMenu(hWnd);
+    DWORD dwState = hMenu ? GetMenuState(hMenu, static_cast<UINT>(wCommand), MF_BYCOMMAND) : 0xFFFFFFFFu;
+    Answer(lDriverPid, static_cast<DWORD>(wCommand), dwState);
 }
 
 }  // namespace
@@ -30,9 +51,12 @@ void AnswerMenuState(HWND hWnd, WPARAM wCommand, LPARAM lDriverPid)
 extern "C" __declspec(dllexport) LRESULT CALLBACK ZdCallWndProc(int nCode, WPARAM wParam, LPARAM lParam)
 {
     static UINT s_uAsk = RegisterWindowMessageA(kZdMenuMessage);
+    static UINT s_uGdi = RegisterWindowMessageA(kZdGdiMessage);
     const CWPSTRUCT* pMsg = reinterpret_cast<const CWPSTRUCT*>(lParam);
     if (nCode == HC_ACTION && pMsg && pMsg->message == s_uAsk) {
         AnswerMenuState(pMsg->hwnd, pMsg->wParam, pMsg->lParam);
+    } else if (nCode == HC_ACTION && pMsg && pMsg->message == s_uGdi) {
+        Answer(pMsg->lParam, 0, GdiObjectCount());
     }
     return CallNextHookEx(nullptr, nCode, wParam, lParam);
 }

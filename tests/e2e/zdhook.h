@@ -1,4 +1,5 @@
-// What zdrive and its hook inside ZEVRIK agree on for reading menu states.
+// What zdrive and its hook inside ZEVRIK agree on for reading menu states
+// and the app's GDI object count.
 #ifndef ZEVRIK_ZDHOOK_H
 #define ZEVRIK_ZDHOOK_H
 
@@ -6,7 +7,10 @@
 
 // Sent to the main window: wParam the command id, lParam zdrive's process id.
 const char kZdMenuMessage[] = "zdrive.menu-state";
-// Followed by zdrive's process id.
+// Sent to the main window: wParam 0, lParam zdrive's process id; the hook
+// answers the number of live GDI objects in dwState.
+const char kZdGdiMessage[] = "zdrive.gdi-count";
+// Followed by zdrive's process id; holds a ZdMenuAnswer for either question.
 const char kZdMenuMappingPrefix[] = "zdrive-menu-";
 // The exported hook procedure under the names the compilers give it (plain,
 // and the 32-bit stdcall decorations of MinGW and MSVC).

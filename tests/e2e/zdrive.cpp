@@ -381,6 +381,29 @@ long long ThreadCount()
     return count;
 }
 
+// Windows of the app, top-level and child: the USER objects Wine can show
+// to another process (its GetGuiResources answers 0).
+BOOL CALLBACK CountChild(HWND, LPARAM lParam)
+{
+    ++*reinterpret_cast<long long*>(lParam);
+    return TRUE;
+}
+
+BOOL CALLBACK CountAppWindow(HWND hWnd, LPARAM lParam)
+{
+    if (!BelongsToApp(hWnd)) return TRUE;
+    ++*reinterpret_cast<long long*>(lParam);
+    EnumChildWindows(hWnd, CountChild, lParam);
+    return TRUE;
+}
+
+long long WindowCount()
+{
+    long long count = 0;
+    EnumWindows(CountAppWindow, reinterpret_cast<LPARAM>(&count));
+    return count;
+}
+
 long long MicrosecondsNow()
 {
     static LARGE_INTEGER freq = {};
@@ -625,32 +648,70 @@ std::string CmdPost(const Args& args)
     return Json().Done();
 }
 
+// "us" is when the key was posted, on the clock of MicrosecondsNow.
 std::string CmdChar(const Args& args)
 {
     if (args.size() < 3) return Error("usage: char target code");
     HWND hWnd = ResolveTarget(args[1]);
     if (!hWnd) return Error("no window " + args[1]);
+    long long posted = MicrosecondsNow();
     if (!PostMessageA(hWnd, WM_CHAR, static_cast<WPARAM>(Number(args[2])), 1)) return Error("PostMessage failed");
-    return Json().Done();
+    return Json().Int("us", posted).Done();
+}
+
+bool EndsWith(const std::string& text, const std::string& tail)
+{
+    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+// Polls a control's text until it ends with `tail`: "waittext target id tail
+// timeout_ms". "us" is when it was first seen, on the clock of
+// MicrosecondsNow, so that a benchmark can time the screen without a round
+// trip to the driver per look.
+std::string CmdWaitText(const Args& args)
+{
+    if (args.size() < 5) return Error("usage: waittext target id tail timeout_ms");
+    std::string error;
+    HWND hWnd = ResolveControl(args, 1, error);
+    if (!hWnd) return Error(error);
+    long long until = MicrosecondsNow() + Number(args[4]) * 1000;
+    long long looks = 0;
+    std::string text;
+    for (;;) {
+        ++looks;
+        if (ReadText(hWnd, text) && EndsWith(text, args[3])) break;
+        if (MicrosecondsNow() >= until) return Json().Bool("found", false).Int("looks", looks).Done();
+        Sleep(1);  // leaves the app's thread time to show what it has
+    }
+    return Json().Bool("found", true).Int("us", MicrosecondsNow()).Int("looks", looks).Done();
+}
+
+// Asks the hook in the app one question; false when it did not answer.
+bool AskHook(const char* pszMessage, WPARAM wParam, ZdMenuAnswer& answer)
+{
+    if (!gApp.hHook) return false;
+    HANDLE hMap = MenuMapping();
+    ZdMenuAnswer* pAnswer =
+        hMap ? static_cast<ZdMenuAnswer*>(MapViewOfFile(hMap, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(ZdMenuAnswer))) : nullptr;
+    if (!pAnswer) return false;
+    ZeroMemory(pAnswer, sizeof *pAnswer);
+    DWORD_PTR dwResult = 0;
+    bool bSent = SendMessageTimeoutA(gApp.hMain, RegisterWindowMessageA(pszMessage), wParam,
+                                     static_cast<LPARAM>(GetCurrentProcessId()), SMTO_NORMAL, kSendTimeoutMs,
+                                     &dwResult) != 0;
+    answer = *pAnswer;
+    UnmapViewOfFile(pAnswer);
+    return bSent && answer.dwAnswered;
 }
 
 std::string CmdMenu(const Args& args)
 {
     if (args.size() < 2) return Error("usage: menu id");
     if (!gApp.hHook) return Error("hook not installed");
-    HANDLE hMap = MenuMapping();
-    ZdMenuAnswer* pAnswer =
-        hMap ? static_cast<ZdMenuAnswer*>(MapViewOfFile(hMap, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(ZdMenuAnswer))) : nullptr;
-    if (!pAnswer) return Error("no mapping");
-    ZeroMemory(pAnswer, sizeof *pAnswer);
-    DWORD_PTR dwResult = 0;
-    UINT uAsk = RegisterWindowMessageA(kZdMenuMessage);
-    bool bSent = SendMessageTimeoutA(gApp.hMain, uAsk, static_cast<WPARAM>(Number(args[1])),
-                                     static_cast<LPARAM>(GetCurrentProcessId()), SMTO_NORMAL, kSendTimeoutMs,
-                                     &dwResult) != 0;
-    ZdMenuAnswer answer = *pAnswer;
-    UnmapViewOfFile(pAnswer);
-    if (!bSent || !answer.dwAnswered) return Error("the hook did not answer");
+    ZdMenuAnswer answer;
+    if (!AskHook(kZdMenuMessage, static_cast<WPARAM>(Number(args[1])), answer)) {
+        return Error("the hook did not answer");
+    }
     if (answer.dwState == 0xFFFFFFFFu) return Error("no menu item " + args[1]);
     return Json()
         .Int("state", answer.dwState)
@@ -720,10 +781,11 @@ std::string CmdPing(const Args& args)
     long long start = MicrosecondsNow();
     LRESULT lr = SendMessageTimeoutA(gApp.hMain, WM_NULL, 0, 0, SMTO_NORMAL, uTimeout, &dwResult);
     long long took = MicrosecondsNow() - start;
-    return Json().Bool("answered", lr != 0).Int("us", took).Done();
+    return Json().Bool("answered", lr != 0).Int("us", took).Int("now", MicrosecondsNow()).Done();
 }
 
-// Liveness, exit code, handle and thread counts of the app. Its CPU time is
+// Liveness, exit code, handle, thread, window and (through the hook) GDI
+// object counts of the app. Its CPU time is
 // not here: under Wine, GetProcessTimes on another process does not report
 // the time its threads used (the tests read it from Linux instead).
 std::string CmdProc(const Args&)
@@ -734,6 +796,9 @@ std::string CmdProc(const Args&)
     GetExitCodeProcess(hProc, &dwExit);
     Json json;
     json.Bool("alive", dwExit == STILL_ACTIVE).Int("handles", HandleCount()).Int("threads", ThreadCount());
+    json.Int("windows", WindowCount());
+    ZdMenuAnswer gdi;
+    if (dwExit == STILL_ACTIVE && AskHook(kZdGdiMessage, 0, gdi)) json.Int("gdi", gdi.dwState);
     if (dwExit != STILL_ACTIVE) json.Int("exit_code", dwExit);
     return json.Done();
 }
@@ -1070,6 +1135,7 @@ std::string Dispatch(const Args& args)
     if (cmd == "postcommand") return CmdCommand(args, true);
     if (cmd == "post") return CmdPost(args);
     if (cmd == "char") return CmdChar(args);
+    if (cmd == "waittext") return CmdWaitText(args);
     if (cmd == "menu") return CmdMenu(args);
     if (cmd == "dialogs") return CmdDialogs(args);
     if (cmd == "press") return CmdPress(args);

@@ -197,3 +197,17 @@ TEST(Summary, DefaultsUserRateAndBadIndex)
     EXPECT_EQ("COM2, 14400, 5, , ", Summary(st, "COM2"));
     EXPECT_EQ("COM2, 144", Summary(st, "COM2", 10));
 }
+
+TEST(DialogUint, DigitsBlanksAndOverflow)
+{
+    EXPECT_EQ(0u, fnDialogUint(""));
+    EXPECT_EQ(0u, fnDialogUint("abc"));
+    EXPECT_EQ(7u, fnDialogUint("007"));
+    EXPECT_EQ(42u, fnDialogUint("  42"));
+    EXPECT_EQ(12u, fnDialogUint("12ab"));
+    EXPECT_EQ(4294967295u, fnDialogUint("4294967295"));
+    EXPECT_EQ(0u, fnDialogUint("4294967296"));
+    EXPECT_EQ(0u, fnDialogUint("99999999999999999999999"));
+    // An overflow leaves nothing behind for the next conversion.
+    EXPECT_EQ(4294967295u, fnDialogUint("4294967295"));
+}
