@@ -125,8 +125,7 @@ void fnCheckBoxes(HWND hDlg)
     gstDataTrans.m_bRangeStartErr = !fnIsOneByte(stStart);
     gstDataTrans.m_bRangeEndErr = !(fnIsOneByte(stEnd) && stEnd.byFirst >= stStart.byFirst);
 
-    BOOL bTranslated = FALSE;
-    gstDataTrans.m_bRepeatZero = GetDlgItemInt(hDlg, IDC_DT_REPEAT_COUNT, &bTranslated, FALSE) == 0;
+    gstDataTrans.m_bRepeatZero = fnGetDlgUint(hDlg, IDC_DT_REPEAT_COUNT) == 0;
 }
 
 void fnReportInput(HWND hDlg, const char *pszText)
@@ -218,9 +217,8 @@ void fnReadBoxes(HWND hDlg, PatternBlock &stEdit)
 
     fnReadRangeInto(hDlg, IDC_DT_RANGE_START, &stEdit.m_byRangeStart);
     fnReadRangeInto(hDlg, IDC_DT_RANGE_END, &stEdit.m_byRangeEnd);
-    BOOL bTranslated = FALSE;
-    stEdit.m_dwRepeatCount = GetDlgItemInt(hDlg, IDC_DT_REPEAT_COUNT, &bTranslated, FALSE);
-    stEdit.m_dwInterval = GetDlgItemInt(hDlg, IDC_DT_INTERVAL, &bTranslated, FALSE);
+    stEdit.m_dwRepeatCount = fnGetDlgUint(hDlg, IDC_DT_REPEAT_COUNT);
+    stEdit.m_dwInterval = fnGetDlgUint(hDlg, IDC_DT_INTERVAL);
 }
 
 void OnOk(HWND hDlg)
