@@ -332,6 +332,15 @@ class Walk:
         self.app.call("press", dlg, button)
         self.app.wait_no_dialog(title)
 
+    def end_by_ok_or_escape(self, dlg, title):
+        """A job's dialog ends by OK or by the Esc key, which must end it alike."""
+        if self.rng.random() < 0.5:
+            self.end_dialog(dlg, title, 1)
+        else:
+            self.note("escape")
+            st.press_escape(self.app, dlg)
+            self.app.wait_no_dialog(title)
+
     def pick_list(self, dlg, ctl):
         count = self.app.call("combo", dlg, ctl)["count"]
         if count > 0:
@@ -603,12 +612,7 @@ def data_job(w, state):
         return
     info = app.wait_dialog(st.INFO_TITLE)["hwnd"]
     time.sleep(rng.uniform(0.1, 1.0))
-    if rng.random() < 0.5:
-        w.end_dialog(info, st.INFO_TITLE, 1)
-    else:
-        w.note("escape")
-        st.press_escape(app, info)
-        app.wait_no_dialog(st.INFO_TITLE)
+    w.end_by_ok_or_escape(info, st.INFO_TITLE)
     sent = w.assert_no_sends_after(start)
     w.expect(st.packets_of(sent, packet) is not None,
              "stopped job: %d bytes are not whole packets of %d" % (len(sent), len(packet)))
@@ -677,12 +681,7 @@ def file_receive(w, state):
             wait_until(lambda: app.text(dlg, 1058) == str(len(burst)), 20, "the capture to count the burst")
         except AssertionError:
             raise w.failure("the capture counts %s of a %d-byte burst" % (app.text(dlg, 1058), len(burst)))
-        if rng.random() < 0.5:
-            w.end_dialog(dlg, st.RECEIVE_TITLE, 1)
-        else:
-            w.note("escape")
-            st.press_escape(app, dlg)
-            app.wait_no_dialog(st.RECEIVE_TITLE)
+        w.end_by_ok_or_escape(dlg, st.RECEIVE_TITLE)
         with open(path, "rb") as f:
             got = f.read()
         w.expect(got == burst, "captured %d bytes of a %d-byte burst" % (len(got), len(burst)))
