@@ -21,7 +21,8 @@ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 cmake --build "$build" -j2 --target fuzz_csi_image fuzz_hex_text csi_seed
 
 mkdir -p "$build/corpus/fuzz_csi_image" "$build/corpus/fuzz_hex_text" "$build/artifacts"
-"$build/tests/fuzz/csi_seed" "$build/corpus/fuzz_csi_image/default-settings"
+"$build/tests/fuzz/csi_seed" "$build/corpus/fuzz_csi_image/default-settings" \
+    "$build/corpus/fuzz_csi_image/block-settings"
 # Limit 64, then a valid pattern list.
 printf '\100\000 0A 0b ff 10 ' >"$build/corpus/fuzz_hex_text/pairs"
 

@@ -289,6 +289,9 @@ int fnBufToFileData(CsiImage &stCsi)
     fnReadFlow(stRd, stData.m_stFlow);
     fnReadTermOpt(stRd, stData);
     fnReadPattern(stRd, stData.m_stPattern);
+    if (stRd.m_nFailed == 0 && !fnReadTail(stCsi.m_abyImage, stRd.m_dwEnd, stData.m_stTail)) {
+        stRd.m_nFailed = kCsiTailFieldNumber;
+    }
     return stRd.m_nFailed;
 }
 
@@ -303,6 +306,7 @@ void fnFileDataToBuf(CsiImage &stCsi)
     fnWriteFlow(stCsi, stData.m_stFlow);
     fnWriteTermOpt(stCsi, stData);
     fnWritePattern(stCsi, stData.m_stPattern);
+    fnWriteTail(stCsi.m_abyImage, stData.m_stTail);
     stCsi.m_dwValid = kCsiImageSize;
 }
 
@@ -322,6 +326,14 @@ void fnSettingsToFileData(CsiImage &stCsi, const CsiRecords &stRecords)
     stData.m_nCrTrans = stTermOpt.m_nCrTrans;
     stData.m_nLfTrans = stTermOpt.m_nLfTrans;
     stData.m_stPattern = stRecords.m_pstDataTrans->m_stCur;
+    ZDWORD *pdwTail = stData.m_stTail.m_adwValue;
+    pdwTail[kTailHistory] = stTermOpt.m_nHistory;
+    pdwTail[kTailConsole] = stTermOpt.m_bConsole;
+    pdwTail[kTailTimestamps] = stTermOpt.m_bTimestamps;
+    pdwTail[kTailBackspace] = stTermOpt.m_nBackspace;
+    pdwTail[kTailConsoleEnter] = stTermOpt.m_nConsoleEnter;
+    pdwTail[kTailReopen] = stRecords.m_pstComSet->m_stCur.m_bReopen;
+    pdwTail[kTailPrbs] = stRecords.m_pstDataTrans->m_stCur.m_nPrbs;
 }
 
 void fnFileDataToSettings(const CsiImage &stCsi, const CsiRecords &stRecords)
@@ -338,4 +350,12 @@ void fnFileDataToSettings(const CsiImage &stCsi, const CsiRecords &stRecords)
     stTermOpt.m_nCrTrans = stData.m_nCrTrans;
     stTermOpt.m_nLfTrans = stData.m_nLfTrans;
     stRecords.m_pstDataTrans->m_stCur = stData.m_stPattern;
+    const ZDWORD *pdwTail = stData.m_stTail.m_adwValue;
+    stTermOpt.m_nHistory = pdwTail[kTailHistory];
+    stTermOpt.m_bConsole = pdwTail[kTailConsole];
+    stTermOpt.m_bTimestamps = pdwTail[kTailTimestamps];
+    stTermOpt.m_nBackspace = pdwTail[kTailBackspace];
+    stTermOpt.m_nConsoleEnter = pdwTail[kTailConsoleEnter];
+    stRecords.m_pstComSet->m_stCur.m_bReopen = pdwTail[kTailReopen];
+    stRecords.m_pstDataTrans->m_stCur.m_nPrbs = pdwTail[kTailPrbs];
 }

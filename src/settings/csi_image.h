@@ -3,6 +3,7 @@
 #ifndef ZEVRIK_CSI_IMAGE_H
 #define ZEVRIK_CSI_IMAGE_H
 
+#include "csi_tail.h"
 #include "settings_data.h"
 
 const ZDWORD kCsiImageSize = 4096;
@@ -29,6 +30,7 @@ struct CsiFileData {
     ZDWORD m_nCrTrans;
     ZDWORD m_nLfTrans;
     PatternBlock m_stPattern;
+    CsiTailData m_stTail; // the block after the fields
 };
 
 // Image, position and decoded fields of gstCsi. m_dwValid is the number of
@@ -67,10 +69,12 @@ int fnGetBytes(const ZBYTE *pbyImage, ZDWORD *pdwPos, void *pvValue, ZDWORD dwCo
 // Decodes the image into m_stFileData; 0, or the number of the first field
 // that fails its load check or lies beyond m_dwValid. Besides the range checks
 // of each field, an ASCII length above 511 fails with 35, a HEX length above
-// 255 with 37 and a range end below its start with 39. Fields after the
-// failing one stay as they were.
+// 255 with 37 and a range end below its start with 39; a damaged block after
+// the fields fails with kCsiTailFieldNumber. Fields after the failing one stay
+// as they were.
 int fnBufToFileData(CsiImage &stCsi);
-// Encodes m_stFileData into the image's first 1144 bytes; the tail is kept.
+// Encodes m_stFileData into the image's first 1144 bytes; the tail is kept
+// unless the block after the fields has to be written (fnWriteTail).
 // A flag is written 0xFF when it is 1 and 0x00 otherwise.
 void fnFileDataToBuf(CsiImage &stCsi);
 void fnSettingsToFileData(CsiImage &stCsi, const CsiRecords &stRecords);

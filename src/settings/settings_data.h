@@ -26,6 +26,7 @@ struct ComSetSel {
     ZDWORD m_nParity;
     ZDWORD m_nStopBits;
     ZDWORD m_dwUserBaud;
+    ZDWORD m_bReopen; // saved in the block after the fields
 };
 
 // Flow block of gstFlowCtrl.
@@ -61,6 +62,12 @@ struct TermOptBlock {
     ZDWORD m_nDisplay;
     ZDWORD m_nCrTrans;
     ZDWORD m_nLfTrans;
+    // Saved in the block after the fields (csi_tail.h gives their values).
+    ZDWORD m_nHistory;
+    ZDWORD m_bConsole;
+    ZDWORD m_bTimestamps;
+    ZDWORD m_nBackspace;
+    ZDWORD m_nConsoleEnter;
 };
 
 // Pattern block of gstDataTrans.
@@ -75,6 +82,7 @@ struct PatternBlock {
     ZBYTE m_byRangeEnd;
     ZDWORD m_dwRepeatCount;
     ZDWORD m_dwInterval;
+    ZDWORD m_nPrbs; // saved in the block after the fields
 };
 
 // The platform-free parts of the five settings records. The Win32 records put

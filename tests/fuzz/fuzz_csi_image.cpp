@@ -28,15 +28,19 @@ bool IsFlagOffset(ZDWORD dwOffset)
 void RequireInRange(const CsiFileData &st)
 {
     const ComSetSel &stCom = st.m_stComSet;
-    Require(stCom.m_nPort <= 255 && stCom.m_nBaud <= 26 && stCom.m_nDataBits <= 3 &&
-            stCom.m_nParity <= 4 && stCom.m_nStopBits <= 2);
+    Require(stCom.m_nPort <= 255 && stCom.m_nBaud <= 26 && stCom.m_nDataBits <= 3 && stCom.m_nParity <= 4 &&
+            stCom.m_nStopBits <= 2);
     const FlowBlock &stFlow = st.m_stFlow;
     Require(IsFlag(stFlow.m_bOutxCtsFlow) && IsFlag(stFlow.m_bOutxDsrFlow) &&
             IsFlag(stFlow.m_bDsrSensitivity) && IsFlag(stFlow.m_bOutX) && IsFlag(stFlow.m_bInX) &&
             IsFlag(stFlow.m_bTXContinueOnXoff));
     Require(stFlow.m_nDtrControl <= 2 && stFlow.m_nRtsControl <= 3);
-    Require(IsFlag(st.m_bKeyboard) && IsFlag(st.m_bLocalEcho) && st.m_nEnterKey <= 2 &&
-            st.m_nDisplay <= 1 && st.m_nCrTrans <= 2 && st.m_nLfTrans <= 2);
+    Require(IsFlag(st.m_bKeyboard) && IsFlag(st.m_bLocalEcho) && st.m_nEnterKey <= 2 && st.m_nDisplay <= 1 &&
+            st.m_nCrTrans <= 2 && st.m_nLfTrans <= 2);
+    for (int i = 0; i < kCsiTailCount; ++i) {
+        const ZDWORD dwValue = st.m_stTail.m_adwValue[i];
+        Require(dwValue >= kastCsiTail[i].m_dwMin && dwValue <= kastCsiTail[i].m_dwMax);
+    }
     const PatternBlock &stPat = st.m_stPattern;
     Require(stPat.m_nPattern <= 2 && stPat.m_nCountMode <= 1);
     Require(stPat.m_dwAsciiLen >= 1 && stPat.m_dwAsciiLen <= 511);
@@ -59,7 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *pbyData, std::size_t c
     }
     stCsi.m_dwValid = dwValid;
     const int nResult = fnBufToFileData(stCsi);
-    Require(nResult >= 0 && nResult <= kCsiFieldCount);
+    Require(nResult >= 0 && (nResult <= kCsiFieldCount || nResult == kCsiTailFieldNumber));
     if (nResult != 0) {
         return 0;
     }
@@ -69,7 +73,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *pbyData, std::size_t c
     RequireInRange(stCsi.m_stFileData);
 
     // What was accepted saves back byte for byte, flags written as 0xFF, and
-    // loads again.
+    // loads again with the same settings in the block after the fields.
     stAgain.m_stFileData = stCsi.m_stFileData;
     fnFileDataToBuf(stAgain);
     for (ZDWORD i = 0; i < kCsiFieldsEnd; ++i) {
@@ -78,5 +82,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *pbyData, std::size_t c
         Require(stAgain.m_abyImage[i] == byWant);
     }
     Require(fnBufToFileData(stAgain) == 0);
+    Require(std::memcmp(&stAgain.m_stFileData.m_stTail, &stCsi.m_stFileData.m_stTail, sizeof(CsiTailData)) ==
+            0);
     return 0;
 }

@@ -227,12 +227,11 @@ TEST(CsiImage, LoadChecksReportTheirFieldNumber)
         int nResult;
     };
     const Check astChecks[] = {
-        {1, 0, 1},      {1, 0x101, 1},  {2, 4095, 2},   {3, 256, 3},    {3, 255, 0},
-        {4, 27, 4},     {4, 26, 0},     {5, 4, 5},      {6, 5, 6},      {7, 3, 7},
-        {20, 3, 20},    {21, 3, 0},     {21, 4, 21},    {28, 3, 28},    {29, 2, 29},
-        {30, 3, 30},    {31, 3, 31},    {32, 3, 32},    {33, 2, 33},    {35, 0, 35},
-        {35, 512, 35},  {35, 511, 0},   {37, 0, 37},    {37, 256, 37},  {37, 255, 0},
-        {39, 0x2F, 39}, {39, 0x30, 0},  {40, 0, 40},    {40, 1, 0},
+        {1, 0, 1},    {1, 0x101, 1},  {2, 4095, 2},  {3, 256, 3},  {3, 255, 0}, {4, 27, 4},
+        {4, 26, 0},   {5, 4, 5},      {6, 5, 6},     {7, 3, 7},    {20, 3, 20}, {21, 3, 0},
+        {21, 4, 21},  {28, 3, 28},    {29, 2, 29},   {30, 3, 30},  {31, 3, 31}, {32, 3, 32},
+        {33, 2, 33},  {35, 0, 35},    {35, 512, 35}, {35, 511, 0}, {37, 0, 37}, {37, 256, 37},
+        {37, 255, 0}, {39, 0x2F, 39}, {39, 0x30, 0}, {40, 0, 40},  {40, 1, 0},
     };
     for (const Check &stCheck : astChecks) {
         CsiImage stCsi;
@@ -373,4 +372,79 @@ TEST(CsiImage, EverySequenceOfDialogCommitsSavesAFileThatLoadsBack)
         stCsi.m_dwValid = kCsiImageSize;
         ASSERT_EQ(0, fnBufToFileData(stCsi)) << "commit " << iCommit;
     }
+}
+
+// The block after the fields: a setting that differs from its default is
+// saved there and loads back, the fields' bytes do not move, and each kind
+// of damage is refused with the block's number and no record touched.
+TEST(CsiImage, TailBlockRoundTripsAndRefusesDamage)
+{
+    Records stRec;
+    CsiImage stPlain;
+    Encode(stPlain, stRec);
+    stRec.m_stTermOpt.m_stCur.m_bConsole = 1;
+    stRec.m_stComSet.m_stCur.m_bReopen = 1;
+    stRec.m_stDataTrans.m_stCur.m_nPrbs = 3;
+    CsiImage stCsi;
+    Encode(stCsi, stRec);
+    EXPECT_EQ(0, std::memcmp(stPlain.m_abyImage, stCsi.m_abyImage, kCsiFieldsEnd));
+    EXPECT_EQ(0, std::memcmp("ZXTB", stCsi.m_abyImage + kCsiFieldsEnd, 4));
+
+    Records stLoaded;
+    ASSERT_EQ(0, fnBufToFileData(stCsi));
+    fnFileDataToSettings(stCsi, stLoaded.Refs());
+    EXPECT_EQ(1u, stLoaded.m_stTermOpt.m_stCur.m_bConsole);
+    EXPECT_EQ(1u, stLoaded.m_stComSet.m_stCur.m_bReopen);
+    EXPECT_EQ(3u, stLoaded.m_stDataTrans.m_stCur.m_nPrbs);
+    EXPECT_EQ(0u, stLoaded.m_stTermOpt.m_stCur.m_nHistory);
+
+    // A setting put back to its default is saved as such, not left behind.
+    stRec.m_stComSet.m_stCur.m_bReopen = 0;
+    Encode(stCsi, stRec);
+    ASSERT_EQ(0, fnBufToFileData(stCsi));
+    EXPECT_EQ(0u, stCsi.m_stFileData.m_stTail.m_adwValue[kTailReopen]);
+
+    const ZDWORD dwHead = kCsiFieldsEnd;
+    const ZDWORD dwFirst = dwHead + 16; // the first entry: "HIST", 4, value
+    struct Damage {
+        const char *pszWhat;
+        ZDWORD dwOffset;
+        ZBYTE byValue;
+        ZDWORD dwValid;
+    };
+    const Damage astDamage[] = {
+        {"version 0", dwHead + 4, 0, kCsiImageSize},
+        {"size beyond the image", dwHead + 9, 0x40, kCsiImageSize},
+        {"checksum", dwHead + 12, 0x5A, kCsiImageSize},
+        {"value beyond its range", dwFirst + 8, 2, kCsiImageSize},
+        {"file ends inside the block", 0, 0, dwHead + 20},
+    };
+    for (const Damage &st : astDamage) {
+        CsiImage stBad = stCsi;
+        if (st.dwOffset != 0) {
+            stBad.m_abyImage[st.dwOffset] = st.byValue;
+        }
+        stBad.m_dwValid = st.dwValid;
+        stBad.m_stFileData.m_stTail.m_adwValue[kTailConsole] = 7;
+        EXPECT_EQ(kCsiTailFieldNumber, fnBufToFileData(stBad)) << st.pszWhat;
+        EXPECT_EQ(7u, stBad.m_stFileData.m_stTail.m_adwValue[kTailConsole]) << st.pszWhat;
+    }
+
+    // A later version with a tag unknown here loads what it knows.
+    CsiImage stLater = stCsi;
+    std::memcpy(stLater.m_abyImage + dwFirst, "NEW?", 4);
+    stLater.m_abyImage[dwHead + 4] = 2;
+    const ZDWORD dwSize = stLater.m_abyImage[dwHead + 8];
+    ZDWORD dwCrc = 0xFFFFFFFFu;
+    for (ZDWORD i = 0; i < dwSize; ++i) {
+        dwCrc ^= stLater.m_abyImage[dwFirst + i];
+        for (int n = 0; n < 8; ++n) {
+            dwCrc = (dwCrc >> 1) ^ ((dwCrc & 1u) != 0 ? 0xEDB88320u : 0u);
+        }
+    }
+    dwCrc = ~dwCrc;
+    ZDWORD dwPos = dwHead + 12;
+    fnPutDword(stLater.m_abyImage, &dwPos, &dwCrc);
+    ASSERT_EQ(0, fnBufToFileData(stLater));
+    EXPECT_EQ(1u, stLater.m_stFileData.m_stTail.m_adwValue[kTailConsole]);
 }

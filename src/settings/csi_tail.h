@@ -1,0 +1,55 @@
+// Settings added after the 41 fields: one tagged, versioned block in the csi
+// image's unused tail, so files of earlier versions load unchanged and their
+// first 1144 bytes keep their meaning.
+//
+// At kCsiFieldsEnd: "ZXTB", version (1), entry bytes n, CRC-32 of the entries,
+// then n bytes of entries, each a 4-character tag, a length and that many value
+// bytes (little-endian like the fields). Unknown tags are skipped, so a later
+// version's file loads here with its known settings.
+#ifndef ZEVRIK_CSI_TAIL_H
+#define ZEVRIK_CSI_TAIL_H
+
+#include "settings_data.h"
+
+// The settings the block carries; each is a 32-bit value.
+enum CsiTailField {
+    kTailHistory,      // terminal keeps: 0 the classic 2 KB, 1 a long history
+    kTailConsole,      // console mode (control sequences): 0 off, 1 on
+    kTailTimestamps,   // time stamp on received lines: 0 off, 1 on
+    kTailBackspace,    // console Backspace sends: 0 DEL (127), 1 BS (8)
+    kTailConsoleEnter, // console Enter sends: 0 CR, 1 LF, 2 CR LF
+    kTailReopen,       // reopen when the device returns: 0 off, 1 on
+    kTailPrbs,         // data pattern: 0 as the 41 fields say, 1 PRBS-7, 2 PRBS-15, 3 PRBS-23
+    kCsiTailCount
+};
+
+// The number fnBufToFileData reports for a damaged block.
+const int kCsiTailFieldNumber = 42;
+
+struct CsiTailDef {
+    char m_achTag[5];
+    ZDWORD m_dwMin;
+    ZDWORD m_dwMax;
+    ZDWORD m_dwDefault;
+};
+
+extern const CsiTailDef kastCsiTail[kCsiTailCount];
+
+struct CsiTailData {
+    ZDWORD m_adwValue[kCsiTailCount];
+};
+
+CsiTailData fnDefaultTail();
+
+// Reads the block from pbyImage's bytes [kCsiFieldsEnd, dwValid). No block
+// gives the defaults and true; a damaged one (bad version, size, checksum,
+// entry length or value) leaves stOut alone and gives false.
+bool fnReadTail(const ZBYTE *pbyImage, ZDWORD dwValid, CsiTailData &stOut);
+
+// Writes the block after the fields when a value differs from its default or
+// the image already holds a block (so a setting put back to its default is
+// saved as such); otherwise the tail stays as it was. The rest of the tail
+// after a written block is cleared.
+void fnWriteTail(ZBYTE *pbyImage, const CsiTailData &stTail);
+
+#endif
