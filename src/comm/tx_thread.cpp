@@ -42,9 +42,13 @@ struct TxRun {
     char m_achMsg[kMsgChars];
 };
 
+// A write that fails while the port is open ends the run; the failure is
+// reported unless another worker has already reported this opening's loss.
 TxEnd fnFail(TxRun &stRun, const char *pszFormat, DWORD dwError)
 {
-    wsprintfA(stRun.m_achMsg, pszFormat, static_cast<int>(dwError));
+    if (fnClaimLossReport(stRun.m_dwSession)) {
+        wsprintfA(stRun.m_achMsg, pszFormat, static_cast<int>(dwError));
+    }
     return kTxFailed;
 }
 
@@ -483,7 +487,7 @@ DWORD WINAPI CommThreadTxProc(LPVOID pvParam)
     const TxEnd nEnd = fnTxLoop(stRun);
     fnTxCleanUp(stRun);
     fnReleaseBlock(kWorkerTx);
-    if (nEnd == kTxFailed) {
+    if (nEnd == kTxFailed && stRun.m_achMsg[0] != '\0') {
         MessageBoxA(NULL, stRun.m_achMsg, kCaption, MB_OK);
     }
     return 1;

@@ -14,6 +14,7 @@ MIB = 1024 * 1024
 # Cables of their own for the tests that kill them.
 SEND_PULL_PORT = "COM7"
 CAPTURE_PULL_PORT = "COM8"
+STREAM_PULL_PORT = "COM15"
 
 
 def open_app_on(port):
@@ -750,7 +751,8 @@ class PulledCableTransferTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         rig = suite().rig
-        cls.cables = {name: rig.add_cable(name) for name in (SEND_PULL_PORT, CAPTURE_PULL_PORT)}
+        cls.cables = {name: rig.add_cable(name)
+                      for name in (SEND_PULL_PORT, CAPTURE_PULL_PORT, STREAM_PULL_PORT)}
         rig.map_ports()
         cls.app = App()
         # The watch hook is loaded before any port is open: under Wine 8 a DLL
@@ -847,6 +849,24 @@ class PulledCableTransferTest(unittest.TestCase):
         app.wait_no_dialog(st.RECEIVE_TITLE)
         with open(path, "rb") as f:
             self.assertEqual(f.read(), data)
+        self.close_and_check()
+
+    def test_3_send_while_data_streams_in_shows_one_box(self):
+        app = self.app
+        peer = self.open_on(STREAM_PULL_PORT)
+        streamer = Streamer(peer, os.urandom(8 * MIB), pause=0.005)
+        streamer.start()
+        path, _ = st.random_file(self.dir, "pulled-stream.bin", MIB)
+        st.send_file(app, path)
+        dlg = app.wait_dialog(st.SEND_TITLE)["hwnd"]
+        peer.read(64 * 1024, timeout=10)
+        streamer.stop.set()
+        streamer.join(5)
+        self.cables[STREAM_PULL_PORT].kill()
+        peer.close()
+        self.assertEqual(len(self.assert_reported_once_and_idle()), 1)
+        app.call("press", dlg, st.IDCANCEL)
+        app.wait_no_dialog(st.SEND_TITLE)
         self.close_and_check()
 
 
