@@ -560,6 +560,25 @@ class WriteTimeoutTest(unittest.TestCase):
         self.assertEqual(broken[:5], [], "bytes out of order")
         self.assertEqual(app.message_boxes(), [])
 
+    def test_a_counted_job_counts_only_whole_packets_across_a_held_line(self):
+        """More packets than the line holds, and the device reads nothing for
+        2 s: the write that fills the line runs out of time part-way through
+        a packet. Every packet still arrives whole, and all are counted."""
+        app = self.app
+        app.call("txwatch")
+        packet = b"0123456789" * 50
+        st.start_data_job(app, wait_info=False, pattern="ascii", count=1, ascii=packet.decode(),
+                          repeat="150", interval="0")
+        time.sleep(2)
+        rec = st.Recorder(self.peer)
+        try:
+            app.wait_no_dialog(st.INFO_TITLE, timeout=20)
+            time.sleep(1)
+        finally:
+            rec.stop()
+        self.assertEqual(st.packets_of(rec.data(), packet), 150)
+        self.assertEqual(st.values(st.hook_events(app, st.EV_TEXT, 1051))[-1:], [150])
+
     def test_file_arrives_whole_across_the_stall(self):
         app = self.app
         path, data = st.random_file(app.suite.rig.scratch, "stalled.bin", MIB)
