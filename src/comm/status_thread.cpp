@@ -224,12 +224,9 @@ void fnUpdateModemLines(DWORD dwEvents, DWORD dwModemStatus)
             continue;
         }
         *stLine.m_pbState = (dwModemStatus & stLine.m_dwStatus) != 0 ? 1 : 0;
-        EnableWindow(*stLine.m_phIndicator, FALSE);
-        // A close may have greyed the indicators meanwhile (this call waits
-        // for the user-interface thread); they stay grey then.
-        if (gstCommx.m_bCommOpen != 0) {
-            EnableWindow(*stLine.m_phIndicator, TRUE);
-        }
+        // The user-interface thread repaints it, grey or coloured as the port
+        // is when it does: a close meanwhile leaves it grey.
+        PostMessageA(gstStatusBar.m_hDlg, kSbLineChanged, reinterpret_cast<WPARAM>(*stLine.m_phIndicator), 0);
     }
 }
 
