@@ -78,7 +78,7 @@ class LinesTest(unittest.TestCase):
         app.wait_indicators(**ALL_ON)
         self.far_sees(dsr=True, dcd=True, cts=True)
         self.assert_no_box()
-        app.suite.screenshot("lines-open.png")
+        app.screenshot("lines-open.png")
         app.close_port()
         self.cable.set_lines(dtr=False, rts=False)
         app.open_port(LINES_PORT)
