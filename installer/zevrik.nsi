@@ -2,13 +2,15 @@
 ; shortcut, an entry in Add/Remove Programs and the .csi association.  Silent
 ; with /S, both ways.  The uninstaller removes exactly what this wrote.
 ;
-; makensis -DVERSION=2.0.0 -DTARGET=x86-unicode -DSTAGE=dir -DOUTFILE=setup.exe zevrik.nsi
+; makensis -DVERSION=2.0.0 -DVERSION_QUAD=2.0.0.0 -DTARGET=x86-unicode -DSTAGE=dir
+;          -DOUTFILE=setup.exe zevrik.nsi
+;   VERSION_QUAD  the version as four numbers (scripts/dist.py writes both)
 ;   TARGET  x86-unicode around the i686 exe (the release), or amd64-unicode
 ;           around the x86-64 build for machines that run no 32-bit code
 ;   STAGE   holds zevrik.exe, README.txt, LICENSE.txt and examples\*.csi
 
-!ifndef VERSION | TARGET | STAGE | OUTFILE
-  !error "define VERSION, TARGET, STAGE and OUTFILE"
+!ifndef VERSION | VERSION_QUAD | TARGET | STAGE | OUTFILE
+  !error "define VERSION, VERSION_QUAD, TARGET, STAGE and OUTFILE"
 !endif
 
 Unicode true
@@ -31,7 +33,7 @@ OutFile "${OUTFILE}"
 ShowInstDetails show
 ShowUninstDetails show
 
-VIProductVersion "${VERSION}.0"
+VIProductVersion "${VERSION_QUAD}"
 VIAddVersionKey /LANG=1033 "ProductName" "ZEVRIK"
 VIAddVersionKey /LANG=1033 "FileDescription" "ZEVRIK ${VERSION} setup"
 VIAddVersionKey /LANG=1033 "FileVersion" "${VERSION}"

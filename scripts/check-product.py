@@ -12,10 +12,10 @@ SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "comctl32.dll", "comdl
                "msvcrt.dll", "advapi32.dll"}
 # Resource type -> ids the program loads by number.
 EXPECTED = {
-    2: {104, 106} | set(range(108, 115)),          # toolbar bitmaps
     4: {101},                                      # menu
     5: set(range(115, 130)),                       # dialogs
-    14: {102} | set(range(141, 151)),              # icons
+    # the program icon, the animation frames and the toolbar pictures
+    14: {102} | set(range(141, 151)) | {104, 106} | set(range(108, 115)),
     16: {1},                                       # version
     24: {1},                                       # manifest
 }

@@ -37,6 +37,11 @@ def version(tree):
         return f.read().strip()
 
 
+def version_quad(ver):
+    """The four numbers Windows version records hold: 2.1 is 2.1.0.0."""
+    return ".".join((ver.split(".") + ["0", "0"])[:3] + ["0"])
+
+
 def _plain_line(line):
     """One line of Markdown as plain text: pictures named, links spelled out,
     emphasis and code marks dropped."""
@@ -97,7 +102,8 @@ def stage(out_dir, exe, tools_tree):
 def installer(stage_dir, ver, target, out_file):
     """Builds installer/zevrik.nsi for `target` (x86-unicode or amd64-unicode)."""
     os.makedirs(os.path.dirname(os.path.abspath(out_file)), exist_ok=True)
-    subprocess.run(["makensis", "-V2", "-DVERSION=" + ver, "-DTARGET=" + target,
+    subprocess.run(["makensis", "-V2", "-DVERSION=" + ver, "-DVERSION_QUAD=" + version_quad(ver),
+                    "-DTARGET=" + target,
                     "-DSTAGE=" + os.path.abspath(stage_dir),
                     "-DOUTFILE=" + os.path.abspath(out_file), NSI], check=True)
     return out_file

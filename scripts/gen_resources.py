@@ -1,8 +1,10 @@
 #!/usr/bin/env python3
 """Draws ZEVRIK's toolbar bitmaps and icons and writes them into src/res.
 
-The nine toolbar bitmaps are 19 by 19 pixels in the 16 standard colours,
-drawn as character maps below. The icons (program icon 102 and the ten
+The nine toolbar pictures are 19 by 19 pixels in the 16 standard colours,
+drawn as character maps below, and written as icons whose button-face pixels
+are transparent: a greyed button then shows the picture's outline (a plain
+bitmap has no mask, and a greyed one is drawn as a filled square). The icons (program icon 102 and the ten
 animation frames 141 to 150) are drawn from shapes at 32 by 32 and 16 by 16.
 The outputs are committed, so building the program needs no Python; run this
 again only after changing a picture:  python3 scripts/gen_resources.py
@@ -255,16 +257,6 @@ def _info_header(width, height, image_size):
     return struct.pack('<IiiHHIIiiII', 40, width, height, 1, 4, 0, image_size, 0, 0, 16, 16)
 
 
-def bitmap_file(rows):
-    """A 16-colour BMP file of the character map (rows top to bottom)."""
-    height = len(rows)
-    width = len(rows[0])
-    pixels = b''.join(_row_bytes_4bpp([COLOUR_OF[c] for c in row]) for row in reversed(rows))
-    header_size = 14 + 40 + 16 * 4
-    file_header = struct.pack('<2sIHHI', b'BM', header_size + len(pixels), 0, 0, header_size)
-    return file_header + _info_header(width, height, len(pixels)) + _palette_bytes() + pixels
-
-
 def check_bitmap(name, rows):
     if len(rows) != BITMAP_SIZE or any(len(r) != BITMAP_SIZE for r in rows):
         sys.exit('%s: every map must be %d by %d' % (name, BITMAP_SIZE, BITMAP_SIZE))
@@ -388,11 +380,20 @@ def icon_file(draw):
     return header + entries + b''.join(data for _, data in images)
 
 
+def toolbar_icon_file(rows):
+    """A one-image icon of the character map; the button face is transparent."""
+    canvas = Canvas(len(rows))
+    canvas.pixels = [[None if c == '.' else COLOUR_OF[c] for c in row] for row in rows]
+    size = canvas.size
+    data = icon_image(canvas)
+    return struct.pack('<HHH', 0, 1, 1) + struct.pack('<BBBBHHII', size, size, 16, 0, 1, 4, len(data), 22) + data
+
+
 def outputs():
     files = {}
     for name, rows in BITMAPS.items():
         check_bitmap(name, rows)
-        files[name] = bitmap_file(rows)
+        files[name.replace('.bmp', '.ico')] = toolbar_icon_file(rows)
     files['zevrik.ico'] = icon_file(draw_program_icon)
     for frame in range(FRAMES):
         files['frame%02d.ico' % (frame + 1)] = icon_file(

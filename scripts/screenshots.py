@@ -22,6 +22,7 @@ import zrig  # noqa: E402
 PICTURES = {
     "main-closed.png": "main-closed.png",
     "main-open.png": "installed-example-loaded.png",
+    "main-lines.png": "lines-open.png",
     "com-set.png": "dialog-118-com-set.png",
     "timeouts.png": "dialog-120-timeouts.png",
     "flow-control.png": "dialog-122-flow-control.png",

@@ -437,7 +437,7 @@ class LineTable:
     library preloaded into the programs the rig runs) through a small file
     that both map.  Each slot is one pty end: its device number, the slot of
     the end across the cable (itself for a loopback plug), the DTR/RTS it
-    drives and the ring the test gives it."""
+    drives, the ring the test gives it and the errno its line reads fail with."""
 
     MAGIC = b"ZRIGLIN1"
     ENDS = 64
@@ -457,7 +457,7 @@ class LineTable:
             self._map = mmap.mmap(f.fileno(), 0)
 
     def _offset(self, slot, field):
-        return self.HEAD + slot * self.SLOT.size + {"rdev": 0, "peer": 8, "out": 12, "ring": 16}[field]
+        return self.HEAD + slot * self.SLOT.size + {"rdev": 0, "peer": 8, "out": 12, "ring": 16, "fail": 20}[field]
 
     def get(self, slot, field):
         fmt = "<Q" if field == "rdev" else "<I"
@@ -477,6 +477,7 @@ class LineTable:
             self.put(slot, "peer", peer)
             self.put(slot, "out", out)
             self.put(slot, "ring", 0)
+            self.put(slot, "fail", 0)
         for slot, path in zip(free, paths):
             self.put(slot, "rdev", os.stat(path).st_rdev)
         return free
@@ -520,6 +521,11 @@ class Cable:
         table.put(far, "out", out)
         if ri is not None:
             table.put(app, "ring", TIOCM_RI if ri else 0)
+
+    def fail_line_reads(self, err):
+        """Reading the app end's lines (TIOCMGET) fails with errno `err`; 0 mends it."""
+        table, app, _ = self._line_slots()
+        table.put(app, "fail", err)
 
     def far_lines(self):
         """What the far end sees: {"dsr", "cts", "dcd", "ri"} as booleans."""

@@ -31,7 +31,7 @@ struct zrig_end {
     uint32_t peer; /* slot of the end across the cable; itself for a loopback plug */
     uint32_t out;  /* TIOCM_DTR and TIOCM_RTS as this end drives them */
     uint32_t ring; /* TIOCM_RI while the test rings this end */
-    uint32_t pad;
+    uint32_t fail; /* an errno for TIOCMGET while the test breaks line reads; 0 otherwise */
 };
 
 struct zrig_table {
@@ -106,9 +106,15 @@ static int answer(struct zrig_end *end, unsigned long request, int *arg)
     }
     uint32_t bits = (uint32_t)*arg & OUT_LINES;
     switch (request) {
-    case TIOCMGET:
+    case TIOCMGET: {
+        int fail = (int)__atomic_load_n(&end->fail, __ATOMIC_ACQUIRE);
+        if (fail) {
+            errno = fail;
+            return -1;
+        }
         *arg = lines_seen(end);
         break;
+    }
     case TIOCMBIS:
         __atomic_fetch_or(&end->out, bits, __ATOMIC_ACQ_REL);
         break;

@@ -50,15 +50,15 @@ void fnCentreOnScreen()
     gstMainWnd.m_iPosY = gstMainWnd.m_iScreenHeight / 2 - kMainHeight / 2;
 }
 
-// The pictures are drawn on the classic silver button face; loading maps
-// that grey to the system's own face colour.
+// The pictures are icons whose background is transparent: the button face
+// shows through, and a greyed button draws the picture's outline (a bitmap
+// without a mask greys to a filled square).
 void fnSetToolbarBitmaps(HINSTANCE hInstance)
 {
     for (const ButtonBitmap &stEntry : kButtonBitmaps) {
-        HANDLE hBitmap = LoadImageA(hInstance, MAKEINTRESOURCEA(stEntry.iBitmapId), IMAGE_BITMAP, 0, 0,
-                                    LR_LOADMAP3DCOLORS);
-        SendMessageA(gstToolbar.m_ahButton[stEntry.iButton], BM_SETIMAGE, IMAGE_BITMAP,
-                     reinterpret_cast<LPARAM>(hBitmap));
+        HANDLE hIcon = LoadImageA(hInstance, MAKEINTRESOURCEA(stEntry.iBitmapId), IMAGE_ICON, 0, 0, 0);
+        SendMessageA(gstToolbar.m_ahButton[stEntry.iButton], BM_SETIMAGE, IMAGE_ICON,
+                     reinterpret_cast<LPARAM>(hIcon));
     }
 }
 

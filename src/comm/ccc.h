@@ -39,6 +39,9 @@ struct TxBlock {
     HANDLE m_hStopIntervalTime;
     TxFileBlock m_stFile;
     HANDLE m_hIsTransmitData;
+    // Raised by every job start under the hand-over lock: a write is counted
+    // only for the job that issued it.
+    DWORD m_dwJob;
 };
 
 struct RxBlock {

@@ -7,6 +7,7 @@ void fnStartDataJob()
 {
     fnHandOverEnter();
     gstCcc.m_stTx.m_nMode = 0;
+    ++gstCcc.m_stTx.m_dwJob;
     gstCcc.m_stTx.m_stData.m_bPending = 0;
     SetEvent(gstCcc.m_stTx.m_hIsTransmitData);
     ResetEvent(gstCcc.m_stTx.m_hStopIntervalTime);
@@ -26,6 +27,7 @@ void fnStartFileTx()
 {
     fnHandOverEnter();
     gstCcc.m_stTx.m_nMode = 1;
+    ++gstCcc.m_stTx.m_dwJob;
     gstCcc.m_stTx.m_stFile.m_bPending = 0;
     SetEvent(gstCcc.m_stTx.m_hIsTransmitData);
     fnHandOverLeave();

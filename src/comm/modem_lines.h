@@ -7,8 +7,8 @@
 
 // Every line whose event bit (EV_DSR, EV_CTS, EV_RING, EV_RLSD) is set in
 // dwEvents takes its state from the modem status word (MS_*_ON bits) and its
-// indicator repaints (and stays greyed while the port is closed); the other
-// lines stay as they are.
+// indicator is repainted by the user-interface thread (greyed while the port
+// is closed); the other lines stay as they are.
 void fnUpdateModemLines(DWORD dwEvents, DWORD dwModemStatus);
 
 #endif

@@ -213,15 +213,17 @@ RxEnd fnStartRead(RxRun &stRun)
         gstCcc.m_stRx.m_bPending = 1;
         return kRxGoOn;
     }
-    wsprintfA(stRun.m_achMsg, "INF028:COM Read Error! the GetLastError() return %d",
-              static_cast<int>(dwError));
+    if (fnClaimLossReport(stRun.m_dwSession)) {
+        wsprintfA(stRun.m_achMsg, "INF028:COM Read Error! the GetLastError() return %d",
+                  static_cast<int>(dwError));
+    }
     return kRxFailed;
 }
 
 // A completion that fails while the port is still open means the device has
 // gone (a pty whose far end closed fails every read at once): report it once
-// (the modem-status worker may have already) and end, instead of reading
-// again for ever.
+// (another worker may have already) and end, instead of reading again for
+// ever.
 RxEnd fnCompleteRead(RxRun &stRun)
 {
     DWORD dwError = 0;

@@ -85,6 +85,36 @@ void fnCatchUp(DWORD dwSession)
     fnShowLines(dwSession, dwChanged, dwModemStatus);
 }
 
+// A failed wait alone is no loss: a port that cannot wait for line events
+// still moves data. The device has gone only when a plain query of the port
+// fails as well.
+BOOL fnPortAnswers(DWORD dwSession)
+{
+    HANDLE hComm;
+    if (!fnPortEnter(dwSession, &hComm)) {
+        return TRUE;
+    }
+    DWORD dwErrors = 0;
+    COMSTAT stStat;
+    const BOOL bAnswers = ClearCommError(hComm, &dwErrors, &stStat);
+    fnPortLeave();
+    return bAnswers;
+}
+
+// A wait that cannot start: error 50 says the port cannot report line
+// events and needs no second look. A loss is reported by the first worker
+// that finds it (the claim); a wait that failed alone is always reported.
+// This worker ends either way.
+StatusEnd fnStartFailed(StatusRun &stRun, DWORD dwError)
+{
+    const BOOL bLost = dwError != ERROR_NOT_SUPPORTED && !fnPortAnswers(stRun.m_dwSession);
+    if (!bLost || fnClaimLossReport(stRun.m_dwSession)) {
+        wsprintfA(stRun.m_achMsg, "INF033:WaitCommEvent() Error! the GetLastError return %d",
+                  static_cast<int>(dwError));
+    }
+    return kStatusFailed;
+}
+
 StatusEnd fnStartWait(StatusRun &stRun)
 {
     HANDLE hComm;
@@ -108,18 +138,11 @@ StatusEnd fnStartWait(StatusRun &stRun)
         fnCatchUp(stRun.m_dwSession);
         return kStatusGoOn;
     }
-    // A port that cannot wait for line events (a bare pty) says so; any other
-    // failure means the device has gone, which another worker may have
-    // reported already.
-    if (dwError == ERROR_NOT_SUPPORTED || fnClaimLossReport(stRun.m_dwSession)) {
-        wsprintfA(stRun.m_achMsg, "INF033:WaitCommEvent() Error! the GetLastError return %d",
-                  static_cast<int>(dwError));
-    }
-    return kStatusFailed;
+    return fnStartFailed(stRun, dwError);
 }
 
-// A completion that fails while the port is still open means the device has
-// gone: report it, unless the receive worker already has, and end.
+// A wait that was armed and then fails while the port is still open means
+// the device has gone: report it, unless another worker already has, and end.
 StatusEnd fnCompleteWait(StatusRun &stRun)
 {
     stRun.m_bPending = FALSE;
@@ -201,12 +224,9 @@ void fnUpdateModemLines(DWORD dwEvents, DWORD dwModemStatus)
             continue;
         }
         *stLine.m_pbState = (dwModemStatus & stLine.m_dwStatus) != 0 ? 1 : 0;
-        EnableWindow(*stLine.m_phIndicator, FALSE);
-        // A close may have greyed the indicators meanwhile (this call waits
-        // for the user-interface thread); they stay grey then.
-        if (gstCommx.m_bCommOpen != 0) {
-            EnableWindow(*stLine.m_phIndicator, TRUE);
-        }
+        // The user-interface thread repaints it, grey or coloured as the port
+        // is when it does: a close meanwhile leaves it grey.
+        PostMessageA(gstStatusBar.m_hDlg, kSbLineChanged, reinterpret_cast<WPARAM>(*stLine.m_phIndicator), 0);
     }
 }
 

@@ -35,6 +35,10 @@ struct TxRun {
     // never changes the bytes of a write still in flight.
     BYTE m_abyPacket[sizeof gstCcc.m_stTx.m_stData.m_abyBuf];
     DWORD m_dwPacketLen;
+    // Bytes of the packet written so far (a write that ran out of time takes
+    // only part of it), and the job the packet belongs to.
+    DWORD m_dwPacketDone;
+    DWORD m_dwPacketJob;
     // File progress: the bytes of the chunks written so far, and whether the
     // dialog still shows less.
     DWORD m_dwProgress;
@@ -42,9 +46,13 @@ struct TxRun {
     char m_achMsg[kMsgChars];
 };
 
+// A write that fails while the port is open ends the run; the failure is
+// reported unless another worker has already reported this opening's loss.
 TxEnd fnFail(TxRun &stRun, const char *pszFormat, DWORD dwError)
 {
-    wsprintfA(stRun.m_achMsg, pszFormat, static_cast<int>(dwError));
+    if (fnClaimLossReport(stRun.m_dwSession)) {
+        wsprintfA(stRun.m_achMsg, pszFormat, static_cast<int>(dwError));
+    }
     return kTxFailed;
 }
 
@@ -66,11 +74,32 @@ TxEnd fnCollectStale(TxRun &stRun, OVERLAPPED &stOL, BOOL &bInFlight, DWORD dwWa
     return nResult == kPortDone ? kTxGoOn : fnFail(stRun, pszError, dwError);
 }
 
+BOOL fnJobOn(const TxRun &stRun)
+{
+    return WaitForSingleObject(stRun.m_hJob, 0) == WAIT_OBJECT_0;
+}
+
+// Counted under the hand-over lock and only while the job that wrote the
+// packet is on, so a write that completes after its job was stopped never
+// counts in the next job.
+BOOL fnCountForJob(const TxRun &stRun, DWORD *pdwCount)
+{
+    fnHandOverEnter();
+    const BOOL bSameJob = fnJobOn(stRun) && gstCcc.m_stTx.m_dwJob == stRun.m_dwPacketJob;
+    if (bSameJob) {
+        *pdwCount = ++gstTxInfo.m_dwTxCount;
+    }
+    fnHandOverLeave();
+    return bSameJob;
+}
+
 void fnCountPacket(TxRun &stRun)
 {
+    DWORD dwCount = 0;
+    if (!fnCountForJob(stRun, &dwCount)) {
+        return;
+    }
     const HWND hDlg = gstTxInfo.m_hDlg;
-    const DWORD dwCount = gstTxInfo.m_dwTxCount + 1;
-    gstTxInfo.m_dwTxCount = dwCount;
     SetDlgItemInt(hDlg, IDC_TI_COUNT, dwCount, FALSE);
     if (gstDataTrans.m_stCur.m_nCountMode == 1 && dwCount >= gstDataTrans.m_stCur.m_dwRepeatCount) {
         ResetEvent(stRun.m_hJob);
@@ -79,24 +108,36 @@ void fnCountPacket(TxRun &stRun)
     }
 }
 
-void fnFinishPacket(TxRun &stRun)
+// A packet counts once all of it is written: a write cut short by its
+// time-out is followed at once by the rest, without the pause.
+void fnPacketWritten(TxRun &stRun, DWORD dwWritten)
 {
     gstCcc.m_stTx.m_stData.m_bPending = 0;
     ResetEvent(gstCcc.m_stTx.m_stData.m_stOL.hEvent);
+    const DWORD dwLeft = stRun.m_dwPacketLen - stRun.m_dwPacketDone;
+    stRun.m_dwPacketDone += dwWritten < dwLeft ? dwWritten : dwLeft;
+    if (stRun.m_dwPacketDone < stRun.m_dwPacketLen) {
+        return;
+    }
+    stRun.m_dwPacketDone = 0;
+    fnCountPacket(stRun);
     WaitForSingleObject(stRun.m_hStop, gstDataTrans.m_stCur.m_dwInterval);
 }
 
 // Copied under the hand-over lock and only while the job is on: the pattern
-// is built under the same lock, while no job runs.
+// is built under the same lock, while no job runs. The rest of a packet cut
+// short is kept for its own job; a new job starts with a whole packet.
 BOOL fnTakePacket(TxRun &stRun)
 {
     const TxDataBlock &stData = gstCcc.m_stTx.m_stData;
     fnHandOverEnter();
-    const BOOL bOn = WaitForSingleObject(stRun.m_hJob, 0) == WAIT_OBJECT_0;
-    if (bOn) {
+    const BOOL bOn = fnJobOn(stRun);
+    if (bOn && (stRun.m_dwPacketDone == 0 || stRun.m_dwPacketJob != gstCcc.m_stTx.m_dwJob)) {
         stRun.m_dwPacketLen =
             stData.m_dwLen < sizeof stRun.m_abyPacket ? stData.m_dwLen : sizeof stRun.m_abyPacket;
         CopyMemory(stRun.m_abyPacket, stData.m_abyBuf, stRun.m_dwPacketLen);
+        stRun.m_dwPacketDone = 0;
+        stRun.m_dwPacketJob = gstCcc.m_stTx.m_dwJob;
     }
     fnHandOverLeave();
     return bOn;
@@ -113,12 +154,12 @@ TxEnd fnStartPacket(TxRun &stRun)
         return kTxClosed;
     }
     const BOOL bDone =
-        WriteFile(hComm, stRun.m_abyPacket, stRun.m_dwPacketLen, &stData.m_dwWritten, &stData.m_stOL);
+        WriteFile(hComm, stRun.m_abyPacket + stRun.m_dwPacketDone, stRun.m_dwPacketLen - stRun.m_dwPacketDone,
+                  &stData.m_dwWritten, &stData.m_stOL);
     const DWORD dwError = bDone ? 0 : GetLastError();
     fnPortLeave();
     if (bDone) {
-        fnCountPacket(stRun);
-        fnFinishPacket(stRun);
+        fnPacketWritten(stRun, stData.m_dwWritten);
         return kTxGoOn;
     }
     if (dwError == ERROR_IO_PENDING) {
@@ -151,10 +192,7 @@ TxEnd fnAwaitPacket(TxRun &stRun)
     if (nResult == kPortFailed) {
         return fnFail(stRun, "INF039:COM Tx Data Error! the GetOverlappedResult() return %d", dwError);
     }
-    if (stData.m_dwWritten != 0) {
-        fnCountPacket(stRun);
-    }
-    fnFinishPacket(stRun);
+    fnPacketWritten(stRun, stData.m_dwWritten);
     return kTxGoOn;
 }
 
@@ -178,7 +216,7 @@ TxEnd fnDataPass(TxRun &stRun)
 // to show, and its count must not reach the dialog of a later job.
 void fnShowFileProgress(TxRun &stRun)
 {
-    if (WaitForSingleObject(stRun.m_hJob, 0) == WAIT_OBJECT_0) {
+    if (fnJobOn(stRun)) {
         SetDlgItemInt(gstFileTx.m_hDlg, IDC_FT_LENGTH, stRun.m_dwProgress, FALSE);
         SendMessageA(gstFileTx.m_hProgress, PBM_SETPOS, stRun.m_dwProgress + 1, 0);
     }
@@ -226,7 +264,7 @@ ChunkRead fnReadChunk(TxRun &stRun)
 {
     TxFileBlock &stFile = gstCcc.m_stTx.m_stFile;
     fnHandOverEnter();
-    if (WaitForSingleObject(stRun.m_hJob, 0) != WAIT_OBJECT_0) {
+    if (!fnJobOn(stRun)) {
         fnHandOverLeave();
         return kChunkStopped;
     }
@@ -299,7 +337,7 @@ TxEnd fnStartChunk(TxRun &stRun)
 {
     TxFileBlock &stFile = gstCcc.m_stTx.m_stFile;
     if (stFile.m_dwRest != 0) {
-        return fnWriteRest(stRun);
+        return fnJobOn(stRun) ? fnWriteRest(stRun) : kTxGoOn;
     }
     stFile.m_dwRemain = gstFileTrans.m_dwFileSize - stFile.m_dwSent;
     if (stFile.m_dwRemain == 0) {
@@ -421,7 +459,7 @@ TxEnd fnTxStart(TxRun &stRun)
 // A job stopped from outside leaves no count kept back for the next one.
 void fnIdleUntilJob(TxRun &stRun)
 {
-    if (WaitForSingleObject(stRun.m_hJob, 0) != WAIT_OBJECT_0) {
+    if (!fnJobOn(stRun)) {
         stRun.m_stProgress.m_bOwed = FALSE;
         WaitForSingleObject(stRun.m_hJob, INFINITE);
     }
@@ -483,7 +521,7 @@ DWORD WINAPI CommThreadTxProc(LPVOID pvParam)
     const TxEnd nEnd = fnTxLoop(stRun);
     fnTxCleanUp(stRun);
     fnReleaseBlock(kWorkerTx);
-    if (nEnd == kTxFailed) {
+    if (nEnd == kTxFailed && stRun.m_achMsg[0] != '\0') {
         MessageBoxA(NULL, stRun.m_achMsg, kCaption, MB_OK);
     }
     return 1;

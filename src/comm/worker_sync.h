@@ -44,8 +44,10 @@ void fnPortLeave();
 enum PortResult { kPortClosed, kPortDone, kPortFailed };
 PortResult fnPortResult(DWORD dwSession, OVERLAPPED *pstOL, DWORD *pdwCount, DWORD *pdwError);
 
-// The receive and modem-status workers find a vanished device at about the
-// same time; only the first of a session may report it (TRUE once).
+// The opening of the session has lost its device. Every worker that finds a
+// port failure while its session is live passes here, and all may find one
+// at about the same time: only the first of a session may report it (TRUE
+// once), so a pulled cable shows one message whichever worker saw it first.
 BOOL fnClaimLossReport(DWORD dwSession);
 
 void fnHandOverEnter();

@@ -3,7 +3,7 @@
 #ifndef ZEVRIK_RESOURCE_H
 #define ZEVRIK_RESOURCE_H
 
-// Menu, icons and bitmaps
+// Menu, icons and toolbar pictures
 #define IDR_MAINMENU 101
 #define IDI_ZEVRIK 102
 #define IDB_FILEOPEN 104

@@ -8,8 +8,12 @@ DataTransRecord gstDataTrans;
 
 ZDWORD fnGetDlgUint(HWND hDlg, int iId)
 {
-    // Room for the digits and then some: a longer text overflows anyway.
-    char achText[32] = {0};
+    // The whole text is read, leading blanks and zeros included; a text too
+    // long for any sensible entry is taken as a number too large.
+    char achText[256] = {0};
+    if (GetWindowTextLengthA(GetDlgItem(hDlg, iId)) >= static_cast<int>(sizeof achText)) {
+        return kDialogUintOverflow;
+    }
     GetDlgItemTextA(hDlg, iId, achText, sizeof achText);
     return fnDialogUint(achText);
 }

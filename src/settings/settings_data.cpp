@@ -216,7 +216,7 @@ ZDWORD fnDialogUint(const char *pszText)
     for (; *pch >= '0' && *pch <= '9'; ++pch) {
         ullValue = ullValue * 10 + static_cast<unsigned long long>(*pch - '0');
         if (ullValue > 0xFFFFFFFFull) {
-            return 0;
+            return kDialogUintOverflow;
         }
     }
     return static_cast<ZDWORD>(ullValue);

@@ -161,6 +161,8 @@ ZDWORD fnRtsControlOf(ZDWORD nRtsControl);
 // once an earlier conversion in the thread overflowed, so the dialogs read
 // their numbers through this.
 ZDWORD fnDialogUint(const char *pszText);
+// What fnDialogUint gives for a number beyond 32 bits.
+const ZDWORD kDialogUintOverflow = 0;
 
 // "\\.\COM<n>" and "COM<n>" for a port index (port number = index + 1).
 void fnFormatPortPath(char *pchOut, std::size_t cchOut, ZDWORD nPort);

@@ -76,6 +76,18 @@ INT_PTR OnCtlColorStatic(WPARAM wParam, LPARAM lParam)
     return reinterpret_cast<INT_PTR>(GetStockObject(WHITE_BRUSH));
 }
 
+// Decided here, on the thread that also closes the port: an indicator is
+// coloured only while the port is open.
+INT_PTR OnLineChanged(WPARAM wParam)
+{
+    const HWND hIndicator = reinterpret_cast<HWND>(wParam);
+    if (fnIndicatorState(hIndicator) != NULL) {
+        EnableWindow(hIndicator, gstCommx.m_bCommOpen != 0);
+        InvalidateRect(hIndicator, NULL, TRUE);
+    }
+    return TRUE;
+}
+
 } // namespace
 
 INT_PTR CALLBACK fnStatusBarProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lParam)
@@ -87,6 +99,8 @@ INT_PTR CALLBACK fnStatusBarProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lPa
         return OnCommand(wParam);
     case WM_CTLCOLORSTATIC:
         return OnCtlColorStatic(wParam, lParam);
+    case kSbLineChanged:
+        return OnLineChanged(wParam);
     default:
         return FALSE;
     }

@@ -31,6 +31,10 @@ struct TerminalRecord {
     TerminalRecord();
 };
 
+// Posted to the status bar by the modem-status worker when a line changed:
+// wParam is the indicator's window.
+const UINT kSbLineChanged = WM_APP + 1;
+
 struct StatusBarRecord {
     HWND m_hDlg;
     HWND m_hSummary;

@@ -224,6 +224,12 @@ class TimeoutsTest(OpenPortCase):
         self.commit(b4="4294967296")
         self.assertEqual(self.committed()[4], "0")
 
+    def test_4b_a_long_text_is_read_whole(self):
+        for text, shown in (("0" * 30 + "12", "12"), (" " * 40 + "7", "7"), ("0" * 300 + "5", "0")):
+            with self.subTest(length=len(text)):
+                self.commit(b4=text)
+                self.assertEqual(self.committed()[4], shown)
+
     def test_5_default_then_cancel_keeps_and_default_then_ok_commits_the_defaults(self):
         app = self.app
         self.commit(b1="5", b3="9")

@@ -1,9 +1,11 @@
 """The control lines over a virtual null-modem cable: the indicators follow
 the far end's DTR, RTS and ring, ZEVRIK's DTR and RTS reach the far end, the
 DTR/RTS control and the Flow Control presets drive them, a cut cable is
-reported once, a port without lines still works after its one INF033, and
+reported once, a port without lines still works after its one INF033, a
+wait that fails alone leaves the report of a later cut to the others, and
 `make run`'s loopback plug lights the port's own lines."""
 
+import errno
 import time
 import unittest
 
@@ -14,6 +16,7 @@ from test_lifecycle import cpu_share
 # whatever their lines show was driven by this class's openings.
 LINES_PORT = "COM3"
 CUT_PORT = "COM2"
+WAIT_FAIL_PORT = "COM14"
 # As `make run` lays it: a loopback cable with a loopback plug.
 PLUG_PORT = "COM1"
 FLOW = "Flow Control Settings"
@@ -32,6 +35,7 @@ class LinesTest(unittest.TestCase):
         rig = suite().rig
         cls.cable = rig.add_cable(LINES_PORT)
         cls.cut = rig.add_cable(CUT_PORT)
+        cls.wait_fail = rig.add_cable(WAIT_FAIL_PORT)
         rig.add_loopback(PLUG_PORT)
         rig.map_ports()
         cls.app = App()
@@ -74,7 +78,7 @@ class LinesTest(unittest.TestCase):
         app.wait_indicators(**ALL_ON)
         self.far_sees(dsr=True, dcd=True, cts=True)
         self.assert_no_box()
-        app.suite.screenshot("lines-open.png")
+        app.screenshot("lines-open.png")
         app.close_port()
         self.cable.set_lines(dtr=False, rts=False)
         app.open_port(LINES_PORT)
@@ -183,6 +187,18 @@ class LinesTest(unittest.TestCase):
         for button in (DTR_BUTTON, RTS_BUTTON):
             app.call("click", "sb", button)
         app.wait_indicators(**ALL_ON)
+        app.close_port()
+
+    def test_9_a_wait_that_fails_alone_leaves_a_later_cut_reported(self):
+        app = self.app
+        self.wait_fail.fail_line_reads(errno.EINVAL)
+        app.open_port(WAIT_FAIL_PORT)
+        box = app.wait_message_box("^INF033:")
+        self.assertEqual(box["text"], "INF033:WaitCommEvent() Error! the GetLastError return 87")
+        app.dismiss(box)
+        self.wait_fail.kill()
+        box = app.wait_message_box(LOST_DEVICE.pattern, timeout=5)
+        app.dismiss(box)
         app.close_port()
 
 

@@ -2,14 +2,18 @@
 association runs), and the installer made from installer/zevrik.nsi,
 installed silently into a fresh prefix, used and uninstalled silently."""
 
+import glob
 import os
 import re
 import shutil
+import struct
+import subprocess
 import sys
+import tempfile
 import types
 import unittest
 
-from harness import MAIN_PORT, App, Peer, Suite, suite, wait_until
+from harness import MAIN_PORT, ROOT, App, Peer, Suite, suite, wait_until
 from harness_settings import (BAUD, PARITY, PORT, make_image, quiet, read_file, scratch_file,
                               win_path)
 
@@ -71,6 +75,31 @@ class CommandLineTest(unittest.TestCase):
                     self.assertFalse(app.menu(40007)["grayed"], "COM Open stays available")
                 finally:
                     app.quit()
+
+
+class VersionTest(unittest.TestCase):
+    """The project version, of two or three parts, reaches the version
+    resource, the manifest and the installer's version record alike."""
+
+    def test_two_and_three_part_versions(self):
+        found = glob.glob(os.path.join(os.environ["ZEVRIK_E2E_BUILD"], "CMakeFiles", "*",
+                                       "CMakeRCCompiler.cmake"))
+        rc = re.search(r'CMAKE_RC_COMPILER "(.*)"', open(found[0]).read()).group(1)
+        res_dir = os.path.join(ROOT, "src", "res")
+        for ver, quad in (("2.1", (2, 1, 0, 0)), ("3.4.5", (3, 4, 5, 0))):
+            with self.subTest(version=ver), tempfile.TemporaryDirectory() as out:
+                subprocess.run(["cmake", "-DZEVRIK_VERSION=" + ver, "-DOUT=" + out, "-P",
+                                os.path.join(ROOT, "cmake", "version.cmake")], check=True)
+                res = os.path.join(out, "zevrik.res")
+                subprocess.run([rc, "-I", os.path.join(out, "generated"), "-I", res_dir,
+                                os.path.join(res_dir, "zevrik.rc"), "-o", res], check=True)
+                data = open(res, "rb").read()
+                fixed = data.index(struct.pack("<I", 0xFEEF04BD))
+                ms, ls = struct.unpack_from("<II", data, fixed + 8)
+                self.assertEqual((ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF), quad)
+                text = ".".join(map(str, quad))
+                self.assertIn(b'name="Zevrik.Terminal" version="%s"' % text.encode(), data)
+                self.assertEqual(dist.version_quad(ver), text)
 
 
 class InstallSuite(Suite):

@@ -14,6 +14,7 @@ MIB = 1024 * 1024
 # Cables of their own for the tests that kill them.
 SEND_PULL_PORT = "COM7"
 CAPTURE_PULL_PORT = "COM8"
+STREAM_PULL_PORT = "COM15"
 
 
 def open_app_on(port):
@@ -559,6 +560,25 @@ class WriteTimeoutTest(unittest.TestCase):
         self.assertEqual(broken[:5], [], "bytes out of order")
         self.assertEqual(app.message_boxes(), [])
 
+    def test_a_counted_job_counts_only_whole_packets_across_a_held_line(self):
+        """More packets than the line holds, and the device reads nothing for
+        2 s: the write that fills the line runs out of time part-way through
+        a packet. Every packet still arrives whole, and all are counted."""
+        app = self.app
+        app.call("txwatch")
+        packet = b"0123456789" * 50
+        st.start_data_job(app, wait_info=False, pattern="ascii", count=1, ascii=packet.decode(),
+                          repeat="150", interval="0")
+        time.sleep(2)
+        rec = st.Recorder(self.peer)
+        try:
+            app.wait_no_dialog(st.INFO_TITLE, timeout=20)
+            time.sleep(1)
+        finally:
+            rec.stop()
+        self.assertEqual(st.packets_of(rec.data(), packet), 150)
+        self.assertEqual(st.values(st.hook_events(app, st.EV_TEXT, 1051))[-1:], [150])
+
     def test_file_arrives_whole_across_the_stall(self):
         app = self.app
         path, data = st.random_file(app.suite.rig.scratch, "stalled.bin", MIB)
@@ -750,7 +770,8 @@ class PulledCableTransferTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         rig = suite().rig
-        cls.cables = {name: rig.add_cable(name) for name in (SEND_PULL_PORT, CAPTURE_PULL_PORT)}
+        cls.cables = {name: rig.add_cable(name)
+                      for name in (SEND_PULL_PORT, CAPTURE_PULL_PORT, STREAM_PULL_PORT)}
         rig.map_ports()
         cls.app = App()
         # The watch hook is loaded before any port is open: under Wine 8 a DLL
@@ -847,6 +868,24 @@ class PulledCableTransferTest(unittest.TestCase):
         app.wait_no_dialog(st.RECEIVE_TITLE)
         with open(path, "rb") as f:
             self.assertEqual(f.read(), data)
+        self.close_and_check()
+
+    def test_3_send_while_data_streams_in_shows_one_box(self):
+        app = self.app
+        peer = self.open_on(STREAM_PULL_PORT)
+        streamer = Streamer(peer, os.urandom(8 * MIB), pause=0.005)
+        streamer.start()
+        path, _ = st.random_file(self.dir, "pulled-stream.bin", MIB)
+        st.send_file(app, path)
+        dlg = app.wait_dialog(st.SEND_TITLE)["hwnd"]
+        peer.read(64 * 1024, timeout=10)
+        streamer.stop.set()
+        streamer.join(5)
+        self.cables[STREAM_PULL_PORT].kill()
+        peer.close()
+        self.assertEqual(len(self.assert_reported_once_and_idle()), 1)
+        app.call("press", dlg, st.IDCANCEL)
+        app.wait_no_dialog(st.SEND_TITLE)
         self.close_and_check()
 
 

@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -559,6 +560,25 @@ void fnTestDataJob()
     CHECK(fnPumpUntil(fnTxInfoClosed, 2000));
     fnPump(100);
     CHECK(fnFarRead(1, 300).empty());
+
+    fnBeginGroup("data job, a write of the stopped job completing in the next one");
+    const std::string strBig(1000, 'A');
+    fnSetPattern(strBig.c_str(), 0, 0, 0);
+    fnStartDataJob();
+    for (DWORD dwSeen = ~0u; dwSeen != gstTxInfo.m_dwTxCount; fnPump(300)) {
+        dwSeen = gstTxInfo.m_dwTxCount;
+    }
+    fnStopDataJob();
+    fnSetPattern("N", 1, 3, 0);
+    gnOkTarget = gnTxInfoOk + 1;
+    fnStartDataJob();
+    std::string strLate;
+    while (!(strMore = fnFarRead(1 << 20, 300)).empty()) {
+        strLate += strMore;
+    }
+    CHECK(fnPumpUntil(fnTxInfoClosed, 3000));
+    CHECK_EQ_INT(std::count(strLate.begin(), strLate.end(), 'N'), 3);
+    CHECK_EQ_INT(gstTxInfo.m_dwTxCount, 3);
 }
 
 void fnTestReapply()
