@@ -329,6 +329,15 @@ void fnPrbsFill(PrbsGen &stGen, std::uint8_t *pbyOut, std::size_t cbCount)
     }
 }
 
+void fnPrbsPacket(PrbsGen &stGen, RxStreamKind nKind, std::uint8_t *pbyOut, std::size_t cbCount)
+{
+    const PrbsGen stStart = fnPrbsStart(nKind);
+    if (stGen.m_byOrder != stStart.m_byOrder) {
+        stGen = stStart;
+    }
+    fnPrbsFill(stGen, pbyOut, cbCount);
+}
+
 bool fnRxCheckInit(RxChecker &stCk, RxStreamKind nKind, const std::uint8_t *pbyPattern, std::uint32_t dwLen)
 {
     std::memset(&stCk, 0, sizeof stCk);

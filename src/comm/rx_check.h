@@ -35,6 +35,9 @@ struct PrbsGen {
 PrbsGen fnPrbsStart(RxStreamKind nKind);
 std::uint8_t fnPrbsNextByte(PrbsGen &stGen);
 void fnPrbsFill(PrbsGen &stGen, std::uint8_t *pbyOut, std::size_t cbCount);
+// The data job's packets: the next bytes of stGen's sequence, from the start
+// of nKind's sequence when stGen holds another one.
+void fnPrbsPacket(PrbsGen &stGen, RxStreamKind nKind, std::uint8_t *pbyOut, std::size_t cbCount);
 
 // Where the checker stands in the expected stream.
 struct RxStreamPos {

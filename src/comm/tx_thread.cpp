@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "jobs.h"
+#include "rx_check.h"
 #include "resource.h"
 #include "settings.h"
 #include "show_pace.h"
@@ -35,6 +36,7 @@ struct TxRun {
     // never changes the bytes of a write still in flight.
     BYTE m_abyPacket[sizeof gstCcc.m_stTx.m_stData.m_abyBuf];
     DWORD m_dwPacketLen;
+    PrbsGen m_stPrbs; // where a sequence sent by data jobs stands
     // File progress: the bytes of the chunks written so far, and whether the
     // dialog still shows less.
     DWORD m_dwProgress;
@@ -97,6 +99,10 @@ BOOL fnTakePacket(TxRun &stRun)
         stRun.m_dwPacketLen =
             stData.m_dwLen < sizeof stRun.m_abyPacket ? stData.m_dwLen : sizeof stRun.m_abyPacket;
         CopyMemory(stRun.m_abyPacket, stData.m_abyBuf, stRun.m_dwPacketLen);
+        if (stData.m_nPrbs != 0) {
+            fnPrbsPacket(stRun.m_stPrbs, static_cast<RxStreamKind>(stData.m_nPrbs), stRun.m_abyPacket,
+                         stRun.m_dwPacketLen);
+        }
     }
     fnHandOverLeave();
     return bOn;
