@@ -18,6 +18,7 @@ const int kTextChars = 1024;
 
 struct RxCheckWindowRecord {
     HWND m_hDlg;
+    HWND m_hMain;
     char m_achStream[48]; // the stream of the last Start
     char m_achShown[kTextChars];
 };
@@ -47,8 +48,24 @@ void fnShowFigures(HWND hDlg)
     }
 }
 
+// The window has no owner, so it is drawn and moved on its own (Wine did not
+// draw an owned modeless dialog here): it starts at the main window's right,
+// kept on the screen.
+void fnPlaceBesideMain(HWND hDlg)
+{
+    RECT rcMain;
+    RECT rcDlg;
+    GetWindowRect(gstRxCheckWnd.m_hMain, &rcMain);
+    GetWindowRect(hDlg, &rcDlg);
+    const int iWidth = rcDlg.right - rcDlg.left;
+    const int iScreen = GetSystemMetrics(SM_CXSCREEN);
+    const int iLeft = rcMain.right + iWidth <= iScreen ? rcMain.right : iScreen - iWidth;
+    SetWindowPos(hDlg, NULL, iLeft > 0 ? iLeft : 0, rcMain.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+}
+
 BOOL OnInitDialog(HWND hDlg)
 {
+    fnPlaceBesideMain(hDlg);
     gstRxCheckWnd.m_hDlg = hDlg;
     gstRxCheckWnd.m_achShown[0] = '\0';
     const HWND hStream = GetDlgItem(hDlg, IDC_RC_STREAM);
@@ -144,15 +161,17 @@ INT_PTR CALLBACK fnRxCheckProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM)
 
 } // namespace
 
-void fnRxCheckWindowOpen(HWND hOwner)
+void fnRxCheckWindowOpen(HWND hMain)
 {
+    gstRxCheckWnd.m_hMain = hMain;
     if (gstRxCheckWnd.m_hDlg == NULL) {
         if (gstRxCheckWnd.m_achStream[0] == '\0') {
             lstrcpynA(gstRxCheckWnd.m_achStream, "-", sizeof gstRxCheckWnd.m_achStream);
         }
-        CreateDialogParamA(ghInstance, MAKEINTRESOURCEA(IDD_RXCHECK), hOwner, fnRxCheckProc, 0);
+        CreateDialogParamA(ghInstance, MAKEINTRESOURCEA(IDD_RXCHECK), NULL, fnRxCheckProc, 0);
     }
     if (gstRxCheckWnd.m_hDlg != NULL) {
+        ShowWindow(gstRxCheckWnd.m_hDlg, SW_SHOW);
         SetForegroundWindow(gstRxCheckWnd.m_hDlg);
     }
 }
