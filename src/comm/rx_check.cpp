@@ -217,17 +217,35 @@ void fnDoubtByte(RxChecker &stCk, std::uint8_t by)
     }
 }
 
-// Locked: the fast path; the first mismatch starts a doubt window.
-std::size_t fnLockedBytes(RxChecker &stCk, const std::uint8_t *pby, std::size_t cbCount)
+// The run of bytes that follow the stream from the checker's position on;
+// the position moves past them.
+std::size_t fnMatchingRun(RxChecker &stCk, const std::uint8_t *pby, std::size_t cbCount)
 {
     std::size_t i = 0;
+    if (stCk.m_nKind == kStreamPattern) {
+        std::uint32_t dwPhase = stCk.m_stPos.m_dwPhase;
+        for (; i < cbCount && stCk.m_abyPattern[dwPhase] == pby[i]; ++i) {
+            dwPhase = dwPhase + 1 == stCk.m_dwPatternLen ? 0 : dwPhase + 1;
+        }
+        stCk.m_stPos.m_dwPhase = dwPhase;
+        return i;
+    }
+    PrbsGen stGen = stCk.m_stPos.m_stGen;
     for (; i < cbCount; ++i) {
-        RxStreamPos stBefore = stCk.m_stPos;
-        if (fnNextExpected(stCk, stCk.m_stPos) != pby[i]) {
-            stCk.m_stPos = stBefore;
+        const std::uint32_t dwBefore = stGen.m_dwState;
+        if (fnPrbsNextByte(stGen) != pby[i]) {
+            stGen.m_dwState = dwBefore;
             break;
         }
     }
+    stCk.m_stPos.m_stGen = stGen;
+    return i;
+}
+
+// Locked: the fast path; the first mismatch starts a doubt window.
+std::size_t fnLockedBytes(RxChecker &stCk, const std::uint8_t *pby, std::size_t cbCount)
+{
+    std::size_t i = fnMatchingRun(stCk, pby, cbCount);
     stCk.m_stCounts.m_qwChecked += i;
     if (i < cbCount) {
         fnEnterDoubt(stCk);
