@@ -8,7 +8,8 @@ import time
 import unittest
 
 from harness import Peer, suite, wait_until
-from steps_transfer import IDOK, INFO_TITLE, UNTIL_BREAK_RADIO, click_radio, open_data_dialog
+from steps_transfer import (IDCANCEL, IDOK, INFO_TITLE, SEND_TITLE, UNTIL_BREAK_RADIO, click_radio,
+                            open_data_dialog, random_file, send_file)
 
 LOOP_PORT = "COM14"
 FAR_PORT = "COM15"
@@ -216,3 +217,16 @@ class LineErrorsAndBreakTest(unittest.TestCase):
         self.assertEqual((after["received"] - before["received"], after["sent"] - before["sent"]), (1, 1))
         self.assertTrue(400 <= after["last_ms"] < 800, after)
         self.assertEqual(app.message_boxes(), [])
+
+    def test_3_send_break_is_refused_while_a_file_is_sent(self):
+        """Nobody reads the far end, so the send stalls with its job on."""
+        app = self.app
+        before = self.cable.far_breaks()
+        path, _ = random_file(app.suite.rig.scratch, "break-refused.bin", 4 << 20)
+        send_file(app, path)
+        dlg = app.wait_dialog(SEND_TITLE)["hwnd"]
+        app.call("postcommand", "main", SEND_BREAK)
+        app.dismiss(app.wait_message_box("A file is being sent"))
+        self.assertEqual(self.cable.far_breaks(), before)
+        app.call("press", dlg, IDCANCEL)
+        app.wait_no_dialog(SEND_TITLE)

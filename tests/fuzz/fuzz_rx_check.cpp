@@ -20,13 +20,14 @@ void Require(bool bOk)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *pbyData, std::size_t cbData)
 {
-    if (cbData < 2 || cbData > 65536) {
+    if (cbData < 3 || cbData > 65536) {
         return 0;
     }
     const RxStreamKind nKind = static_cast<RxStreamKind>(pbyData[0] % 4);
     // The pattern is the input's own start, 1 to 64 bytes, so the fuzzer can
     // make received bytes that follow it.
-    const std::uint32_t dwLen = 1 + pbyData[1] % 64 < cbData - 2 ? 1 + pbyData[1] % 64 : 1;
+    const std::uint32_t dwWanted = 1u + pbyData[1] % 64u;
+    const std::uint32_t dwLen = dwWanted <= cbData - 2 ? dwWanted : static_cast<std::uint32_t>(cbData - 2);
     const std::uint8_t *pbyPattern = pbyData + 2;
     const std::uint8_t *pby = pbyData + 2;
     const std::size_t cb = cbData - 2;
