@@ -11,6 +11,24 @@ struct PrbsDef {
     std::uint8_t byInvert;
 };
 
+// Bit order reversed: the register holds the newest bit lowest, the line
+// sends the oldest first.
+struct ReversedBytes {
+    std::uint8_t m_aby[256];
+    constexpr ReversedBytes() : m_aby()
+    {
+        for (unsigned u = 0; u < 256; ++u) {
+            unsigned uRev = 0;
+            for (unsigned uBit = 0; uBit < 8; ++uBit) {
+                uRev |= ((u >> uBit) & 1u) << (7 - uBit);
+            }
+            m_aby[u] = static_cast<std::uint8_t>(uRev);
+        }
+    }
+};
+
+constexpr ReversedBytes kReversed;
+
 // Indexed by RxStreamKind; the pattern row is never used.
 const PrbsDef kastPrbs[4] = {{0, 0, 0}, {7, 6, 0}, {15, 14, 1}, {23, 18, 1}};
 
@@ -327,6 +345,14 @@ PrbsGen fnPrbsStart(RxStreamKind nKind)
 
 std::uint8_t fnPrbsNextByte(PrbsGen &stGen)
 {
+    // With both taps 8 or more bits back, the next 8 bits all come from bits
+    // already in the register: one step gives the byte, newest bit lowest.
+    if (stGen.m_byTap >= 8) {
+        const std::uint32_t dwNew =
+            ((stGen.m_dwState >> (stGen.m_byOrder - 8)) ^ (stGen.m_dwState >> (stGen.m_byTap - 8))) & 0xFFu;
+        stGen.m_dwState = ((stGen.m_dwState << 8) | dwNew) & stGen.m_dwMask;
+        return static_cast<std::uint8_t>(kReversed.m_aby[dwNew] ^ (stGen.m_byInvert != 0 ? 0xFFu : 0u));
+    }
     std::uint32_t dwState = stGen.m_dwState;
     std::uint32_t dwByte = 0;
     const int nHigh = stGen.m_byOrder - 1;
