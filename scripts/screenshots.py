@@ -30,6 +30,7 @@ PICTURES = {
     "terminal-option.png": "dialog-124-terminal-option.png",
     "data-transfer.png": "dialog-125-data-transfer.png",
     "file-transfer.png": "dialog-127-file-transfer.png",
+    "receive-check.png": "rxcheck-faults.png",
 }
 
 

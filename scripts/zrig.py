@@ -439,9 +439,11 @@ class LineTable:
     the end across the cable (itself for a loopback plug), the DTR/RTS it
     drives, the ring the test gives it and the errno its line reads fail with."""
 
-    MAGIC = b"ZRIGLIN1"
+    MAGIC = b"ZRIGLIN2"
     ENDS = 64
-    SLOT = struct.Struct("<QIIII")
+    SLOT = struct.Struct("<Q14I")
+    FIELDS = ("peer", "out", "ring", "fail", "frame", "parity", "overrun", "brk", "buf_overrun",
+              "break_on", "breaks_sent", "last_break_ms", "break_start_ms")
     HEAD = len(MAGIC)
 
     def __init__(self, path, owner):
@@ -457,7 +459,8 @@ class LineTable:
             self._map = mmap.mmap(f.fileno(), 0)
 
     def _offset(self, slot, field):
-        return self.HEAD + slot * self.SLOT.size + {"rdev": 0, "peer": 8, "out": 12, "ring": 16, "fail": 20}[field]
+        at = 0 if field == "rdev" else 8 + 4 * self.FIELDS.index(field)
+        return self.HEAD + slot * self.SLOT.size + at
 
     def get(self, slot, field):
         fmt = "<Q" if field == "rdev" else "<I"
@@ -474,10 +477,10 @@ class LineTable:
         if len(free) < len(paths):
             raise RuntimeError("the rig's line table is full")
         for slot, peer, out in zip(free, reversed(free), outs):
+            for field in self.FIELDS:
+                self.put(slot, field, 0)
             self.put(slot, "peer", peer)
             self.put(slot, "out", out)
-            self.put(slot, "ring", 0)
-            self.put(slot, "fail", 0)
         for slot, path in zip(free, paths):
             self.put(slot, "rdev", os.stat(path).st_rdev)
         return free
@@ -533,6 +536,20 @@ class Cable:
         out = table.get(app, "out")
         return {"dsr": bool(out & TIOCM_DTR), "cts": bool(out & TIOCM_RTS),
                 "dcd": bool(out & TIOCM_DTR), "ri": bool(table.get(far, "ring"))}
+
+    def inject_errors(self, **counts):
+        """Line errors the app end's port reports next (TIOCGICOUNT), added
+        to those before: frame=, parity=, overrun=, brk=, buf_overrun=."""
+        table, app, _far = self._line_slots()
+        for field, count in counts.items():
+            table.put(app, field, table.get(app, field) + count)
+
+    def far_breaks(self):
+        """Breaks the far end received from the app end, and the app end's
+        breaks sent with the length of the last one in ms."""
+        table, app, far = self._line_slots()
+        return {"received": table.get(far, "brk"), "sent": table.get(app, "breaks_sent"),
+                "last_ms": table.get(app, "last_break_ms")}
 
     def _line_slots(self):
         if not self._slots:

@@ -6,6 +6,12 @@
  * runs under Wine, this library answers those four requests for the ptys the
  * rig registered in its line table (the file named by $ZRIG_LINES), wired as
  * the table says; every other descriptor and request goes to the real ioctl.
+ *
+ * The same ptys also get line errors and breaks: TIOCGICOUNT answers the
+ * framing, parity, overrun, break and buffer-overrun counts that a test put
+ * in the end's slot, and a break sent on one end (TIOCSBRK/TIOCCBRK, or
+ * TCSBRK as tcsendbreak gives it) counts as a break received at the far end,
+ * with its count and length recorded at the sending end.
  */
 #define _GNU_SOURCE
 #include <dlfcn.h>
@@ -20,10 +26,12 @@
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <linux/serial.h>
+#include <time.h>
 #include <unistd.h>
 
 /* Layout shared with zrig.py (LineTable). */
-#define ZRIG_MAGIC "ZRIGLIN1"
+#define ZRIG_MAGIC "ZRIGLIN2"
 #define ZRIG_ENDS 64
 
 struct zrig_end {
@@ -32,6 +40,18 @@ struct zrig_end {
     uint32_t out;  /* TIOCM_DTR and TIOCM_RTS as this end drives them */
     uint32_t ring; /* TIOCM_RI while the test rings this end */
     uint32_t fail; /* an errno for TIOCMGET while the test breaks line reads; 0 otherwise */
+    /* TIOCGICOUNT of this end: what the test injects, breaks from the far end */
+    uint32_t frame;
+    uint32_t parity;
+    uint32_t overrun;
+    uint32_t brk;
+    uint32_t buf_overrun;
+    /* Breaks this end sent */
+    uint32_t break_on;      /* 1 between TIOCSBRK and TIOCCBRK */
+    uint32_t breaks_sent;
+    uint32_t last_break_ms; /* length of the last one ended */
+    uint32_t break_start_ms;
+    uint32_t pad2;
 };
 
 struct zrig_table {
@@ -65,6 +85,13 @@ static void map_table(void)
 static int is_line_request(unsigned long request)
 {
     return request == TIOCMGET || request == TIOCMBIS || request == TIOCMBIC || request == TIOCMSET;
+}
+
+/* TCSBRK with an argument other than 0 is tcdrain: the driver's. */
+static int is_error_request(unsigned long request, void *arg)
+{
+    return request == TIOCGICOUNT || request == TIOCSBRK || request == TIOCCBRK ||
+           ((request == TCSBRK || request == TCSBRKP) && arg == NULL);
 }
 
 /* Unix98 ptys have the majors 136 to 143; anything else is never looked up. */
@@ -128,6 +155,65 @@ static int answer(struct zrig_end *end, unsigned long request, int *arg)
     return 0;
 }
 
+static uint32_t now_ms(void)
+{
+    struct timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return (uint32_t)(ts.tv_sec * 1000 + ts.tv_nsec / 1000000);
+}
+
+static uint32_t load(const uint32_t *p)
+{
+    return __atomic_load_n(p, __ATOMIC_ACQUIRE);
+}
+
+static void break_seen_across(struct zrig_end *end)
+{
+    uint32_t peer = end->peer < ZRIG_ENDS ? end->peer : 0;
+    __atomic_fetch_add(&table->ends[peer].brk, 1, __ATOMIC_ACQ_REL);
+}
+
+static void break_ended(struct zrig_end *end, uint32_t ms)
+{
+    __atomic_store_n(&end->last_break_ms, ms, __ATOMIC_RELEASE);
+    __atomic_fetch_add(&end->breaks_sent, 1, __ATOMIC_ACQ_REL);
+}
+
+/* TCSBRK with 0 is tcsendbreak's 0.25 s break. */
+static int answer_errors(struct zrig_end *end, unsigned long request, void *arg)
+{
+    switch (request) {
+    case TIOCGICOUNT: {
+        struct serial_icounter_struct *ic = arg;
+        if (!ic) {
+            errno = EFAULT;
+            return -1;
+        }
+        memset(ic, 0, sizeof *ic);
+        ic->frame = (int)load(&end->frame);
+        ic->parity = (int)load(&end->parity);
+        ic->overrun = (int)load(&end->overrun);
+        ic->brk = (int)load(&end->brk);
+        ic->buf_overrun = (int)load(&end->buf_overrun);
+        return 0;
+    }
+    case TIOCSBRK:
+        if (!__atomic_exchange_n(&end->break_on, 1, __ATOMIC_ACQ_REL)) {
+            __atomic_store_n(&end->break_start_ms, now_ms(), __ATOMIC_RELEASE);
+            break_seen_across(end);
+        }
+        return 0;
+    case TIOCCBRK:
+        if (__atomic_exchange_n(&end->break_on, 0, __ATOMIC_ACQ_REL))
+            break_ended(end, now_ms() - load(&end->break_start_ms));
+        return 0;
+    default:
+        break_seen_across(end);
+        break_ended(end, 250);
+        return 0;
+    }
+}
+
 int ioctl(int fd, unsigned long request, ...)
 {
     va_list ap;
@@ -139,6 +225,11 @@ int ioctl(int fd, unsigned long request, ...)
         struct zrig_end *end = rig_end(fd);
         if (end)
             return answer(end, request, arg);
+    }
+    if (is_error_request(request, arg)) {
+        struct zrig_end *end = rig_end(fd);
+        if (end)
+            return answer_errors(end, request, arg);
     }
     if (!real_ioctl) {
         errno = ENOSYS;

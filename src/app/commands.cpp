@@ -3,6 +3,7 @@
 #include "commands.h"
 
 #include "about_dialog.h"
+#include "break_dialog.h"
 #include "command_line.h"
 #include "cominfo_dialog.h"
 #include "comset_dialog.h"
@@ -11,6 +12,7 @@
 #include "main_window.h"
 #include "port.h"
 #include "resource.h"
+#include "rxcheck_window.h"
 #include "settings.h"
 #include "termopt_dialog.h"
 #include "timeouts_dialog.h"
@@ -176,6 +178,16 @@ void OnCmdDataTransfer(HWND hWnd)
     fnRunDataTransfer(hWnd);
 }
 
+void OnCmdRxCheck(HWND hWnd)
+{
+    fnRxCheckWindowOpen(hWnd);
+}
+
+void OnCmdSendBreak(HWND hWnd)
+{
+    fnSendBreakDialog(hWnd);
+}
+
 const CommandEntry kCommands[] = {
     {IDM_OPEN_CSI, OnCmdOpenCsi},
     {IDM_SAVE_CSI, OnCmdSaveCsi},
@@ -195,6 +207,8 @@ const CommandEntry kCommands[] = {
     {IDM_TOOLBAR, OnCmdToolbar},
     {IDM_CLEAR_SCREEN, OnCmdClearScreen},
     {IDM_ABOUT, OnCmdAbout},
+    {IDM_RX_CHECK, OnCmdRxCheck},
+    {IDM_SEND_BREAK, OnCmdSendBreak},
 };
 
 } // namespace

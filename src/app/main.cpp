@@ -6,6 +6,7 @@
 #include "commands.h"
 #include "main_window.h"
 #include "resource.h"
+#include "rxcheck_window.h"
 #include "ui_state.h"
 #include "window_records.h"
 
@@ -60,12 +61,18 @@ void fnSetToolbarBitmaps(HINSTANCE hInstance)
         SendMessageA(gstToolbar.m_ahButton[stEntry.iButton], BM_SETIMAGE, IMAGE_ICON,
                      reinterpret_cast<LPARAM>(hIcon));
     }
+    HANDLE hRxCheck = LoadImageA(hInstance, MAKEINTRESOURCEA(IDB_RXCHECK), IMAGE_ICON, 0, 0, 0);
+    SendDlgItemMessageA(gstToolbar.m_hDlg, IDC_TB_RXCHECK, BM_SETIMAGE, IMAGE_ICON,
+                        reinterpret_cast<LPARAM>(hRxCheck));
 }
 
 int fnRunMessageLoop()
 {
     MSG &stMsg = gstMainWnd.m_stMsg;
     while (GetMessageA(&stMsg, NULL, 0, 0) > 0) {
+        if (fnRxCheckWindowMessage(&stMsg)) {
+            continue;
+        }
         TranslateMessage(&stMsg);
         DispatchMessageA(&stMsg);
     }

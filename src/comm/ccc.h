@@ -8,6 +8,7 @@
 const DWORD kFileChunk = 512;
 const DWORD kRxReadDisplay = 512;
 const DWORD kRxReadFile = 1024;
+const DWORD kPrbsPacket = 512;
 
 struct TxDataBlock {
     OVERLAPPED m_stOL;
@@ -16,6 +17,7 @@ struct TxDataBlock {
     volatile LONG m_bPending;
     BYTE m_abyBuf[1024];
     DWORD m_dwLen;
+    LONG m_nPrbs; // 1 to 3: each packet is the next part of that sequence
 };
 
 struct TxFileBlock {

@@ -3,6 +3,7 @@
 #include "echo.h"
 #include "resource.h"
 #include "rx_display.h"
+#include "rx_watch.h"
 #include "settings.h"
 #include "show_pace.h"
 #include "window_records.h"
@@ -164,6 +165,7 @@ void fnCountRxFile(RxRun &stRun)
 
 void fnDeliver(RxRun &stRun, DWORD dwCount, const char *pszWriteError)
 {
+    fnRxWatchFeed(gstCcc.m_stRx.m_abyBuf, dwCount);
     BOOL bWritten = FALSE;
     const LONG nMode = fnWriteRxFile(stRun, dwCount, &bWritten);
     if (nMode == 0) {

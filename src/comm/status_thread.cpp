@@ -1,6 +1,7 @@
 #include "ccc.h"
 
 #include "modem_lines.h"
+#include "rx_watch.h"
 #include "settings.h"
 #include "window_records.h"
 #include "worker_sync.h"
@@ -62,6 +63,7 @@ void fnShowLines(DWORD dwSession, DWORD dwEvents, DWORD dwModemStatus)
 
 void fnHandleEvent(StatusRun &stRun)
 {
+    fnLineErrorsPoll(stRun.m_dwSession, stRun.m_dwEvents);
     stRun.m_dwModemStatus = fnReadModemStatus(stRun.m_dwSession);
     fnShowLines(stRun.m_dwSession, stRun.m_dwEvents, stRun.m_dwModemStatus);
     stRun.m_dwEvents = 0;
@@ -170,6 +172,7 @@ StatusEnd fnAwaitEvent(StatusRun &stRun)
     case WAIT_OBJECT_0:
         return fnCompleteWait(stRun);
     case WAIT_TIMEOUT:
+        fnLineErrorsPoll(stRun.m_dwSession, 0); // an overflow comes without an event
         return kStatusGoOn;
     default:
         MessageBoxA(NULL, "INF034:COM Status - The WaitForMultipleObjects() Return Unknown!", kCaption,
@@ -198,6 +201,7 @@ StatusEnd fnStatusLoop(StatusRun &stRun)
         return kStatusFailed;
     }
     fnShowLines(stRun.m_dwSession, kAllLines, fnReadModemStatus(stRun.m_dwSession));
+    fnLineErrorsClear();
     StatusEnd nEnd = kStatusGoOn;
     while (nEnd == kStatusGoOn && fnSessionLive(stRun.m_dwSession)) {
         nEnd = fnStatusPass(stRun);

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "jobs.h"
+#include "rx_check.h"
 #include "resource.h"
 #include "settings.h"
 #include "show_pace.h"
@@ -39,6 +40,7 @@ struct TxRun {
     // only part of it), and the job the packet belongs to.
     DWORD m_dwPacketDone;
     DWORD m_dwPacketJob;
+    PrbsGen m_stPrbs; // where a sequence sent by data jobs stands
     // File progress: the bytes of the chunks written so far, and whether the
     // dialog still shows less.
     DWORD m_dwProgress;
@@ -138,6 +140,10 @@ BOOL fnTakePacket(TxRun &stRun)
         CopyMemory(stRun.m_abyPacket, stData.m_abyBuf, stRun.m_dwPacketLen);
         stRun.m_dwPacketDone = 0;
         stRun.m_dwPacketJob = gstCcc.m_stTx.m_dwJob;
+        if (stData.m_nPrbs != 0) {
+            fnPrbsPacket(stRun.m_stPrbs, static_cast<RxStreamKind>(stData.m_nPrbs), stRun.m_abyPacket,
+                         stRun.m_dwPacketLen);
+        }
     }
     fnHandOverLeave();
     return bOn;

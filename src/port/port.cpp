@@ -4,6 +4,7 @@
 #include "echo.h"
 #include "jobs.h"
 #include "resource.h"
+#include "rx_watch.h"
 #include "settings.h"
 #include "window_records.h"
 #include "worker_sync.h"
@@ -11,7 +12,7 @@
 namespace {
 
 const char kCaption[] = "ZEVRIK";
-const DWORD kModemEvents = EV_CTS | EV_DSR | EV_RLSD | EV_RING;
+const DWORD kModemEvents = EV_CTS | EV_DSR | EV_RLSD | EV_RING | kLineErrorEvents;
 const DWORD kInQueue = 2048;
 const DWORD kOutQueue = 1024;
 const int kRxEnableButton = kToolbarButtons - 1;

@@ -15,6 +15,7 @@
 #define IDB_CLEAR 112
 #define IDB_FILETRANSFER 113
 #define IDB_DATATRANSFER 114
+#define IDB_RXCHECK 115
 
 // Animation frames of the About box
 #define IDI_FRAME01 141
@@ -47,6 +48,8 @@
 #define IDM_TOOLBAR 40019
 #define IDM_CLEAR_SCREEN 40022
 #define IDM_ABOUT 40023
+#define IDM_RX_CHECK 40024
+#define IDM_SEND_BREAK 40025
 
 // Dialog 115: toolbar pane
 #define IDD_TOOLBAR 115
@@ -62,6 +65,7 @@
 #define IDC_TB_ASCII 1010
 #define IDC_TB_HEX 1011
 #define IDC_TB_RE 1012
+#define IDC_TB_RXCHECK 1013
 
 // Dialog 116: terminal pane
 #define IDD_TERMINAL 116
@@ -102,6 +106,8 @@
 #define IDD_FILETRANSFER 127
 #define IDD_FILETX 128
 #define IDD_FILERX 129
+#define IDD_RXCHECK 130
+#define IDD_SENDBREAK 131
 
 // Dialog 120: Timeouts
 #define IDC_TMO_READ_INTERVAL 1032
@@ -141,6 +147,7 @@
 // Dialog 123: COM Information
 #define IDC_CI_SELECT 1030
 #define IDC_CI_TEXT 1031
+#define IDC_CI_LINE_ERRORS 1032
 
 // Dialog 124: Terminal Option
 #define IDC_TOPT_KEYBOARD 1013
@@ -164,6 +171,8 @@
 #define IDC_DT_RANGE_END 1005
 #define IDC_DT_REPEAT_COUNT 1006
 #define IDC_DT_INTERVAL 1007
+#define IDC_DT_PRBS 1008
+#define IDC_DT_PRBS_KIND 1009
 
 // Dialog 126: Data Transmit Information
 #define IDC_TI_PORT 1048
@@ -187,5 +196,17 @@
 #define IDC_FR_PORT 1056
 #define IDC_FR_NAME 1057
 #define IDC_FR_LENGTH 1058
+
+// Dialog 130: Receive Check (modeless)
+#define IDC_RC_STREAM 1070
+#define IDC_RC_START 1071
+#define IDC_RC_STOP 1072
+#define IDC_RC_RESET 1073
+#define IDC_RC_COPY 1074
+#define IDC_RC_TEXT 1075
+
+// Dialog 131: Send Break
+#define IDC_BRK_TIME 1080
+#define IDC_BRK_STATE 1081
 
 #endif

@@ -150,7 +150,8 @@ TermOptData::TermOptData()
 
 DataTransData::DataTransData()
     : m_bAsciiEmpty(1), m_nHexCheck(3), m_bRangeStartErr(1), m_bRangeEndErr(1), m_bRepeatZero(1),
-      m_bInputErr(0), m_stCur(fnDefaultPattern()), m_stEdit(fnDefaultPattern())
+      m_bInputErr(0), m_stCur(fnDefaultPattern()), m_stEdit(fnDefaultPattern()), m_nRxStream(0),
+      m_dwBreakMs(kBreakMsDefault)
 {
 }
 

@@ -17,6 +17,10 @@ const int kDataBitsCount = 4;
 const int kParityCount = 5;
 const int kStopBitsCount = 3;
 const int kPatternBytes = 512;
+// Send Break: how long the line is held, in ms.
+const ZDWORD kBreakMsMin = 10;
+const ZDWORD kBreakMsMax = 5000;
+const ZDWORD kBreakMsDefault = 250;
 
 // Selection block of gstComSet.
 struct ComSetSel {
@@ -132,6 +136,8 @@ struct DataTransData {
     ZDWORD m_bInputErr;
     PatternBlock m_stCur;
     PatternBlock m_stEdit;
+    ZDWORD m_nRxStream; // saved in the block after the fields
+    ZDWORD m_dwBreakMs; // Send Break's time, kept while the program runs
     DataTransData();
 };
 

@@ -6,6 +6,7 @@
 #include "dialog_place.h"
 #include "hex_text.h"
 #include "resource.h"
+#include "rx_check.h"
 #include "settings.h"
 #include "worker_sync.h"
 
@@ -32,20 +33,45 @@ void fnEnable(HWND hDlg, int iId, bool bOn)
     EnableWindow(GetDlgItem(hDlg, iId), bOn ? TRUE : FALSE);
 }
 
-void fnEnablePatternBoxes(HWND hDlg, ZDWORD nPattern)
+const char *const kapszPrbs[3] = {"PRBS-7", "PRBS-15", "PRBS-23"};
+const LRESULT kPrbsFirstOffer = 1; // PRBS-15 until one is chosen
+
+// The choice shown: a pattern (0 to 2) or the sequence (kChoicePrbs).
+const ZDWORD kChoicePrbs = 3;
+
+ZDWORD fnChoiceOf(const PatternBlock &st)
 {
-    fnEnable(hDlg, IDC_DT_ASCII_TEXT, nPattern == 0);
-    fnEnable(hDlg, IDC_DT_HEX_TEXT, nPattern == 1);
-    fnEnable(hDlg, IDC_DT_RANGE_START, nPattern == 2);
-    fnEnable(hDlg, IDC_DT_RANGE_END, nPattern == 2);
+    return st.m_nPrbs != 0 ? kChoicePrbs : st.m_nPattern;
 }
 
-void fnShowPattern(HWND hDlg, ZDWORD nPattern)
+void fnEnablePatternBoxes(HWND hDlg, ZDWORD nChoice)
 {
-    CheckDlgButton(hDlg, IDC_DT_ASCII, nPattern == 0 ? BST_CHECKED : BST_UNCHECKED);
-    CheckDlgButton(hDlg, IDC_DT_HEX, nPattern == 1 ? BST_CHECKED : BST_UNCHECKED);
-    CheckDlgButton(hDlg, IDC_DT_RANGE, nPattern == 2 ? BST_CHECKED : BST_UNCHECKED);
-    fnEnablePatternBoxes(hDlg, nPattern);
+    fnEnable(hDlg, IDC_DT_ASCII_TEXT, nChoice == 0);
+    fnEnable(hDlg, IDC_DT_HEX_TEXT, nChoice == 1);
+    fnEnable(hDlg, IDC_DT_RANGE_START, nChoice == 2);
+    fnEnable(hDlg, IDC_DT_RANGE_END, nChoice == 2);
+    fnEnable(hDlg, IDC_DT_PRBS_KIND, nChoice == kChoicePrbs);
+}
+
+void fnShowPattern(HWND hDlg, const PatternBlock &st)
+{
+    const ZDWORD nChoice = fnChoiceOf(st);
+    CheckDlgButton(hDlg, IDC_DT_ASCII, nChoice == 0 ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(hDlg, IDC_DT_HEX, nChoice == 1 ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(hDlg, IDC_DT_RANGE, nChoice == 2 ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(hDlg, IDC_DT_PRBS, nChoice == kChoicePrbs ? BST_CHECKED : BST_UNCHECKED);
+    for (const char *psz : kapszPrbs) {
+        SendDlgItemMessageA(hDlg, IDC_DT_PRBS_KIND, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(psz));
+    }
+    SendDlgItemMessageA(hDlg, IDC_DT_PRBS_KIND, CB_SETCURSEL,
+                        st.m_nPrbs != 0 ? static_cast<WPARAM>(st.m_nPrbs - 1) : kPrbsFirstOffer, 0);
+    fnEnablePatternBoxes(hDlg, nChoice);
+}
+
+ZDWORD fnChosenPrbs(HWND hDlg)
+{
+    const LRESULT lSel = SendDlgItemMessageA(hDlg, IDC_DT_PRBS_KIND, CB_GETCURSEL, 0, 0);
+    return lSel >= 0 && lSel < 3 ? static_cast<ZDWORD>(lSel + 1) : static_cast<ZDWORD>(kPrbsFirstOffer + 1);
 }
 
 void fnShowCountMode(HWND hDlg, ZDWORD nCountMode)
@@ -87,7 +113,7 @@ BOOL OnInitDialog(HWND hDlg)
         gstDataTrans.m_ahCtl[i] = GetDlgItem(hDlg, kaiControlIds[i]);
     }
     gstDataTrans.m_stEdit = gstDataTrans.m_stCur;
-    fnShowPattern(hDlg, gstDataTrans.m_stEdit.m_nPattern);
+    fnShowPattern(hDlg, gstDataTrans.m_stEdit);
     fnShowCountMode(hDlg, gstDataTrans.m_stEdit.m_nCountMode);
     fnShowTexts(hDlg, gstDataTrans.m_stEdit);
     return TRUE;
@@ -154,7 +180,7 @@ void fnReportHexCheck(HWND hDlg)
 void fnReportChecks(HWND hDlg)
 {
     gstDataTrans.m_bInputErr = 0;
-    switch (gstDataTrans.m_stEdit.m_nPattern) {
+    switch (fnChoiceOf(gstDataTrans.m_stEdit)) {
     case 0:
         if (gstDataTrans.m_bAsciiEmpty) {
             fnReportInput(hDlg, "ASCII Box Must Input Content!");
@@ -191,6 +217,7 @@ void fnReadRangeInto(HWND hDlg, int iId, ZBYTE *pby)
 
 void fnReadChoices(HWND hDlg, PatternBlock &stEdit)
 {
+    stEdit.m_nPrbs = IsDlgButtonChecked(hDlg, IDC_DT_PRBS) == BST_CHECKED ? fnChosenPrbs(hDlg) : 0;
     if (IsDlgButtonChecked(hDlg, IDC_DT_ASCII) == BST_CHECKED) {
         stEdit.m_nPattern = 0;
     } else if (IsDlgButtonChecked(hDlg, IDC_DT_HEX) == BST_CHECKED) {
@@ -234,10 +261,17 @@ void OnOk(HWND hDlg)
     EndDialog(hDlg, 1);
 }
 
-void OnPatternChoice(HWND hDlg, ZDWORD nPattern)
+// The sequence keeps the pattern fields as they were, so a file saved with
+// it still names a pattern for versions without sequences.
+void OnPatternChoice(HWND hDlg, ZDWORD nChoice)
 {
-    gstDataTrans.m_stEdit.m_nPattern = nPattern;
-    fnEnablePatternBoxes(hDlg, nPattern);
+    if (nChoice == kChoicePrbs) {
+        gstDataTrans.m_stEdit.m_nPrbs = fnChosenPrbs(hDlg);
+    } else {
+        gstDataTrans.m_stEdit.m_nPattern = nChoice;
+        gstDataTrans.m_stEdit.m_nPrbs = 0;
+    }
+    fnEnablePatternBoxes(hDlg, nChoice);
 }
 
 void OnCountChoice(HWND hDlg, ZDWORD nCountMode)
@@ -264,6 +298,9 @@ BOOL OnCommand(HWND hDlg, WPARAM wParam)
     case IDC_DT_RANGE:
         OnPatternChoice(hDlg, 2);
         return TRUE;
+    case IDC_DT_PRBS:
+        OnPatternChoice(hDlg, kChoicePrbs);
+        return TRUE;
     case IDC_DT_UNTIL_BREAK:
         OnCountChoice(hDlg, 0);
         return TRUE;
@@ -275,24 +312,31 @@ BOOL OnCommand(HWND hDlg, WPARAM wParam)
     }
 }
 
-// Copies up to dwLen bytes and a closing zero byte into the packet buffer.
-void fnSetPacket(const void *pvBytes, ZDWORD dwLen)
+// Copies up to dwLen bytes and a closing zero byte.
+ZDWORD fnSetPacket(BYTE *pbyOut, const void *pvBytes, ZDWORD dwLen)
 {
-    TxDataBlock &stData = gstCcc.m_stTx.m_stData;
     ZDWORD dwCopy = dwLen < kPatternBytes ? dwLen : kPatternBytes;
-    std::memcpy(stData.m_abyBuf, pvBytes, dwCopy);
-    stData.m_abyBuf[dwCopy] = 0;
-    stData.m_dwLen = dwCopy;
+    std::memcpy(pbyOut, pvBytes, dwCopy);
+    pbyOut[dwCopy] = 0;
+    return dwCopy;
 }
 
-void fnSetRangePacket(ZBYTE byStart, ZBYTE byEnd)
+ZDWORD fnSetRangePacket(BYTE *pbyOut, ZBYTE byStart, ZBYTE byEnd)
 {
-    TxDataBlock &stData = gstCcc.m_stTx.m_stData;
     ZDWORD dwLen = 0;
     for (unsigned uValue = byStart; uValue <= byEnd; ++uValue) {
-        stData.m_abyBuf[dwLen++] = static_cast<BYTE>(uValue);
+        pbyOut[dwLen++] = static_cast<BYTE>(uValue);
     }
-    stData.m_dwLen = dwLen;
+    return dwLen;
+}
+
+// The dialog shows the sequence's first packet; the transmit thread sends
+// each packet as the sequence's next bytes.
+void fnSetPrbsPacket(TxDataBlock &stData, ZDWORD nPrbs)
+{
+    PrbsGen stGen = fnPrbsStart(static_cast<RxStreamKind>(nPrbs));
+    fnPrbsFill(stGen, stData.m_abyBuf, kPrbsPacket);
+    stData.m_dwLen = kPrbsPacket;
 }
 
 } // namespace
@@ -313,19 +357,27 @@ INT_PTR CALLBACK fnDataTransferProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM)
 void fnBuildTxData()
 {
     const PatternBlock &stCur = gstDataTrans.m_stCur;
+    TxDataBlock &stData = gstCcc.m_stTx.m_stData;
     fnHandOverEnter();
-    switch (stCur.m_nPattern) {
-    case 0:
-        fnSetPacket(stCur.m_achAscii, stCur.m_dwAsciiLen);
-        break;
-    case 1:
-        fnSetPacket(stCur.m_abyHex, stCur.m_dwHexLen);
-        break;
-    case 2:
-        fnSetRangePacket(stCur.m_byRangeStart, stCur.m_byRangeEnd);
-        break;
-    default:
-        break;
+    stData.m_nPrbs = static_cast<LONG>(stCur.m_nPrbs);
+    if (stCur.m_nPrbs != 0) {
+        fnSetPrbsPacket(stData, stCur.m_nPrbs);
+    } else {
+        stData.m_dwLen = fnPatternBytes(stCur, stData.m_abyBuf);
     }
     fnHandOverLeave();
+}
+
+ZDWORD fnPatternBytes(const PatternBlock &st, BYTE *pbyOut)
+{
+    switch (st.m_nPattern) {
+    case 0:
+        return fnSetPacket(pbyOut, st.m_achAscii, st.m_dwAsciiLen);
+    case 1:
+        return fnSetPacket(pbyOut, st.m_abyHex, st.m_dwHexLen);
+    case 2:
+        return fnSetRangePacket(pbyOut, st.m_byRangeStart, st.m_byRangeEnd);
+    default:
+        return 0;
+    }
 }

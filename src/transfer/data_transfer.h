@@ -6,9 +6,15 @@
 
 #include <windows.h>
 
+#include "settings_data.h"
+
 INT_PTR CALLBACK fnDataTransferProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lParam);
 
 // Fills gstCcc.m_stTx.m_stData from gstDataTrans.m_stCur.
 void fnBuildTxData();
+
+// The packet of an ASCII, HEX or range pattern (pbyOut: kPatternBytes + 1
+// bytes); its length.
+ZDWORD fnPatternBytes(const PatternBlock &st, BYTE *pbyOut);
 
 #endif

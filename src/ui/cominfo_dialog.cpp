@@ -5,6 +5,7 @@
 #include "cominfo_text.h"
 #include "dialog_place.h"
 #include "resource.h"
+#include "rx_watch.h"
 #include "settings.h"
 #include "ui_state.h"
 
@@ -66,6 +67,15 @@ void fnShowSelected()
     SetDlgItemTextA(gstComInfo.m_hDlg, IDC_CI_TEXT, fnSelectedText());
 }
 
+void fnShowLineErrors(HWND hDlg)
+{
+    RxWatchSnapshot stSnap;
+    fnRxWatchSnapshot(stSnap);
+    char achText[256];
+    fnFormatLineErrors(achText, sizeof achText, stSnap.m_stLine);
+    SetDlgItemTextA(hDlg, IDC_CI_LINE_ERRORS, achText);
+}
+
 BOOL OnInitDialog(HWND hDlg)
 {
     fnCentreOverOwner(hDlg);
@@ -79,6 +89,7 @@ BOOL OnInitDialog(HWND hDlg)
     SendMessageA(gstComInfo.m_hSelect, CB_SETCURSEL, static_cast<WPARAM>(gstComInfo.m_nSel), 0);
     fnBuildTexts();
     fnShowSelected();
+    fnShowLineErrors(hDlg);
     return TRUE;
 }
 

@@ -24,6 +24,7 @@ const ButtonCommand kButtonCommands[] = {
     {IDC_TB_CLEAR, IDM_CLEAR_SCREEN},
     {IDC_TB_FILETRANSFER, IDM_FILE_TRANSFER},
     {IDC_TB_DATATRANSFER, IDM_DATA_TRANSFER},
+    {IDC_TB_RXCHECK, IDM_RX_CHECK},
 };
 
 // The tool-tip class and the progress bar of the File Transmit dialog come
@@ -66,6 +67,8 @@ INT_PTR OnInitDialog(HWND hDlg)
     for (int i = 0; i < kToolbarButtons; ++i) {
         fnAddToolTip(hDlg, gstToolbar.m_ahButton[i], gstToolbar.m_aachTip[i]);
     }
+    static char achRxCheckTip[] = "Receive Check";
+    fnAddToolTip(hDlg, GetDlgItem(hDlg, IDC_TB_RXCHECK), achRxCheckTip);
     return FALSE;
 }
 

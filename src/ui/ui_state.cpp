@@ -24,7 +24,7 @@ const MenuState kMenuStates[] = {
     {IDM_FLOW_CONTROL, true},  {IDM_TIMEOUTS, true},
     {IDM_COM_INFO, true},      {IDM_FILE_TRANSFER, true},
     {IDM_DATA_TRANSFER, true}, {IDM_TERMINAL_OPTION, true},
-    {IDM_CLEAR_SCREEN, true},
+    {IDM_CLEAR_SCREEN, true},  {IDM_SEND_BREAK, true},
 };
 
 // Toolbar controls that follow the port state; "Exit" is always usable.

@@ -385,6 +385,7 @@ TEST(CsiImage, TailBlockRoundTripsAndRefusesDamage)
     stRec.m_stTermOpt.m_stCur.m_bConsole = 1;
     stRec.m_stComSet.m_stCur.m_bReopen = 1;
     stRec.m_stDataTrans.m_stCur.m_nPrbs = 3;
+    stRec.m_stDataTrans.m_nRxStream = 2;
     CsiImage stCsi;
     Encode(stCsi, stRec);
     EXPECT_EQ(0, std::memcmp(stPlain.m_abyImage, stCsi.m_abyImage, kCsiFieldsEnd));
@@ -396,6 +397,7 @@ TEST(CsiImage, TailBlockRoundTripsAndRefusesDamage)
     EXPECT_EQ(1u, stLoaded.m_stTermOpt.m_stCur.m_bConsole);
     EXPECT_EQ(1u, stLoaded.m_stComSet.m_stCur.m_bReopen);
     EXPECT_EQ(3u, stLoaded.m_stDataTrans.m_stCur.m_nPrbs);
+    EXPECT_EQ(2u, stLoaded.m_stDataTrans.m_nRxStream);
     EXPECT_EQ(0u, stLoaded.m_stTermOpt.m_stCur.m_nHistory);
 
     // A setting put back to its default is saved as such, not left behind.
