@@ -20,7 +20,7 @@ const int kLiveRows = 24;
 // The history keeps up to this much text and this many lines before the
 // screenful, whichever limit comes first.
 const std::uint32_t kHistoryChars = 1u << 20;
-const std::uint32_t kHistoryLines = 32768;
+const std::uint32_t kHistoryLines = 65536;
 // "hh:mm:ss.mmm "
 const int kStampChars = 13;
 // The most text one line takes in the view, with its CR LF and stamp.

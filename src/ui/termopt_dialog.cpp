@@ -14,7 +14,7 @@ const int kaiHandleIds[kHandleCount] = {IDC_TOPT_KEYBOARD,      IDC_TOPT_LOCAL_E
 const int kListTexts = 3;
 
 // The Console group's lists, in the order of their saved values.
-const char *const kapszHistory[] = {"Classic 2 KB", "1 MiB, 32768 lines"};
+const char *const kapszHistory[] = {"Classic 2 KB", "1 MiB, 65536 lines"};
 const char *const kapszBackspace[] = {"DEL (127)", "BS (8)"};
 const char *const kapszConsoleEnter[] = {"CR", "LF", "CR-LF"};
 

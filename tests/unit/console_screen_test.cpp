@@ -116,7 +116,7 @@ TEST(ConsoleScreen, HistoryBoundedInLinesAndText)
         int m_nLines;
         std::uint32_t m_dwKept;
     } astCase[] = {
-        {kHistoryChars, 20000, 20001}, {kHistoryChars, 40000, kHistoryLines + kLiveRows}, {2048, 1000, 706}};
+        {kHistoryChars, 20000, 20001}, {kHistoryChars, 70000, kHistoryLines + kLiveRows}, {2048, 1000, 706}};
     for (const auto &stCase : astCase) {
         fnScreenReset(gstScreen, true, stCase.m_dwLimit);
         std::string strView;
