@@ -29,6 +29,7 @@ PICTURES = {
     "terminal-option.png": "dialog-124-terminal-option.png",
     "data-transfer.png": "dialog-125-data-transfer.png",
     "file-transfer.png": "dialog-127-file-transfer.png",
+    "console.png": "console.png",
 }
 
 

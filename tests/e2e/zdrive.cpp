@@ -668,58 +668,9 @@ bool EndsWith(const std::string& text, const std::string& tail)
 // timeout_ms". "us" is when it was first seen, on the clock of
 // MicrosecondsNow, so that a benchmark can time the screen without a round
 // trip to the driver per look.
-LRESULT AskEdit(HWND hWnd, UINT uMsg, WPARAM wParam)
-{
-    DWORD_PTR dwResult = 0;
-    SendMessageTimeoutA(hWnd, uMsg, wParam, 0, SMTO_NORMAL, kSendTimeoutMs, &dwResult);
-    return static_cast<LRESULT>(dwResult);
-}
-
-// The end of an edit control's text, at least `chars` characters of it where
-// there are, read line by line from its last line: a long history is not
-// copied whole for every look. A line ends in CR LF only where the text has
-// one (lines the control wraps are joined as they are).
-bool ReadTail(HWND hWnd, size_t chars, std::string& text)
-{
-    text.clear();
-    long long line = AskEdit(hWnd, EM_GETLINECOUNT, 0) - 1;
-    for (; line >= 0 && text.size() < chars; --line) {
-        const LRESULT at = AskEdit(hWnd, EM_LINEINDEX, static_cast<WPARAM>(line));
-        const LRESULT len = AskEdit(hWnd, EM_LINELENGTH, static_cast<WPARAM>(at));
-        std::vector<char> buf(static_cast<size_t>(len) + sizeof(WORD) + 1, 0);
-        *reinterpret_cast<WORD*>(buf.data()) = static_cast<WORD>(len + 1);
-        DWORD_PTR got = 0;
-        if (len > 0 && !SendMessageTimeoutA(hWnd, EM_GETLINE, static_cast<WPARAM>(line),
-                                            reinterpret_cast<LPARAM>(buf.data()), SMTO_NORMAL, kSendTimeoutMs, &got)) {
-            return false;
-        }
-        std::string piece(buf.data(), static_cast<size_t>(got));
-        if (line > 0) {
-            const LRESULT prev = AskEdit(hWnd, EM_LINEINDEX, static_cast<WPARAM>(line - 1));
-            if (at - (prev + AskEdit(hWnd, EM_LINELENGTH, static_cast<WPARAM>(prev))) == 2) piece = "\r\n" + piece;
-        }
-        text.insert(0, piece);
-    }
-    return true;
-}
-
-// "tailtext target id chars": the end of an edit control's text (ReadTail).
-std::string CmdTailText(const Args& args)
-{
-    if (args.size() < 4) return Error("usage: tailtext target id chars");
-    std::string error;
-    HWND hWnd = ResolveControl(args, 1, error);
-    if (!hWnd) return Error(error);
-    std::string text;
-    if (!ReadTail(hWnd, static_cast<size_t>(Number(args[3])), text)) return Error("EM_GETLINE timed out");
-    return Json().Str("text", text).Done();
-}
-
-// With a sixth argument "tail", only the end of the text is read (ReadTail).
 std::string CmdWaitText(const Args& args)
 {
-    if (args.size() < 5) return Error("usage: waittext target id tail timeout_ms [tail]");
-    const bool bTail = args.size() > 5 && args[5] == "tail";
+    if (args.size() < 5) return Error("usage: waittext target id tail timeout_ms");
     std::string error;
     HWND hWnd = ResolveControl(args, 1, error);
     if (!hWnd) return Error(error);
@@ -728,7 +679,7 @@ std::string CmdWaitText(const Args& args)
     std::string text;
     for (;;) {
         ++looks;
-        if ((bTail ? ReadTail(hWnd, args[3].size(), text) : ReadText(hWnd, text)) && EndsWith(text, args[3])) break;
+        if (ReadText(hWnd, text) && EndsWith(text, args[3])) break;
         if (MicrosecondsNow() >= until) return Json().Bool("found", false).Int("looks", looks).Done();
         Sleep(1);  // leaves the app's thread time to show what it has
     }
@@ -1176,7 +1127,6 @@ std::string Dispatch(const Args& args)
     if (cmd == "childrect") return CmdChildRect(args);
     if (cmd == "window") return CmdWindow(args);
     if (cmd == "text") return CmdText(args);
-    if (cmd == "tailtext") return CmdTailText(args);
     if (cmd == "settext") return CmdSetText(args);
     if (cmd == "combo") return CmdCombo(args);
     if (cmd == "select") return CmdSelect(args);
