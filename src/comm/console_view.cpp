@@ -10,10 +10,17 @@ namespace {
 // The classic text keeps about 2 KB; so does the view without a history.
 const DWORD kShortHistoryChars = 2048;
 // Room of the control: the history with its stamps and line ends, and more.
-const WPARAM kEditLimit = 4u << 20;
-const DWORD kPieceChars = 16384;
+const WPARAM kEditLimit = 8u << 20;
+// Under Wine the edit control spends ~0.4 ms on every line it gets, so the
+// text goes over in pieces of about a hundred lines: between two pieces the
+// user-interface thread answers its other messages.
+const DWORD kPieceChars = 2048;
 const DWORD kAsciiPiece = kPieceChars / 2;
 const DWORD kHexPiece = kPieceChars / 3;
+// Lines the history let go leave the control in batches of a quarter of the
+// history: every cut at its start costs the control as much as a piece
+// appended.
+const DWORD kHeadCutShare = 4;
 
 ConsoleScreen gstScreen;
 char gachPiece[kPieceChars + 1];
@@ -21,6 +28,10 @@ char gachPiece[kPieceChars + 1];
 // its whole text every time. One character per byte, as in the single-byte
 // code pages the terminal text is shown in.
 DWORD gdwShown;
+// Text at the start of the control that the history no longer holds, and
+// how much of it is cut at once.
+DWORD gdwHeadOwed;
+DWORD gdwHeadBatch;
 
 std::int32_t fnNowStamp()
 {
@@ -58,15 +69,21 @@ void fnReplace(DWORD dwFrom, DWORD dwTo, const char *psz)
     SendMessageA(gstTerminal.m_hEdit, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(psz));
 }
 
-void fnApply(const ScreenUpdate &stUp)
+// Returns the characters cut at the start of the control.
+DWORD fnApply(const ScreenUpdate &stUp)
 {
-    if (stUp.m_dwDropHead > 0) {
-        fnReplace(0, stUp.m_dwDropHead, "");
-        gdwShown -= stUp.m_dwDropHead;
+    DWORD dwCut = 0;
+    gdwHeadOwed += stUp.m_dwDropHead;
+    if (gdwHeadOwed >= gdwHeadBatch) {
+        fnReplace(0, gdwHeadOwed, "");
+        gdwShown -= gdwHeadOwed;
+        dwCut = gdwHeadOwed;
+        gdwHeadOwed = 0;
     }
     gachPiece[stUp.m_dwLen] = '\0';
     fnReplace(gdwShown - stUp.m_dwDropTail, gdwShown, gachPiece);
     gdwShown += stUp.m_dwLen - stUp.m_dwDropTail;
+    return dwCut;
 }
 
 } // namespace
@@ -83,9 +100,11 @@ DWORD fnViewKey(const TermOptBlock &stOpt)
 // Control sequences are acted on only in text display: HEX shows every byte.
 void fnViewReset(const TermOptBlock &stOpt)
 {
-    fnScreenReset(gstScreen, stOpt.m_bConsole == 1 && stOpt.m_nDisplay == 0,
-                  stOpt.m_nHistory == 1 ? kHistoryChars : kShortHistoryChars);
+    const DWORD dwLimit = stOpt.m_nHistory == 1 ? kHistoryChars : kShortHistoryChars;
+    fnScreenReset(gstScreen, stOpt.m_bConsole == 1 && stOpt.m_nDisplay == 0, dwLimit);
     gdwShown = 0;
+    gdwHeadOwed = 0;
+    gdwHeadBatch = dwLimit / kHeadCutShare;
     SendMessageA(gstTerminal.m_hEdit, EM_SETLIMITTEXT, kEditLimit, 0);
 }
 
@@ -109,8 +128,7 @@ void fnViewWrite()
     DWORD dwHeadCut = 0;
     ScreenUpdate stUp;
     while (fnScreenTake(gstScreen, gachPiece, kPieceChars, stUp)) {
-        dwHeadCut += stUp.m_dwDropHead;
-        fnApply(stUp);
+        dwHeadCut += fnApply(stUp);
     }
     if (dwSelStart != dwSelEnd && dwSelStart >= dwHeadCut && dwSelEnd - dwHeadCut <= gdwShown) {
         SendMessageA(gstTerminal.m_hEdit, EM_SETSEL, dwSelStart - dwHeadCut, dwSelEnd - dwHeadCut);
