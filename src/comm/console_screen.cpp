@@ -471,8 +471,14 @@ void fnScreenReset(ConsoleScreen &st, bool bConsole, std::uint32_t dwLimit)
     fnAddRow(st);
 }
 
+// An update the view left unfinished ends here: what it has is shown, the
+// rest comes with the next one.
 void fnScreenFeed(ConsoleScreen &st, const std::uint8_t *pby, std::uint32_t dwCount, std::int32_t nStamp)
 {
+    if (st.m_bTaking) {
+        st.m_bTaking = false;
+        fnTouchLine(st, st.m_qwNext);
+    }
     for (std::uint32_t i = 0; i < dwCount; ++i) {
         if (st.m_bConsole) {
             fnFeedConsole(st, pby[i], nStamp);

@@ -83,7 +83,8 @@ void fnScreenFeed(ConsoleScreen &st, const std::uint8_t *pby, std::uint32_t dwCo
 
 // Fills the next update of the view (pchOut holds at least kLineTextMax
 // characters, no terminator). Returns false when the view is up to date.
-// The view applies updates until false, with no feed between them.
+// The view may stop before that; the next feed then ends the update, and
+// the next take goes on from there.
 bool fnScreenTake(ConsoleScreen &st, char *pchOut, std::uint32_t dwRoom, ScreenUpdate &stUp);
 
 // Kept lines, the screenful included.

@@ -15,6 +15,7 @@ const WPARAM kEditLimit = 8u << 20;
 // text goes over in pieces of about a hundred lines: between two pieces the
 // user-interface thread answers its other messages.
 const DWORD kPieceChars = 2048;
+const int kPiecesPerWrite = 2;
 const DWORD kAsciiPiece = kPieceChars / 2;
 const DWORD kHexPiece = kPieceChars / 3;
 // Lines the history let go leave the control in batches of a quarter of the
@@ -119,7 +120,9 @@ void fnViewBlock(const BYTE *pby, DWORD dwCount, const TermOptBlock &stOpt, BOOL
 }
 
 // A selection the user made survives the update, shifted with the text.
-void fnViewWrite()
+// One call gives the control a few pieces at most, so the user-interface
+// thread never waits long for its own messages; the rest follows.
+BOOL fnViewWrite()
 {
     DWORD dwSelStart = 0;
     DWORD dwSelEnd = 0;
@@ -127,10 +130,15 @@ void fnViewWrite()
                  reinterpret_cast<LPARAM>(&dwSelEnd));
     DWORD dwHeadCut = 0;
     ScreenUpdate stUp;
-    while (fnScreenTake(gstScreen, gachPiece, kPieceChars, stUp)) {
-        dwHeadCut += fnApply(stUp);
+    BOOL bMore = TRUE;
+    for (int i = 0; bMore && i < kPiecesPerWrite; ++i) {
+        bMore = fnScreenTake(gstScreen, gachPiece, kPieceChars, stUp);
+        if (bMore) {
+            dwHeadCut += fnApply(stUp);
+        }
     }
     if (dwSelStart != dwSelEnd && dwSelStart >= dwHeadCut && dwSelEnd - dwHeadCut <= gdwShown) {
         SendMessageA(gstTerminal.m_hEdit, EM_SETSEL, dwSelStart - dwHeadCut, dwSelEnd - dwHeadCut);
     }
+    return bMore;
 }

@@ -19,7 +19,7 @@ void fnViewReset(const TermOptBlock &stOpt);
 // Adds a block; echoed keys get no time stamp.
 void fnViewBlock(const BYTE *pby, DWORD dwCount, const TermOptBlock &stOpt, BOOL bEcho);
 
-// Brings the control up to date.
-void fnViewWrite();
+// Brings the control up to date, or nearer: TRUE when more is left.
+BOOL fnViewWrite();
 
 #endif

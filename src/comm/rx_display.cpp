@@ -80,8 +80,9 @@ void fnAppendHex(const BYTE *pby, DWORD dwCount)
 void fnWriteControl()
 {
     if (gdwViewKey != 0) {
-        fnViewWrite();
+        const BOOL bMore = fnViewWrite();
         fnPaceShown(gstDisplayPace);
+        gstDisplayPace.m_bOwed = bMore;
         return;
     }
     SetDlgItemTextA(gstTerminal.m_hDlg, IDC_TERM_EDIT, gstTerminal.m_achText);
