@@ -31,6 +31,7 @@ PICTURES = {
     "data-transfer.png": "dialog-125-data-transfer.png",
     "file-transfer.png": "dialog-127-file-transfer.png",
     "receive-check.png": "rxcheck-faults.png",
+    "console.png": "console.png",
 }
 
 

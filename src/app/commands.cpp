@@ -7,6 +7,7 @@
 #include "command_line.h"
 #include "cominfo_dialog.h"
 #include "comset_dialog.h"
+#include "console_view.h"
 #include "csi_file.h"
 #include "flow_dialog.h"
 #include "main_window.h"
@@ -75,9 +76,16 @@ void OnCmdExit(HWND hWnd)
     SendMessageA(hWnd, WM_CLOSE, 0, 0);
 }
 
+// The history view copies what the user selected, or else everything.
 void OnCmdCopy(HWND)
 {
-    SendMessageA(gstTerminal.m_hEdit, EM_SETSEL, 0, -1);
+    DWORD dwStart = 0;
+    DWORD dwEnd = 0;
+    SendMessageA(gstTerminal.m_hEdit, EM_GETSEL, reinterpret_cast<WPARAM>(&dwStart),
+                 reinterpret_cast<LPARAM>(&dwEnd));
+    if (fnViewKey(gstTermOpt.m_stCur) == 0 || dwStart == dwEnd) {
+        SendMessageA(gstTerminal.m_hEdit, EM_SETSEL, 0, -1);
+    }
     SendMessageA(gstTerminal.m_hEdit, WM_COPY, 0, 0);
 }
 

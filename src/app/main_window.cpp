@@ -109,6 +109,17 @@ LRESULT OnChar(WPARAM wParam, LPARAM lParam)
     return 0;
 }
 
+// In console mode the cursor keys also belong to the terminal pane.
+LRESULT OnKeyDown(HWND hWnd, WPARAM wParam, LPARAM lParam)
+{
+    if (gstTermOpt.m_stCur.m_bConsole != 1) {
+        return DefWindowProcA(hWnd, WM_KEYDOWN, wParam, lParam);
+    }
+    SetFocus(gstTerminal.m_hEdit);
+    SendMessageA(gstTerminal.m_hDlg, WM_KEYDOWN, wParam, lParam);
+    return 0;
+}
+
 } // namespace
 
 LRESULT CALLBACK fnMainWndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
@@ -129,6 +140,8 @@ LRESULT CALLBACK fnMainWndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lPara
         return OnGetMinMaxInfo(lParam);
     case WM_CHAR:
         return OnChar(wParam, lParam);
+    case WM_KEYDOWN:
+        return OnKeyDown(hWnd, wParam, lParam);
     case WM_COMMAND:
         fnDispatchCommand(hWnd, wParam);
         return 0;

@@ -2,9 +2,11 @@
 
 #include <cstring>
 
+#include "console_view.h"
 #include "hex_text.h"
 #include "line_end.h"
 #include "resource.h"
+#include "settings.h"
 #include "show_pace.h"
 #include "window_records.h"
 
@@ -18,8 +20,15 @@ const int kKeepChars = 1987;
 const DWORD kAsciiPiece = (kConvertChars - 1) / 2;
 const DWORD kHexPiece = (kConvertChars - 1) / 3;
 
+// The history and console view is written in small steps, so it may be
+// shown more often than the classic text.
+const DWORD kViewIntervalMs = 20;
+
 // Whether the control still shows an older text, and when it was written.
 ShowPace gstDisplayPace;
+// The options the control's text was made with (fnViewKey); 0 for the
+// classic text.
+DWORD gdwViewKey;
 
 // Keeps the last kKeepChars characters once the text has reached kTrimAt;
 // the cut may fall inside a CR LF pair or a hexadecimal group.
@@ -70,10 +79,31 @@ void fnAppendHex(const BYTE *pby, DWORD dwCount)
 
 void fnWriteControl()
 {
+    if (gdwViewKey != 0) {
+        const BOOL bMore = fnViewWrite();
+        fnPaceShown(gstDisplayPace);
+        gstDisplayPace.m_bOwed = bMore;
+        return;
+    }
     SetDlgItemTextA(gstTerminal.m_hDlg, IDC_TERM_EDIT, gstTerminal.m_achText);
     gstTerminal.m_iLineCount = static_cast<int>(SendMessageA(gstTerminal.m_hEdit, EM_GETLINECOUNT, 0, 0));
     SendMessageA(gstTerminal.m_hEdit, EM_LINESCROLL, 0, gstTerminal.m_iLineCount);
     fnPaceShown(gstDisplayPace);
+}
+
+// Text made with other options than the current ones is let go, with what
+// the control shows of it.
+void fnFollowOptions(const TermOptBlock &stOpt)
+{
+    const DWORD dwKey = fnViewKey(stOpt);
+    if (dwKey == gdwViewKey) {
+        return;
+    }
+    fnDisplayClear();
+    gdwViewKey = dwKey;
+    if (dwKey != 0) {
+        fnViewReset(stOpt);
+    }
 }
 
 } // namespace
@@ -83,11 +113,18 @@ void fnDisplayReset()
     gstTerminal.m_achText[0] = '\0';
     gstTerminal.m_iTextLen = 0;
     fnPaceReset(gstDisplayPace);
+    gdwViewKey = 0;
 }
 
-void fnDisplayBlock(const BYTE *pby, DWORD dwCount, DWORD nDisplay, DWORD nCrTrans, DWORD nLfTrans)
+void fnDisplayBlock(const BYTE *pby, DWORD dwCount, DWORD nDisplay, DWORD nCrTrans, DWORD nLfTrans,
+                    BOOL bEcho)
 {
-    if (nDisplay == 0) {
+    const TermOptBlock stOpt = gstTermOpt.m_stCur;
+    fnFollowOptions(stOpt);
+    if (gdwViewKey != 0) {
+        gstDisplayPace.m_bOwed = TRUE;
+        fnViewBlock(pby, dwCount, stOpt, bEcho);
+    } else if (nDisplay == 0) {
         fnAppendAscii(pby, dwCount, nCrTrans, nLfTrans);
     } else if (nDisplay == 1) {
         fnAppendHex(pby, dwCount);
@@ -97,8 +134,13 @@ void fnDisplayBlock(const BYTE *pby, DWORD dwCount, DWORD nDisplay, DWORD nCrTra
 // An empty control needs neither its line count nor a scroll.
 void fnDisplayClear()
 {
+    const DWORD dwKey = gdwViewKey;
     fnDisplayReset();
     SetDlgItemTextA(gstTerminal.m_hDlg, IDC_TERM_EDIT, "");
+    gdwViewKey = dwKey;
+    if (dwKey != 0) {
+        fnViewReset(gstTermOpt.m_stCur);
+    }
 }
 
 BOOL fnDisplayOwed()
@@ -115,7 +157,7 @@ void fnDisplayShow()
 
 void fnDisplayShowIfDue()
 {
-    if (fnPaceDue(gstDisplayPace)) {
+    if (fnPaceDueAfter(gstDisplayPace, gdwViewKey != 0 ? kViewIntervalMs : kShowIntervalMs)) {
         fnWriteControl();
     }
 }

@@ -1,7 +1,8 @@
 // The terminal text of the receive thread. gstTerminal.m_achText holds it and
 // only the receive thread changes it; the edit control shows a copy that is
 // written when the text changed and the data pauses, or at most once per
-// kShowIntervalMs while bytes keep coming.
+// kShowIntervalMs while bytes keep coming. With a history or console mode
+// chosen, the control gets only what changed (console_view.h).
 #ifndef ZEVRIK_RX_DISPLAY_H
 #define ZEVRIK_RX_DISPLAY_H
 
@@ -10,8 +11,10 @@
 // Empty text, nothing kept back; the control is empty at this point.
 void fnDisplayReset();
 
-// Appends a block of received (or echoed) bytes to the text.
-void fnDisplayBlock(const BYTE *pby, DWORD dwCount, DWORD nDisplay, DWORD nCrTrans, DWORD nLfTrans);
+// Appends a block of received (or echoed, bEcho) bytes to the text; with
+// other terminal options than the text was made with, it starts afresh.
+void fnDisplayBlock(const BYTE *pby, DWORD dwCount, DWORD nDisplay, DWORD nCrTrans, DWORD nLfTrans,
+                    BOOL bEcho = FALSE);
 
 // Empties the text and the control at once.
 void fnDisplayClear();

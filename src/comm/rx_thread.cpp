@@ -35,10 +35,10 @@ struct RxRun {
     char m_achMsg[kMsgChars];
 };
 
-void fnShowBytes(const BYTE *pby, DWORD dwCount)
+void fnShowBytes(const BYTE *pby, DWORD dwCount, BOOL bEcho)
 {
     fnDisplayBlock(pby, dwCount, gstTermOpt.m_stCur.m_nDisplay, gstTermOpt.m_stCur.m_nCrTrans,
-                   gstTermOpt.m_stCur.m_nLfTrans);
+                   gstTermOpt.m_stCur.m_nLfTrans, bEcho);
 }
 
 // Shows the live total of the reception that is on, so a count kept back
@@ -113,7 +113,7 @@ void fnShowEcho(RxRun &stRun)
     BYTE abyEcho[kEchoPendingBytes];
     const DWORD dwCount = fnEchoTake(stRun.m_ahWait[1], abyEcho, sizeof abyEcho);
     if (dwCount > 0) {
-        fnShowBytes(abyEcho, dwCount);
+        fnShowBytes(abyEcho, dwCount, TRUE);
     }
 }
 
@@ -170,7 +170,7 @@ void fnDeliver(RxRun &stRun, DWORD dwCount, const char *pszWriteError)
     const LONG nMode = fnWriteRxFile(stRun, dwCount, &bWritten);
     if (nMode == 0) {
         if (gstToolbar.m_bRxEnable == 1) {
-            fnShowBytes(gstCcc.m_stRx.m_abyBuf, dwCount);
+            fnShowBytes(gstCcc.m_stRx.m_abyBuf, dwCount, FALSE);
         }
     } else if (nMode == 1) {
         if (bWritten) {

@@ -26,9 +26,14 @@ inline void fnPaceReset(ShowPace &stPace)
     stPace.m_dwShownAt = GetTickCount() - kShowIntervalMs;
 }
 
+inline BOOL fnPaceDueAfter(const ShowPace &stPace, DWORD dwIntervalMs)
+{
+    return stPace.m_bOwed && GetTickCount() - stPace.m_dwShownAt >= dwIntervalMs;
+}
+
 inline BOOL fnPaceDue(const ShowPace &stPace)
 {
-    return stPace.m_bOwed && GetTickCount() - stPace.m_dwShownAt >= kShowIntervalMs;
+    return fnPaceDueAfter(stPace, kShowIntervalMs);
 }
 
 // Called once the update is done, so the interval runs from its end and the

@@ -11,6 +11,33 @@ const BYTE kCr = 13;
 const BYTE kLf = 10;
 const COLORREF kOpenBackground = RGB(255, 255, 255);
 const COLORREF kClosedBackground = RGB(192, 192, 192);
+const BYTE kBs = 8;
+const BYTE kDel = 127;
+
+// What a console's keys send (VT100, with the PC keys as Linux reads them).
+struct ConsoleKey {
+    WPARAM m_wVk;
+    char m_achSeq[5];
+};
+
+const ConsoleKey kastConsoleKeys[] = {
+    {VK_UP, "\x1b[A"},     {VK_DOWN, "\x1b[B"},  {VK_RIGHT, "\x1b[C"},   {VK_LEFT, "\x1b[D"},
+    {VK_HOME, "\x1b[H"},   {VK_END, "\x1b[F"},   {VK_INSERT, "\x1b[2~"}, {VK_DELETE, "\x1b[3~"},
+    {VK_PRIOR, "\x1b[5~"}, {VK_NEXT, "\x1b[6~"}, {VK_F1, "\x1bOP"},      {VK_F2, "\x1bOQ"},
+    {VK_F3, "\x1bOR"},     {VK_F4, "\x1bOS"},
+};
+
+bool fnTyping()
+{
+    return gstCommx.m_bCommOpen == 1 && gstTermOpt.m_stCur.m_bKeyboard == 1;
+}
+
+void fnTransmit(const BYTE *pby, DWORD dwCount)
+{
+    for (DWORD i = 0; i < dwCount; ++i) {
+        TransmitCommChar(gstCommx.m_hComm, static_cast<char>(pby[i]));
+    }
+}
 
 INT_PTR OnInitDialog(HWND hDlg)
 {
@@ -67,16 +94,33 @@ INT_PTR OnCtlColorStatic(WPARAM wParam, LPARAM lParam)
 // echo goes through the receive display like received bytes.
 INT_PTR OnChar(WPARAM wParam)
 {
-    if (gstCommx.m_bCommOpen != 1 || gstTermOpt.m_stCur.m_bKeyboard != 1) {
+    if (!fnTyping()) {
         return FALSE;
     }
+    const TermOptBlock &stOpt = gstTermOpt.m_stCur;
     BYTE abyKey[2];
-    const DWORD dwCount = fnKeyBytes(wParam, gstTermOpt.m_stCur.m_nEnterKey, abyKey);
-    for (DWORD i = 0; i < dwCount; ++i) {
-        TransmitCommChar(gstCommx.m_hComm, static_cast<char>(abyKey[i]));
-    }
-    if (gstTermOpt.m_stCur.m_bLocalEcho == 1 && dwCount > 0) {
+    const DWORD dwCount = stOpt.m_bConsole == 1
+                              ? fnConsoleKeyBytes(wParam, stOpt.m_nBackspace, stOpt.m_nConsoleEnter, abyKey)
+                              : fnKeyBytes(wParam, stOpt.m_nEnterKey, abyKey);
+    fnTransmit(abyKey, dwCount);
+    if (stOpt.m_bLocalEcho == 1 && dwCount > 0) {
         fnPostEcho(abyKey, dwCount);
+    }
+    return FALSE;
+}
+
+// In console mode the cursor and function keys send their sequences; they
+// are not echoed, as the far end draws what they do.
+INT_PTR OnKeyDown(WPARAM wParam)
+{
+    if (!fnTyping() || gstTermOpt.m_stCur.m_bConsole != 1) {
+        return FALSE;
+    }
+    for (const ConsoleKey &stKey : kastConsoleKeys) {
+        if (stKey.m_wVk == wParam) {
+            fnTransmit(reinterpret_cast<const BYTE *>(stKey.m_achSeq), lstrlenA(stKey.m_achSeq));
+            return TRUE;
+        }
     }
     return FALSE;
 }
@@ -105,6 +149,30 @@ DWORD fnKeyBytes(WPARAM wChar, DWORD nEnterKey, BYTE *pbyOut)
     }
 }
 
+DWORD fnConsoleKeyBytes(WPARAM wChar, DWORD nBackspace, DWORD nEnterKey, BYTE *pbyOut)
+{
+    if (wChar == kBs) {
+        pbyOut[0] = nBackspace == 1 ? kBs : kDel;
+        return 1;
+    }
+    if (wChar != kCr) {
+        pbyOut[0] = static_cast<BYTE>(wChar & 0xFF);
+        return 1;
+    }
+    switch (nEnterKey) {
+    case 1:
+        pbyOut[0] = kLf;
+        return 1;
+    case 2:
+        pbyOut[0] = kCr;
+        pbyOut[1] = kLf;
+        return 2;
+    default:
+        pbyOut[0] = kCr;
+        return 1;
+    }
+}
+
 INT_PTR CALLBACK fnTerminalProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lParam)
 {
     switch (uMsg) {
@@ -122,6 +190,8 @@ INT_PTR CALLBACK fnTerminalProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lPar
         return OnCtlColorStatic(wParam, lParam);
     case WM_CHAR:
         return OnChar(wParam);
+    case WM_KEYDOWN:
+        return OnKeyDown(wParam);
     default:
         return FALSE;
     }

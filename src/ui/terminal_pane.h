@@ -11,4 +11,8 @@ INT_PTR CALLBACK fnTerminalProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lPar
 // returns their number (0 to 2).
 DWORD fnKeyBytes(WPARAM wChar, DWORD nEnterKey, BYTE *pbyOut);
 
+// The same in console mode: Backspace sends DEL (nBackspace 0) or BS (1),
+// Enter CR (0), LF (1) or CR LF (2).
+DWORD fnConsoleKeyBytes(WPARAM wChar, DWORD nBackspace, DWORD nEnterKey, BYTE *pbyOut);
+
 #endif

@@ -13,6 +13,11 @@ const int kaiHandleIds[kHandleCount] = {IDC_TOPT_KEYBOARD,      IDC_TOPT_LOCAL_E
                                         IDC_TOPT_LF_TRANS};
 const int kListTexts = 3;
 
+// The Console group's lists, in the order of their saved values.
+const char *const kapszHistory[] = {"Classic 2 KB", "1 MiB, 65536 lines"};
+const char *const kapszBackspace[] = {"DEL (127)", "BS (8)"};
+const char *const kapszConsoleEnter[] = {"CR", "LF", "CR-LF"};
+
 const ZDWORD kDisplayAscii = 0;
 const ZDWORD kDisplayHex = 1;
 
@@ -58,6 +63,23 @@ void fnShowDisplay(HWND hDlg, ZDWORD nDisplay)
     }
 }
 
+// The console keys only matter in console mode.
+void fnEnableConsoleKeys(HWND hDlg, bool bConsole)
+{
+    EnableWindow(GetDlgItem(hDlg, IDC_TOPT_BACKSPACE), bConsole);
+    EnableWindow(GetDlgItem(hDlg, IDC_TOPT_CONSOLE_ENTER), bConsole);
+}
+
+void fnShowConsole(HWND hDlg, const TermOptBlock &stEdit)
+{
+    SendDlgItemMessageA(hDlg, IDC_TOPT_HISTORY, CB_SETCURSEL, stEdit.m_nHistory, 0);
+    CheckDlgButton(hDlg, IDC_TOPT_CONSOLE, fnCheckOf(stEdit.m_bConsole == 1));
+    CheckDlgButton(hDlg, IDC_TOPT_TIMESTAMPS, fnCheckOf(stEdit.m_bTimestamps == 1));
+    SendDlgItemMessageA(hDlg, IDC_TOPT_BACKSPACE, CB_SETCURSEL, stEdit.m_nBackspace, 0);
+    SendDlgItemMessageA(hDlg, IDC_TOPT_CONSOLE_ENTER, CB_SETCURSEL, stEdit.m_nConsoleEnter, 0);
+    fnEnableConsoleKeys(hDlg, stEdit.m_bConsole == 1);
+}
+
 void fnShowEdit(HWND hDlg)
 {
     const TermOptBlock &stEdit = gstTermOpt.m_stEdit;
@@ -68,12 +90,20 @@ void fnShowEdit(HWND hDlg)
     SendDlgItemMessageA(hDlg, IDC_TOPT_ENTER_KEY, CB_SETCURSEL, stEdit.m_nEnterKey, 0);
     SendDlgItemMessageA(hDlg, IDC_TOPT_CR_TRANS, CB_SETCURSEL, stEdit.m_nCrTrans, 0);
     SendDlgItemMessageA(hDlg, IDC_TOPT_LF_TRANS, CB_SETCURSEL, stEdit.m_nLfTrans, 0);
+    fnShowConsole(hDlg, stEdit);
 }
 
 void fnFillList(HWND hDlg, int iId, const char (*paachTexts)[32])
 {
     for (int i = 0; i < kListTexts; ++i) {
         SendDlgItemMessageA(hDlg, iId, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(paachTexts[i]));
+    }
+}
+
+template <int N> void fnFillTexts(HWND hDlg, int iId, const char *const (&apszTexts)[N])
+{
+    for (const char *psz : apszTexts) {
+        SendDlgItemMessageA(hDlg, iId, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(psz));
     }
 }
 
@@ -87,6 +117,9 @@ BOOL OnInitDialog(HWND hDlg)
     fnFillList(hDlg, IDC_TOPT_ENTER_KEY, gstTermOpt.m_aachEnterKey);
     fnFillList(hDlg, IDC_TOPT_CR_TRANS, gstTermOpt.m_aachCrTrans);
     fnFillList(hDlg, IDC_TOPT_LF_TRANS, gstTermOpt.m_aachLfTrans);
+    fnFillTexts(hDlg, IDC_TOPT_HISTORY, kapszHistory);
+    fnFillTexts(hDlg, IDC_TOPT_BACKSPACE, kapszBackspace);
+    fnFillTexts(hDlg, IDC_TOPT_CONSOLE_ENTER, kapszConsoleEnter);
     gstTermOpt.m_stEdit = gstTermOpt.m_stCur;
     fnShowEdit(hDlg);
     return TRUE;
@@ -117,6 +150,11 @@ void OnOk(HWND hDlg)
     stEdit.m_nEnterKey = fnListPos(hDlg, IDC_TOPT_ENTER_KEY);
     stEdit.m_nCrTrans = fnListPos(hDlg, IDC_TOPT_CR_TRANS);
     stEdit.m_nLfTrans = fnListPos(hDlg, IDC_TOPT_LF_TRANS);
+    stEdit.m_nHistory = fnListPos(hDlg, IDC_TOPT_HISTORY);
+    stEdit.m_bConsole = fnIsChecked(hDlg, IDC_TOPT_CONSOLE) ? 1 : 0;
+    stEdit.m_bTimestamps = fnIsChecked(hDlg, IDC_TOPT_TIMESTAMPS) ? 1 : 0;
+    stEdit.m_nBackspace = fnListPos(hDlg, IDC_TOPT_BACKSPACE);
+    stEdit.m_nConsoleEnter = fnListPos(hDlg, IDC_TOPT_CONSOLE_ENTER);
     gstTermOpt.m_stCur = stEdit;
     fnUiRefresh(gstCommx.m_bCommOpen);
     EndDialog(hDlg, 1);
@@ -142,6 +180,9 @@ BOOL OnCommand(HWND hDlg, WPARAM wParam)
         return TRUE;
     case IDC_TOPT_DISPLAY_HEX:
         OnDisplay(hDlg, kDisplayHex);
+        return TRUE;
+    case IDC_TOPT_CONSOLE:
+        fnEnableConsoleKeys(hDlg, fnIsChecked(hDlg, IDC_TOPT_CONSOLE));
         return TRUE;
     default:
         return FALSE;

@@ -176,6 +176,21 @@ class Peer:
         os.close(self.fd)
 
 
+class Shell:
+    """A serial console at the far end of a cable: an interactive bash on a
+    pty of its own (TERM vt100, prompt `prompt`), joined to the cable by socat."""
+
+    def __init__(self, cable, prompt="$ "):
+        env = dict(os.environ, TERM="vt100", PS1=prompt, HISTFILE="/dev/null", INPUTRC="/dev/null")
+        self.proc = subprocess.Popen(
+            ["socat", "%s,raw,echo=0" % cable.far_path, "EXEC:bash --norc -i,pty,stderr,setsid,ctty,sane"],
+            env=env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    def close(self):
+        self.proc.terminate()
+        self.proc.wait(10)
+
+
 class Streamer(threading.Thread):
     """Writes `data` to a peer in the background, as fast as the cable takes
     it or paced by `pause` seconds after each chunk."""
@@ -412,17 +427,26 @@ class App:
     def type_char(self, code, target="main"):
         self.call("char", target, code)
 
+    def type_text(self, text, target="main"):
+        for ch in text:
+            self.type_char(ord(ch), target)
+
+    def press_key(self, vk, target="term"):
+        """A key without a character (WM_KEYDOWN with the virtual-key code)."""
+        self.call("post", target, 0x0100, vk, 1)
+
     def settle(self):
         """One round trip through the UI thread's queue: whatever was posted
         before has been handled."""
         self.call("ping", 5000)
 
     def set_terminal_options(self, **choices):
-        """Terminal Option dialog: keyboard, echo (0/1), enter, cr, lf (list
-        positions), hex (0/1); OK."""
+        """Terminal Option dialog: keyboard, echo, console, stamps (0/1), enter,
+        cr, lf, history, backspace, console_enter (list positions), hex (0/1); OK."""
         dlg = self.open_dialog(40014, "Terminal Option")
-        boxes = {"keyboard": 1013, "echo": 1012}
-        lists = {"enter": 1020, "cr": 1021, "lf": 1022}
+        boxes = {"keyboard": 1013, "echo": 1012, "console": 1101, "stamps": 1102}
+        lists = {"enter": 1020, "cr": 1021, "lf": 1022, "history": 1100, "backspace": 1103,
+                 "console_enter": 1104}
         for name, value in choices.items():
             if name in boxes:
                 if self.control(dlg["hwnd"], boxes[name])["check"] != value:

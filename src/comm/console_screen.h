@@ -1,0 +1,93 @@
+// The text of the terminal's history and console view: a bounded history of
+// finished lines plus the last screenful, where a console's cursor moves and
+// erases act. Bytes go in through fnScreenFeed; the view learns what changed
+// through fnScreenTake, as text to cut from its start and end and text to
+// append, so it never rewrites what it already shows.
+//
+// The view's text is the kept lines joined by CR LF, each line led by the
+// local time its first received byte arrived when a stamp was given.
+#ifndef ZEVRIK_CONSOLE_SCREEN_H
+#define ZEVRIK_CONSOLE_SCREEN_H
+
+#include <cstdint>
+
+#include "vt_parser.h"
+
+// A line longer than this goes on in the next one.
+const int kRowChars = 480;
+// The last screenful: the lines a cursor can reach.
+const int kLiveRows = 24;
+// The history keeps up to this much text and this many lines before the
+// screenful, whichever limit comes first.
+const std::uint32_t kHistoryChars = 1u << 20;
+const std::uint32_t kHistoryLines = 65536;
+// "hh:mm:ss.mmm "
+const int kStampChars = 13;
+// The most text one line takes in the view, with its CR LF and stamp.
+const int kLineTextMax = 2 + kStampChars + kRowChars;
+// A block fed without a time: its lines are not stamped.
+const std::int32_t kNoStamp = -1;
+
+struct ScreenRow {
+    char m_ach[kRowChars];
+    std::uint16_t m_nLen;
+    std::int32_t m_nStamp; // milliseconds after midnight, or kNoStamp
+    std::int32_t m_nShown; // characters the view holds for the line, or -1
+};
+
+struct HistoryLine {
+    std::uint32_t m_dwStart; // where its text starts in the ring
+    std::uint16_t m_nLen;
+    std::int32_t m_nStamp;
+    std::int32_t m_nShown;
+};
+
+// One step of the view's update: cut m_dwDropHead characters from the start
+// of its text and m_dwDropTail from the end, then append m_dwLen characters.
+struct ScreenUpdate {
+    std::uint32_t m_dwDropHead;
+    std::uint32_t m_dwDropTail;
+    std::uint32_t m_dwLen;
+};
+
+struct ConsoleScreen {
+    bool m_bConsole;         // control sequences acted on, else shown as text
+    std::uint32_t m_dwLimit; // history characters kept
+    char m_achRing[kHistoryChars];
+    HistoryLine m_astLine[kHistoryLines];
+    std::uint64_t m_qwFirst;   // number of the oldest kept line
+    std::uint64_t m_qwHistEnd; // number of the screenful's first line
+    std::uint32_t m_dwRingEnd; // ring position after the newest line
+    std::uint32_t m_dwRingUsed;
+    ScreenRow m_astRow[kLiveRows];
+    int m_nTop; // the slot of the screenful's first line
+    int m_nRows;
+    int m_nRow, m_nCol;
+    int m_nSavedRow, m_nSavedCol;
+    VtParser m_stVt;
+    bool m_bCrHeld;          // text mode: a CR waiting to see whether an LF follows
+    std::uint64_t m_qwDirty; // first line changed since the view took it
+    std::uint64_t m_qwNext;  // next line to give the view during an update
+    bool m_bTaking;
+    std::uint32_t m_dwHeadCut; // shown text of lines the history let go
+    std::uint32_t m_dwTailCut; // shown text of screen lines erased
+};
+
+// Empty screen. bConsole: act on control sequences; dwLimit: history text
+// kept, at most kHistoryChars.
+void fnScreenReset(ConsoleScreen &st, bool bConsole, std::uint32_t dwLimit);
+
+// Adds received or echoed bytes; nStamp is the time of day in milliseconds
+// given to lines that get their first character here, or kNoStamp.
+void fnScreenFeed(ConsoleScreen &st, const std::uint8_t *pby, std::uint32_t dwCount, std::int32_t nStamp);
+
+// Fills the next update of the view (pchOut holds at least kLineTextMax
+// characters, no terminator). Returns false when the view is up to date.
+// The view may stop before that; the next feed then ends the update, and
+// the next take goes on from there.
+bool fnScreenTake(ConsoleScreen &st, char *pchOut, std::uint32_t dwRoom, ScreenUpdate &stUp);
+
+// Kept lines, the screenful included.
+std::uint32_t fnScreenLines(const ConsoleScreen &st);
+
+#endif

@@ -1,0 +1,96 @@
+"""The terminal as a serial console: a real bash on the far end of the cable,
+with console mode and the long history on, then time stamps."""
+
+import os
+import re
+import unittest
+
+import steps_transfer as st
+from harness import MAIN_PORT, App, Shell, wait_until
+
+BACKSPACE, ENTER, VK_UP = 8, 13, 0x26
+STAMP = r"\d\d:\d\d:\d\d\.\d\d\d "
+
+
+class ConsoleTest(unittest.TestCase):
+    """In this order, on one app and one shell."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.app = App()
+        cls.shell = Shell(cls.app.suite.cables[MAIN_PORT])
+        cls.app.set_terminal_options(history=1, console=1)
+        cls.app.open_port(MAIN_PORT)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.shell.close()
+        cls.app.quit()
+
+    def lines(self):
+        return self.app.terminal().split("\r\n")
+
+    def run_line(self, text, last_output, timeout=10):
+        """Types `text` and Enter; waits for `last_output` then the prompt."""
+        self.app.type_text(text)
+        self.app.type_char(ENTER)
+        wait_until(lambda: self.app.terminal().endswith(last_output + "\r\n$ "), timeout,
+                   "%r and the prompt" % last_output)
+
+    def test_1_prompt_and_line_editing_leave_no_control_text(self):
+        app = self.app
+        app.type_text("echo typo-4x")
+        app.type_char(BACKSPACE)
+        self.run_line("2", "typo-42")
+        text = app.terminal()
+        self.assertEqual(self.lines()[-3:], ["$ echo typo-42", "typo-42", "$ "])
+        self.assertNotIn("[?2004", text)
+        self.assertNotIn("\x1b", text)
+        self.assertNotIn("typo-4x", text)
+
+    def test_2_carriage_return_overwrites_and_up_recalls(self):
+        app = self.app
+        self.run_line(r"printf 'a\rb\n'", "b")
+        app.press_key(VK_UP)
+        wait_until(lambda: app.terminal().endswith(r"$ printf 'a\rb\n'"), 5, "the recalled command")
+        app.type_char(ENTER)
+        wait_until(lambda: self.lines().count("b") == 2, 5, "the recalled command's output")
+        self.assertNotIn("a", [line for line in self.lines() if not line.startswith("$")])
+
+    def test_3_history_keeps_twenty_thousand_lines(self):
+        app = self.app
+        self.run_line("seq 1 20000", "20000", timeout=120)
+        lines = self.lines()
+        first = lines.index("$ seq 1 20000") + 1
+        self.assertEqual(lines[first:first + 20000], [str(n) for n in range(1, 20001)])
+
+    def test_4_stamps_on_the_screen_not_in_the_capture(self):
+        app = self.app
+        app.set_terminal_options(stamps=1)
+        self.app.type_char(ENTER)
+        wait_until(lambda: re.fullmatch(STAMP + r"\$ ", self.lines()[-1]), 5, "a stamped prompt")
+        self.app.type_text("echo stamped")
+        self.app.type_char(ENTER)
+        wait_until(lambda: re.fullmatch(STAMP + r"\$ ", self.lines()[-1]) and len(self.lines()) >= 3, 5,
+                   "the output and a stamped prompt")
+        self.assertRegex(app.terminal(), STAMP + r"\$ echo stamped\r\n" + STAMP + r"stamped\r\n" + STAMP + r"\$ $")
+        app.screenshot("console.png")
+        path = os.path.join(app.suite.rig.scratch, "console.bin")
+        if os.path.exists(path):
+            os.remove(path)
+        dlg, _ = st.receive_file(app, path)
+        self.app.type_text("echo captured")
+        self.app.type_char(ENTER)
+        wait_until(lambda: os.path.getsize(path) >= 40, 5, "the capture to grow")
+        wait_until(lambda: b"captured\r\n" in open(path, "rb").read().split(b"echo captured")[-1], 5,
+                   "the command's output in the capture")
+        app.call("press", dlg, st.IDOK)
+        app.wait_no_dialog(st.RECEIVE_TITLE)
+        with open(path, "rb") as f:
+            data = f.read()
+        self.assertIn(b"\x1b[?2004", data)
+        self.assertIsNone(re.search(STAMP.encode(), data))
+
+
+if __name__ == "__main__":
+    unittest.main()
