@@ -57,31 +57,10 @@ else
     echo "== e2e: tests/e2e/run_all.py is not there yet"
 fi
 
-# shipped_suite LABEL COMMAND...: the chosen tests, with a closing line even
-# when the run ends without one (a guest that did not come back).
-shipped_suite() {
-    local label=$1 out rc
-    shift
-    out=$(mktemp)
-    "$@" 2>&1 | tee "$out"
-    rc=${PIPESTATUS[0]}
-    grep -q "^$label: " "$out" ||
-        echo "$label: 0 passed, ${#chosen[@]} failed (the run gave no result)"
-    rm -f "$out"
-    return "$rc"
-}
-
 if [[ -n $release_tree ]]; then
-    mapfile -t chosen < <(grep -v '^#' "$root/tests/e2e/emulated.txt" | grep .)
-    suite=(python3 tests/e2e/run_all.py --build "$release_tree")
-    if python3 "$root/scripts/zvm.py" needed; then
-        step i686 shipped_suite "i686 (emulated)" python3 "$root/scripts/zvm.py" run \
-            "$(dirname "$native")" --cwd "$root" --timeout 2400 -- \
-            "${suite[@]}" --label "i686 (emulated)" "${chosen[@]}"
-    else
-        step i686 shipped_suite "i686 (release)" \
-            bash -c 'cd "$0" && exec "$@"' "$root" "${suite[@]}" --label "i686 (release)" "${chosen[@]}"
-    fi
+    step i686 "$root/scripts/test-shipped.sh" "$release_tree"
+else
+    echo "== i686: the release exe and installer are run by 'make test-shipped' (not in this run)"
 fi
 
 echo "== summary"

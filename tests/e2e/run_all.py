@@ -25,7 +25,8 @@ class TimedResult(unittest.TextTestResult):
         super().startTest(test)
 
     def _took(self):
-        if self.showAll:
+        # A class whose set-up failed has no test started.
+        if self.showAll and hasattr(self, "_started"):
             self.stream.write("[%.1f s] " % (time.monotonic() - self._started))
 
     def addSuccess(self, test):
