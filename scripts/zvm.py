@@ -13,7 +13,7 @@ with `dpkg-deb -x`, never installed) and writes an initramfs of busybox
 version in BUILD/vm/ready.  run prepares when needed, then boots a fresh
 guest: qemu-system-x86_64 under TCG with one vCPU and the instruction clock
 (-icount), so that time inside the guest measures emulated work, not the
-host's load.  The guest mounts this machine's / read-only over 9p, lays a
+host's load (ZVM_CLOCK=real: two vCPUs on the host's clock instead).  The guest mounts this machine's / read-only over 9p, lays a
 tmpfs over it (what the command writes is gone after the boot), chroots into
 it and runs CMD as root in DIR (default: the current directory).  The
 command's output comes back live on this program's stdout through a second
