@@ -10,6 +10,15 @@ tools/zevrik_csi_examples.  Writes to --out:
     zevrik-<version>-setup.exe   the NSIS installer (installer/zevrik.nsi, x86-unicode)
     SHA256SUMS                   of both
 
+Every time the files carry is $SOURCE_DATE_EPOCH (make dist sets it to the
+last commit's time; without it, the last commit's time is asked of git): the
+staged files' modification times, which the zip and the installer record,
+and the zip members' times.  Members go into the zip in one fixed order with
+fixed attributes, so one commit always gives the same bytes.  Debian's NSIS
+3.08 records nothing else that varies: its installer's PE time stamp is the
+one of the stub that Debian built (the same for every build with that
+package), and neither the build path nor the clock reach the file.
+
 The end-to-end install test uses stage() and installer() to build the same
 script around the exe this machine can run.
 """
@@ -21,6 +30,7 @@ import re
 import shutil
 import subprocess
 import sys
+import time
 import zipfile
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
@@ -30,6 +40,15 @@ LICENSE = os.path.join(ROOT, "LICENSE")
 EXAMPLES = ("default.csi", "loopback-115200.csi")
 # Files of a stage, as the zip and the installer carry them.
 STAGED = ("zevrik.exe", "README.txt", "LICENSE.txt") + tuple("examples/" + e for e in EXAMPLES)
+
+
+def source_date_epoch():
+    """The time every release file carries, in seconds since 1970."""
+    if os.environ.get("SOURCE_DATE_EPOCH"):
+        return int(os.environ["SOURCE_DATE_EPOCH"])
+    out = subprocess.run(["git", "-C", ROOT, "log", "-1", "--format=%ct"], check=True,
+                         capture_output=True, text=True).stdout
+    return int(out)
 
 
 def version(tree):
@@ -93,9 +112,12 @@ def stage(out_dir, exe, tools_tree):
         f.write(license_text)
     tool = os.path.join(tools_tree, "tools", "zevrik_csi_examples")
     subprocess.run([tool, os.path.join(out_dir, "examples")], check=True)
+    epoch = source_date_epoch()
     for name in STAGED:
-        if not os.path.isfile(os.path.join(out_dir, name)):
+        path = os.path.join(out_dir, name)
+        if not os.path.isfile(path):
             raise RuntimeError("stage lacks %s" % name)
+        os.utime(path, (epoch, epoch))
     return out_dir
 
 
@@ -110,9 +132,16 @@ def installer(stage_dir, ver, target, out_file):
 
 
 def make_zip(stage_dir, out_file):
-    with zipfile.ZipFile(out_file, "w", zipfile.ZIP_DEFLATED, compresslevel=9) as z:
+    # DOS times have no zone: the UTC time, as other reproducible zips do.
+    when = time.gmtime(max(source_date_epoch(), 315532800))[:6]
+    with zipfile.ZipFile(out_file, "w") as z:
         for name in STAGED:
-            z.write(os.path.join(stage_dir, name), name)
+            member = zipfile.ZipInfo(name, date_time=when)
+            member.compress_type = zipfile.ZIP_DEFLATED
+            member.create_system = 3
+            member.external_attr = 0o100644 << 16
+            with open(os.path.join(stage_dir, name), "rb") as f:
+                z.writestr(member, f.read(), compresslevel=9)
     return out_file
 
 

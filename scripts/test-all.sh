@@ -1,13 +1,16 @@
 #!/bin/bash
 # Runs every test of the built trees and fails when any fails:
-#   test-all.sh NATIVE_TREE WINE_TREE
+#   test-all.sh NATIVE_TREE WINE_TREE [RELEASE_TREE]
 # clang++ over the product sources (a second compiler), the shipped i686 exe
 # (imports and resources), CTest in both trees
 # (unit tests natively; Wine tests and the rig's self-tests in the Windows
-# tree), then the end-to-end suite.
+# tree), then the end-to-end suite; last, the chosen end-to-end tests
+# (tests/e2e/emulated.txt) against the release tree's i686 exe, in a guest of
+# scripts/zvm.py where this kernel runs no 32-bit code.
 set -u
 native=$1
 wine_tree=$2
+release_tree=${3:-}
 root=$(cd "$(dirname "$0")/.." && pwd)
 failed_steps=()
 passed=0
@@ -52,6 +55,12 @@ if [[ -f $root/tests/e2e/run_all.py ]]; then
     step e2e python3 "$root/tests/e2e/run_all.py" --build "$wine_tree"
 else
     echo "== e2e: tests/e2e/run_all.py is not there yet"
+fi
+
+if [[ -n $release_tree ]]; then
+    step i686 "$root/scripts/test-shipped.sh" "$release_tree"
+else
+    echo "== i686: the release exe and installer are run by 'make test-shipped' (not in this run)"
 fi
 
 echo "== summary"

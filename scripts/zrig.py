@@ -9,7 +9,8 @@ API
 Rig(build_dir, name, display=None, wine_dir="wine")
     Context manager.  Holds the prefix <build_dir>/<wine_dir>/prefix for its
     lifetime (rigs of one prefix take turns through a lock file), creating it
-    with wineboot on first use, and names fonts-wine's fonts to fontconfig in
+    with wineboot on first use (in a guest of zvm.py: over the prefix
+    $ZRIG_PREFIX_TEMPLATE names), and names fonts-wine's fonts to fontconfig in
     the rig's home (Wine would not find them; see WINE_FONTS).  `display`:
     None uses $DISPLAY when set and otherwise starts Xvfb on a free display;
     "xvfb" always starts Xvfb; "none" runs headless.  Teardown ends only what the rig started, by
@@ -771,6 +772,10 @@ class Rig:
         shutil.rmtree(self.prefix, ignore_errors=True)
         os.makedirs(self.prefix)
         os.chown(self.prefix, *owner)
+        template = os.environ.get("ZRIG_PREFIX_TEMPLATE")
+        if template:
+            self._overlay_prefix(template, owner)
+            return
         t0 = time.monotonic()
         rc, out, err = self.run([_loader_for("wineboot"), "wineboot", "-i"], timeout=300)
         self._kill_wineserver()
@@ -780,6 +785,17 @@ class Rig:
             f.write("%.1f\n" % (time.monotonic() - t0))
         self.prefix_seconds = time.monotonic() - t0
         sys.stderr.write("zrig: created Wine prefix %s in %.1f s\n" % (self.prefix, self.prefix_seconds))
+
+    def _overlay_prefix(self, template, owner):
+        """In scripts/zvm.py's guest, where wineboot takes minutes: the
+        prefix is a writable layer in /tmp over one that zvm made once."""
+        layer = tempfile.mkdtemp(prefix="zrig-prefix-")
+        upper, work = os.path.join(layer, "upper"), os.path.join(layer, "work")
+        os.mkdir(upper)
+        os.mkdir(work)
+        os.chown(upper, *owner)
+        subprocess.run(["mount", "-t", "overlay", "-o", "lowerdir=%s,upperdir=%s,workdir=%s"
+                        % (template, upper, work), "zrig-prefix", self.prefix], check=True)
 
     def _kill_wineserver(self):
         """Ends the prefix's wineserver and with it every Wine process of the

@@ -64,12 +64,16 @@ struct zrig_table {
 typedef int (*ioctl_fn)(int, unsigned long, ...);
 
 static ioctl_fn real_ioctl;
+/* Debian's i386 Wine is built with a 64-bit time_t: its calls reach glibc
+ * as __ioctl_time64, which is answered the same way. */
+static ioctl_fn real_ioctl_time64;
 static struct zrig_table *table;
 static pthread_once_t once = PTHREAD_ONCE_INIT;
 
 static void map_table(void)
 {
     real_ioctl = (ioctl_fn)dlsym(RTLD_NEXT, "ioctl");
+    real_ioctl_time64 = (ioctl_fn)dlsym(RTLD_NEXT, "__ioctl_time64");
     const char *path = getenv("ZRIG_LINES");
     if (!path || !*path)
         return;
@@ -214,12 +218,8 @@ static int answer_errors(struct zrig_end *end, unsigned long request, void *arg)
     }
 }
 
-int ioctl(int fd, unsigned long request, ...)
+static int rig_ioctl(ioctl_fn *real, int fd, unsigned long request, void *arg)
 {
-    va_list ap;
-    va_start(ap, request);
-    void *arg = va_arg(ap, void *);
-    va_end(ap);
     pthread_once(&once, map_table);
     if (is_line_request(request)) {
         struct zrig_end *end = rig_end(fd);
@@ -231,9 +231,28 @@ int ioctl(int fd, unsigned long request, ...)
         if (end)
             return answer_errors(end, request, arg);
     }
-    if (!real_ioctl) {
+    if (!*real) {
         errno = ENOSYS;
         return -1;
     }
-    return real_ioctl(fd, request, arg);
+    return (*real)(fd, request, arg);
+}
+
+int ioctl(int fd, unsigned long request, ...)
+{
+    va_list ap;
+    va_start(ap, request);
+    void *arg = va_arg(ap, void *);
+    va_end(ap);
+    return rig_ioctl(&real_ioctl, fd, request, arg);
+}
+
+int __ioctl_time64(int fd, unsigned long request, ...);
+int __ioctl_time64(int fd, unsigned long request, ...)
+{
+    va_list ap;
+    va_start(ap, request);
+    void *arg = va_arg(ap, void *);
+    va_end(ap);
+    return rig_ioctl(&real_ioctl_time64, fd, request, arg);
 }
