@@ -23,6 +23,8 @@ PICTURES = {
     "main-closed.png": "main-closed.png",
     "main-open.png": "installed-example-loaded.png",
     "com-set.png": "dialog-118-com-set.png",
+    "com-set-present.png": "com-set-present.png",
+    "main-waiting.png": "main-waiting.png",
     "timeouts.png": "dialog-120-timeouts.png",
     "flow-control.png": "dialog-122-flow-control.png",
     "com-information.png": "dialog-123-com-information.png",

@@ -45,8 +45,13 @@ enum PortResult { kPortClosed, kPortDone, kPortFailed };
 PortResult fnPortResult(DWORD dwSession, OVERLAPPED *pstOL, DWORD *pdwCount, DWORD *pdwError);
 
 // The receive and modem-status workers find a vanished device at about the
-// same time; only the first of a session may report it (TRUE once).
+// same time; only the first of a session may report it (TRUE once). That
+// first claim is also posted to the loss window, if one is set, as
+// kWmDeviceLost with the session in wParam.
 BOOL fnClaimLossReport(DWORD dwSession);
+
+const UINT kWmDeviceLost = WM_APP + 1;
+void fnSetLossWindow(HWND hWnd);
 
 void fnHandOverEnter();
 void fnHandOverLeave();

@@ -334,6 +334,7 @@ void fnSettingsToFileData(CsiImage &stCsi, const CsiRecords &stRecords)
     pdwTail[kTailConsoleEnter] = stTermOpt.m_nConsoleEnter;
     pdwTail[kTailReopen] = stRecords.m_pstComSet->m_stCur.m_bReopen;
     pdwTail[kTailPrbs] = stRecords.m_pstDataTrans->m_stCur.m_nPrbs;
+    pdwTail[kTailPortCheck] = stRecords.m_pstComSet->m_stCur.m_bPortCheck;
 }
 
 void fnFileDataToSettings(const CsiImage &stCsi, const CsiRecords &stRecords)
@@ -358,4 +359,5 @@ void fnFileDataToSettings(const CsiImage &stCsi, const CsiRecords &stRecords)
     stTermOpt.m_nConsoleEnter = pdwTail[kTailConsoleEnter];
     stRecords.m_pstComSet->m_stCur.m_bReopen = pdwTail[kTailReopen];
     stRecords.m_pstDataTrans->m_stCur.m_nPrbs = pdwTail[kTailPrbs];
+    stRecords.m_pstComSet->m_stCur.m_bPortCheck = pdwTail[kTailPortCheck];
 }
