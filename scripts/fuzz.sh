@@ -18,15 +18,17 @@ esac
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
     -DZEVRIK_FUZZ=ON -DZEVRIK_SANITIZE=OFF >/dev/null
-cmake --build "$build" -j2 --target fuzz_csi_image fuzz_hex_text csi_seed
+cmake --build "$build" -j2 --target fuzz_csi_image fuzz_hex_text fuzz_port_names csi_seed
 
-mkdir -p "$build/corpus/fuzz_csi_image" "$build/corpus/fuzz_hex_text" "$build/artifacts"
+mkdir -p "$build/corpus/fuzz_csi_image" "$build/corpus/fuzz_hex_text" "$build/corpus/fuzz_port_names" \
+    "$build/artifacts"
 "$build/tests/fuzz/csi_seed" "$build/corpus/fuzz_csi_image/default-settings" \
     "$build/corpus/fuzz_csi_image/block-settings"
 # Limit 64, then a valid pattern list.
 printf '\100\000 0A 0b ff 10 ' >"$build/corpus/fuzz_hex_text/pairs"
+printf 'AUX\000COM3\000com256\000\000' >"$build/corpus/fuzz_port_names/list"
 
-for target in fuzz_csi_image fuzz_hex_text; do
+for target in fuzz_csi_image fuzz_hex_text fuzz_port_names; do
     echo "== $target for ${seconds}s"
     "$build/tests/fuzz/$target" -max_total_time="$seconds" -print_final_stats=1 \
         -artifact_prefix="$build/artifacts/$target-" "$build/corpus/$target"

@@ -47,11 +47,13 @@ void fnReopenOnLoss(HWND hWnd, DWORD dwSession)
     fnUiRefresh(gstCommx.m_bCommOpen);
 }
 
-// The same settings as before are applied, DTR and RTS by the refresh.
+// The same settings as before are applied, DTR and RTS by the refresh. No
+// try is made while a dialog of the main window is up (a transfer's or COM
+// Set's), so no opening starts under it.
 void fnReopenOnTimer()
 {
     const DWORD dwNow = GetTickCount();
-    if (!fnReopenDue(gstPlan, dwNow)) {
+    if (!fnReopenDue(gstPlan, dwNow) || !IsWindowEnabled(ghTimerWindow)) {
         return;
     }
     fnReopenTried(gstPlan, dwNow);
