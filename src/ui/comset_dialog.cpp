@@ -12,8 +12,6 @@ namespace {
 
 // The ports found when the dialog opened (its parameter).
 const PortPresence *gpstPresence;
-// Wide enough for "COM256 (present)".
-const int kPortDropWidth = 140;
 
 void fnFillList(HWND hList, const char *pchTexts, int iCount, int iStride)
 {
@@ -36,7 +34,6 @@ void fnFillPortList(bool bMark)
         SendMessageA(hList, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(achItem));
     }
     SendMessageA(hList, CB_SETCURSEL, lSel, 0);
-    SendMessageA(hList, CB_SETDROPPEDWIDTH, bMark ? kPortDropWidth : 0, 0);
 }
 
 void fnFillLists()

@@ -21,6 +21,10 @@ def set_choice(app, dlg, ctl, on):
         wait_until(lambda: app.control(dlg, ctl)["check"] == on, 5, "choice %d to become %d" % (ctl, on))
 
 
+def wait_summary(app, text, timeout=5):
+    wait_until(lambda: app.summary() == text, timeout, "summary %r (seen %r)" % (text, app.summary()))
+
+
 def com_set(app, command=40009, port=None, baud=None, user_rate=None, **choices):
     """COM Set (or COM Open: 40007) with the given choices, OK."""
     dlg = app.open_com_set(command)["hwnd"]
@@ -55,7 +59,6 @@ class PresentPortsTest(unittest.TestCase):
             app.call("select", dlg, 1020, int(MAIN_PORT[3:]) - 1)
             snapshot(app, "com-set-present.png", dlg)
             app.call("press", dlg, 1)
-            app.wait_no_dialog("COM Set")
             app.wait_open(MAIN_PORT)
             # The choice is kept and the open port shows with its mark.
             dlg = app.open_com_set(40009)["hwnd"]
@@ -63,7 +66,6 @@ class PresentPortsTest(unittest.TestCase):
             self.assertEqual(app.control(dlg, 1020)["text"], MAIN_PORT + " (present)")
             app.call("press", dlg, 2)
             app.wait_no_dialog("COM Set")
-            app.close_port()
         finally:
             app.quit()
 
@@ -84,23 +86,19 @@ class RateSetTest(unittest.TestCase):
         try:
             for choices, summary, pty_rate in cases:
                 com_set(app, **choices)
-                wait_until(lambda: app.summary() == summary, 5, "summary %r, seen %r" % (summary, app.summary()))
+                wait_summary(app, summary)
                 self.assertEqual(zrig.tcgetattr_speed(cable.app_path), pty_rate)
                 self.assertEqual(app.message_boxes(), [])
-            app.close_port()
         finally:
             app.quit()
 
 
 class ReopenTest(unittest.TestCase):
 
-    def wait_summary(self, app, text, timeout):
-        wait_until(lambda: app.summary() == text, timeout, "summary %r (seen %r)" % (text, app.summary()))
-
     def cut(self, app, cable):
         cable.kill()
         app.dismiss(app.wait_message_box(LOST_DEVICE.pattern, timeout=5))
-        self.wait_summary(app, RELAID_PORT + ": waiting for the device", 5)
+        wait_summary(app, RELAID_PORT + ": waiting for the device")
 
     def test_lost_port_reopens_with_its_settings(self):
         app = App()
@@ -126,7 +124,7 @@ class ReopenTest(unittest.TestCase):
             self.assertEqual(app.menu(40008)["grayed"], False)
             time.sleep(3)
             cable = rig.lay_again(cable)
-            self.wait_summary(app, "COM7, 57600, 8, None, 1", 5)
+            wait_summary(app, "COM7, 57600, 8, None, 1")
             self.assertEqual(zrig.tcgetattr_speed(cable.app_path), 57600)
             self.assertEqual(cable.far_lines(), {"dsr": False, "cts": True, "dcd": False, "ri": False})
             peer = Peer(cable)
