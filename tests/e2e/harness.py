@@ -31,14 +31,14 @@ DESKTOP_SIZE = "1024x768"
 # never join the desktop of the app before, which may still be going away.
 _desktop_numbers = itertools.count(1)
 # COM5 is the port the tests work with; COM6 is a cable that one test pulls
-# out; COM7 is a cable that can be laid again at the same number after a pull
+# out; COM16 is a cable that can be laid again at the same number after a pull
 # (rig.lay_again); COM4 is a bare pty pair without control lines; COM9 stays
 # unmapped.
 # The cables with lines start with the far end's DTR and RTS on.
 MAIN_PORT = "COM5"
 PULLED_PORT = "COM6"
 PLAIN_PORT = "COM4"
-RELAID_PORT = "COM7"
+RELAID_PORT = "COM16"
 UNMAPPED_PORT = "COM9"
 
 # Menu commands and toolbar buttons, and which of them the closed and the
