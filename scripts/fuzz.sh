@@ -18,10 +18,11 @@ esac
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
     -DZEVRIK_FUZZ=ON -DZEVRIK_SANITIZE=OFF >/dev/null
-cmake --build "$build" -j2 --target fuzz_csi_image fuzz_hex_text fuzz_rx_check fuzz_console_screen csi_seed
+cmake --build "$build" -j2 --target fuzz_csi_image fuzz_hex_text fuzz_rx_check fuzz_console_screen \
+    fuzz_port_names csi_seed
 
 mkdir -p "$build/corpus/fuzz_csi_image" "$build/corpus/fuzz_hex_text" "$build/corpus/fuzz_rx_check" \
-    "$build/corpus/fuzz_console_screen" \
+    "$build/corpus/fuzz_console_screen" "$build/corpus/fuzz_port_names" \
     "$build/artifacts"
 "$build/tests/fuzz/csi_seed" "$build/corpus/fuzz_csi_image/default-settings" \
     "$build/corpus/fuzz_csi_image/block-settings"
@@ -32,8 +33,9 @@ printf '\000\003ABCDABCDABCDABXDABCDABCABCDAB!CDABCDABCD' >"$build/corpus/fuzz_r
 # Console mode, blocks of 8: a prompt, a corrected typo, colours, a title.
 printf '\001\007\033[?2004h$ ab\b \bc\r\n\033[31mx\033[0m\033]0;t\007\033[2J\033[1;1H' \
     >"$build/corpus/fuzz_console_screen/prompt"
+printf 'AUX\000COM3\000com256\000\000' >"$build/corpus/fuzz_port_names/list"
 
-for target in fuzz_csi_image fuzz_hex_text fuzz_rx_check fuzz_console_screen; do
+for target in fuzz_csi_image fuzz_hex_text fuzz_rx_check fuzz_console_screen fuzz_port_names; do
     echo "== $target for ${seconds}s"
     "$build/tests/fuzz/$target" -max_total_time="$seconds" -print_final_stats=1 \
         -artifact_prefix="$build/artifacts/$target-" "$build/corpus/$target"

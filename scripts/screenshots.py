@@ -24,6 +24,8 @@ PICTURES = {
     "main-open.png": "installed-example-loaded.png",
     "main-lines.png": "lines-open.png",
     "com-set.png": "dialog-118-com-set.png",
+    "com-set-present.png": "com-set-present.png",
+    "main-waiting.png": "main-waiting.png",
     "timeouts.png": "dialog-120-timeouts.png",
     "flow-control.png": "dialog-122-flow-control.png",
     "com-information.png": "dialog-123-com-information.png",

@@ -17,7 +17,7 @@ Rig(build_dir, name, display=None, wine_dir="wine")
     pid: its Wine programs (and the prefix's wineserver through
     `wineserver -k`), its socat cables and its Xvfb.
 
-rig.add_cable(com_name, lines=True) -> Cable
+rig.add_cable(com_name, lines=True, relay=False) -> Cable
     A null-modem cable: `app_path` is mapped to COM `com_name` for the
     programs run under Wine, `far_path` is the pty a test opens (see
     open_far) to play the device at the other end.  `kill()` ends that
@@ -25,6 +25,13 @@ rig.add_cable(com_name, lines=True) -> Cable
     cable whose ends are mapped by hand with map_com().  With lines the
     cable carries DTR, RTS, DSR, CTS, DCD and RI (below); lines=False
     leaves a bare pty pair, on which Wine cannot wait for line events.
+    relay=True maps the COM name to a link in the scratch directory that
+    leads to the pty, so that lay_again() can put a new cable behind the
+    same COM number.
+rig.lay_again(cable, lines=True) -> Cable
+    A new cable behind the COM number of a pulled relay=True cable: its link
+    now leads to the new pty, so the next CreateFile of that port finds it
+    (the mapping stays, so nothing restarts).
 rig.add_loopback(com_name, lines=True) -> Cable
     A cable whose far end echoes everything it receives (far_path is None),
     with a loopback plug: the port's own DTR drives its DSR and DCD, its
@@ -505,6 +512,7 @@ class Cable:
         self.proc = proc
         self.app_path = app_path
         self.far_path = far_path
+        self.link = None
         self._holders = [os.open(p, os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK)
                          for p in (app_path, far_path) if p]
         self._slots = []
@@ -875,15 +883,36 @@ class Rig:
             raise RuntimeError("socat did not make its ptys; see %s" % log)
         return proc, ptys
 
-    def add_cable(self, com_name, lines=True):
+    def add_cable(self, com_name, lines=True, relay=False):
         """A null-modem cable; its app end is mapped to `com_name` (unless None).
-        lines=False leaves it a bare pty pair without control lines."""
+        lines=False leaves it a bare pty pair without control lines; relay=True
+        maps the port to a link that lay_again() can point elsewhere."""
         proc, ptys = self._socat("pty,raw,echo=0")
         cable = Cable(self, com_name, proc, ptys[0], ptys[1], lines)
         self.cables.append(cable)
         if com_name:
-            self.map_com(com_name, cable.app_path)
+            self.map_com(com_name, self._point_link(com_name, cable) if relay else cable.app_path)
         return cable
+
+    def lay_again(self, cable, lines=True):
+        """A new cable at the COM number of `cable`, found through its link."""
+        if cable.link is None:
+            raise ValueError("%s was not laid with relay=True" % cable.com_name)
+        new = self.add_cable(None, lines)
+        new.com_name = cable.com_name
+        self._point_link(cable.com_name, new)
+        return new
+
+    def _point_link(self, com_name, cable):
+        """Points the port's link at the cable's app end in one step."""
+        link = os.path.join(self.scratch, "%s.link" % com_name.lower())
+        fresh = link + ".new"
+        if os.path.lexists(fresh):
+            os.remove(fresh)
+        os.symlink(cable.app_path, fresh)
+        os.replace(fresh, link)
+        cable.link = link
+        return link
 
     def add_loopback(self, com_name, lines=True):
         """A cable whose far end echoes every byte back, with a loopback plug's
@@ -899,7 +928,8 @@ class Rig:
         m = re.fullmatch(r"COM(\d+)", com_name.upper())
         if not m or not 1 <= int(m.group(1)) <= 256:
             raise ValueError("bad COM name %r (COM1 to COM256)" % com_name)
-        ours = {c.app_path for c in self.cables} | {c.far_path for c in self.cables}
+        ours = ({c.app_path for c in self.cables} | {c.far_path for c in self.cables}
+                | {c.link for c in self.cables if c.link})
         real = os.path.realpath(unix_path)
         if unix_path not in ours and real not in self.guard.allow:
             raise GuardError("%s is neither a cable of this rig nor an allowed device" % unix_path)

@@ -12,6 +12,7 @@
 #include "flow_dialog.h"
 #include "main_window.h"
 #include "port.h"
+#include "port_scan.h"
 #include "resource.h"
 #include "rxcheck_window.h"
 #include "settings.h"
@@ -30,9 +31,13 @@ struct CommandEntry {
     CommandHandler pfnHandler;
 };
 
+// The ports present are looked up each time the dialog opens.
 bool fnRunComSetDialog(HWND hWnd)
 {
-    return DialogBoxParamA(ghInstance, MAKEINTRESOURCEA(IDD_COMSET), hWnd, fnComSetProc, 0) == 1;
+    static PortPresence s_stPresence;
+    fnScanPorts(s_stPresence);
+    return DialogBoxParamA(ghInstance, MAKEINTRESOURCEA(IDD_COMSET), hWnd, fnComSetProc,
+                           reinterpret_cast<LPARAM>(&s_stPresence)) == 1;
 }
 
 // A failed opening has reported itself and left the port closed.

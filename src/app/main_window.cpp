@@ -5,6 +5,7 @@
 #include "commands.h"
 #include "csi_file.h"
 #include "port.h"
+#include "port_reopen.h"
 #include "resource.h"
 #include "settings.h"
 #include "statusbar.h"
@@ -12,6 +13,7 @@
 #include "toolbar.h"
 #include "ui_state.h"
 #include "window_records.h"
+#include "worker_sync.h"
 
 const char kMainClassName[] = "ProgName";
 const char kMainTitle[] = "ZEVRIK";
@@ -43,6 +45,7 @@ LRESULT OnCreate(HWND hWnd)
     gstTerminal.m_hDlg = fnCreatePane(hWnd, IDD_TERMINAL, fnTerminalProc);
     gstStatusBar.m_hDlg = fnCreatePane(hWnd, IDD_STATUSBAR, fnStatusBarProc);
     fnCsiInit(gstToolbar.m_hDlg, &gstComSet, &gstTimeouts, &gstFlowCtrl, &gstTermOpt, &gstDataTrans);
+    fnReopenAttach(hWnd);
     fnRebuildCommx();
     fnUiRefresh(gstCommx.m_bCommOpen);
     return 0;
@@ -120,6 +123,14 @@ LRESULT OnKeyDown(HWND hWnd, WPARAM wParam, LPARAM lParam)
     return 0;
 }
 
+LRESULT OnTimer(WPARAM wParam)
+{
+    if (wParam == kReopenTimerId) {
+        fnReopenOnTimer();
+    }
+    return 0;
+}
+
 } // namespace
 
 LRESULT CALLBACK fnMainWndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
@@ -145,6 +156,11 @@ LRESULT CALLBACK fnMainWndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lPara
     case WM_COMMAND:
         fnDispatchCommand(hWnd, wParam);
         return 0;
+    case kWmDeviceLost:
+        fnReopenOnLoss(hWnd, static_cast<DWORD>(wParam));
+        return 0;
+    case WM_TIMER:
+        return OnTimer(wParam);
     default:
         return DefWindowProcA(hWnd, uMsg, wParam, lParam);
     }

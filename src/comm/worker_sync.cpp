@@ -8,6 +8,8 @@ namespace {
 
 const DWORD kClaimPollMs = 10;
 
+HWND ghLossWindow;
+
 } // namespace
 
 WorkerSyncRecord::WorkerSyncRecord() : m_abBusy(), m_lLossReported(-1)
@@ -69,7 +71,18 @@ PortResult fnPortResult(DWORD dwSession, OVERLAPPED *pstOL, DWORD *pdwCount, DWO
 BOOL fnClaimLossReport(DWORD dwSession)
 {
     const LONG lSession = static_cast<LONG>(dwSession);
-    return InterlockedExchange(&gstWorkerSync.m_lLossReported, lSession) != lSession;
+    if (InterlockedExchange(&gstWorkerSync.m_lLossReported, lSession) == lSession) {
+        return FALSE;
+    }
+    if (ghLossWindow != NULL) {
+        PostMessageA(ghLossWindow, kWmDeviceLost, dwSession, 0);
+    }
+    return TRUE;
+}
+
+void fnSetLossWindow(HWND hWnd)
+{
+    ghLossWindow = hWnd;
 }
 
 void fnHandOverEnter()

@@ -48,7 +48,12 @@ PortResult fnPortResult(DWORD dwSession, OVERLAPPED *pstOL, DWORD *pdwCount, DWO
 // port failure while its session is live passes here, and all may find one
 // at about the same time: only the first of a session may report it (TRUE
 // once), so a pulled cable shows one message whichever worker saw it first.
+// That first claim is also posted to the loss window, if one is set, as
+// kWmDeviceLost with the session in wParam.
 BOOL fnClaimLossReport(DWORD dwSession);
+
+const UINT kWmDeviceLost = WM_APP + 2; // WM_APP + 1 is the status bar's line message
+void fnSetLossWindow(HWND hWnd);
 
 void fnHandOverEnter();
 void fnHandOverLeave();

@@ -3,6 +3,7 @@
 #include "ccc.h"
 #include "echo.h"
 #include "jobs.h"
+#include "port_reopen.h"
 #include "resource.h"
 #include "rx_watch.h"
 #include "settings.h"
@@ -26,6 +27,8 @@ void fnCloseThreadHandle(HANDLE &hThread)
     }
 }
 
+} // namespace
+
 // Closes the port handle exactly once and ends the session, so every worker
 // of this opening leaves the port alone from now on and ends by itself.
 BOOL fnEndSession()
@@ -48,35 +51,53 @@ BOOL fnEndSession()
     return bClosed;
 }
 
-// A failed step after the port was opened leaves it closed and reusable.
-int fnOpenFailed(HWND hOwner, const char *pszText, const char *pszCaption, int nCode)
+namespace {
+
+// A failed step after the port was opened leaves it closed and reusable. A
+// reopening try (no report) fails quietly.
+int fnOpenFailed(HWND hOwner, BOOL bReport, const char *pszText, const char *pszCaption, int nCode)
 {
-    MessageBoxA(hOwner, pszText, pszCaption, MB_OK);
+    if (bReport) {
+        MessageBoxA(hOwner, pszText, pszCaption, MB_OK);
+    }
     fnEndSession();
     return nCode;
 }
 
-int fnConfigurePort(HWND hOwner)
+// What the driver made of the line just set, for the status summary.
+void fnReadBack(HANDLE hComm)
+{
+    DCB stHeld = {};
+    stHeld.DCBlength = sizeof stHeld;
+    gstCommx.m_bHeldKnown = GetCommState(hComm, &stHeld) ? 1 : 0;
+    gstCommx.m_stHeld = fnLineOfDcb(stHeld);
+}
+
+int fnConfigurePort(HWND hOwner, BOOL bReport)
 {
     HANDLE hComm = gstCommx.m_hComm;
     if (!GetCommState(hComm, &gstCommx.m_stDcb)) {
-        return fnOpenFailed(hOwner, "GetCommState() Error!", "ErrorCode 2", kOpenGetCommState);
+        return fnOpenFailed(hOwner, bReport, "GetCommState() Error!", "ErrorCode 2", kOpenGetCommState);
     }
     if (!GetCommTimeouts(hComm, &gstCommx.m_stTimeouts)) {
-        return fnOpenFailed(hOwner, "INF002:GetCommTimeouts() Error!", kCaption, kOpenGetCommTimeouts);
+        return fnOpenFailed(hOwner, bReport, "INF002:GetCommTimeouts() Error!", kCaption,
+                            kOpenGetCommTimeouts);
     }
     if (!GetCommProperties(hComm, &gstCommx.m_stCommProp)) {
-        return fnOpenFailed(hOwner, "INF003:GetCommProperties() Error!", kCaption, kOpenGetCommProperties);
+        return fnOpenFailed(hOwner, bReport, "INF003:GetCommProperties() Error!", kCaption,
+                            kOpenGetCommProperties);
     }
     fnRebuildCommx();
     if (!SetCommState(hComm, &gstCommx.m_stDcb)) {
-        return fnOpenFailed(hOwner, "INF004:SetCommState() Error!", kCaption, kOpenSetCommState);
+        return fnOpenFailed(hOwner, bReport, "INF004:SetCommState() Error!", kCaption, kOpenSetCommState);
     }
+    fnReadBack(hComm);
     if (!SetCommTimeouts(hComm, &gstCommx.m_stTimeouts)) {
-        return fnOpenFailed(hOwner, "INF005:SetCommTimeouts() Error!", kCaption, kOpenSetCommTimeouts);
+        return fnOpenFailed(hOwner, bReport, "INF005:SetCommTimeouts() Error!", kCaption,
+                            kOpenSetCommTimeouts);
     }
     if (!SetupComm(hComm, kInQueue, kOutQueue)) {
-        return fnOpenFailed(hOwner, "INF006:SetupComm() Error!", kCaption, kOpenSetupComm);
+        return fnOpenFailed(hOwner, bReport, "INF006:SetupComm() Error!", kCaption, kOpenSetupComm);
     }
     return kOpenOk;
 }
@@ -88,29 +109,33 @@ BOOL fnStartWorker(LPTHREAD_START_ROUTINE pfnProc, HANDLE &hThread, DWORD &dwThr
     return hThread != NULL;
 }
 
-int fnStartWorkers()
+int fnStartWorkers(BOOL bReport)
 {
     if (!fnStartWorker(CommThreadTxProc, gstCcc.m_stTx.m_hThread, gstCcc.m_stTx.m_dwThreadId)) {
-        return fnOpenFailed(NULL, "INF007:Thread CommThreadTxProc() Create Fail!", kCaption, kOpenTxThread);
+        return fnOpenFailed(NULL, bReport, "INF007:Thread CommThreadTxProc() Create Fail!", kCaption,
+                            kOpenTxThread);
     }
     if (!fnStartWorker(CommThreadRxProc, gstCcc.m_stRx.m_hThread, gstCcc.m_stRx.m_dwThreadId)) {
-        return fnOpenFailed(NULL, "INF008:Thread CommThreadRxProc() Create Fail!", kCaption, kOpenRxThread);
+        return fnOpenFailed(NULL, bReport, "INF008:Thread CommThreadRxProc() Create Fail!", kCaption,
+                            kOpenRxThread);
     }
     if (!fnStartWorker(CommThreadStatusProc, gstCcc.m_stStatus.m_hThread, gstCcc.m_stStatus.m_dwThreadId)) {
-        return fnOpenFailed(NULL, "INF009:Thread CommThreadStatusProc() Create Fail!", kCaption,
+        return fnOpenFailed(NULL, bReport, "INF009:Thread CommThreadStatusProc() Create Fail!", kCaption,
                             kOpenStatusThread);
     }
     return kOpenOk;
 }
 
-int fnCreatePort(HWND hOwner)
+int fnCreatePort(HWND hOwner, BOOL bReport)
 {
     const HANDLE hComm = CreateFileA(gstCommx.m_achCurCommNum, GENERIC_READ | GENERIC_WRITE, 0, NULL,
                                      OPEN_EXISTING, FILE_FLAG_OVERLAPPED | FILE_ATTRIBUTE_NORMAL, NULL);
     if (hComm == INVALID_HANDLE_VALUE) {
         char achText[64];
         wsprintfA(achText, "Open %s Port Error!", gstCommx.m_achCurCommNumShort);
-        MessageBoxA(hOwner, achText, kCaption, MB_OK);
+        if (bReport) {
+            MessageBoxA(hOwner, achText, kCaption, MB_OK);
+        }
         gstCommx.m_bCommOpen = 0;
         return kOpenCreateFile;
     }
@@ -123,18 +148,18 @@ int fnCreatePort(HWND hOwner)
 
 } // namespace
 
-int fnOpenPort(HWND hOwner)
+int fnOpenSteps(HWND hOwner, BOOL bReport)
 {
     fnRebuildCommx();
-    int nCode = fnCreatePort(hOwner);
+    int nCode = fnCreatePort(hOwner, bReport);
     if (nCode == kOpenOk) {
-        nCode = fnConfigurePort(hOwner);
+        nCode = fnConfigurePort(hOwner, bReport);
     }
     if (nCode == kOpenOk) {
-        nCode = fnStartWorkers();
+        nCode = fnStartWorkers(bReport);
     }
     if (nCode == kOpenOk && !SetCommMask(gstCommx.m_hComm, kModemEvents)) {
-        nCode = fnOpenFailed(NULL, "INF010:SetCommMask() return error!", kCaption, kOpenSetCommMask);
+        nCode = fnOpenFailed(NULL, bReport, "INF010:SetCommMask() return error!", kCaption, kOpenSetCommMask);
     }
     if (nCode != kOpenOk) {
         return nCode;
@@ -145,6 +170,13 @@ int fnOpenPort(HWND hOwner)
     return kOpenOk;
 }
 
+// A new opening ends any wait for a lost port first.
+int fnOpenPort(HWND hOwner)
+{
+    fnReopenCancel();
+    return fnOpenSteps(hOwner, TRUE);
+}
+
 int fnApplyPortSettings(HWND hOwner)
 {
     fnRebuildCommx();
@@ -152,6 +184,7 @@ int fnApplyPortSettings(HWND hOwner)
         MessageBoxA(hOwner, "INF012:SetCommState() Error!", kCaption, MB_OK);
         return 1;
     }
+    fnReadBack(gstCommx.m_hComm);
     gstCommx.m_bCommOpen = 1;
     return 0;
 }
@@ -163,6 +196,7 @@ int fnApplyFlowControl(HWND hOwner)
         MessageBoxA(hOwner, "INF013:SetCommState() Error!", kCaption, MB_OK);
         return 1;
     }
+    fnReadBack(gstCommx.m_hComm);
     if (gstCommx.m_stDcb.fDtrControl == DTR_CONTROL_DISABLE) {
         gstStatusBar.m_bDtr = 0;
     } else if (gstCommx.m_stDcb.fDtrControl == DTR_CONTROL_ENABLE) {
@@ -178,9 +212,13 @@ int fnApplyFlowControl(HWND hOwner)
 }
 
 // With no port open there is nothing to close; the terminal is emptied here
-// as well, since a receive thread that already ended cannot do it.
+// as well, since a receive thread that already ended cannot do it. A port
+// that waits for its device stops waiting.
 int fnClosePort(HWND hOwner)
 {
+    if (fnReopenCancel()) {
+        SetDlgItemTextA(gstTerminal.m_hDlg, IDC_TERM_EDIT, "");
+    }
     if (gstCommx.m_hComm == INVALID_HANDLE_VALUE) {
         gstCommx.m_bCommOpen = 0;
         return 0;

@@ -20,6 +20,10 @@ const int kOpenStatusThread = 10;
 const int kOpenSetCommMask = 11;
 
 int fnOpenPort(HWND hOwner);
+// The steps of an opening; without bReport a failed step shows no box.
+int fnOpenSteps(HWND hOwner, BOOL bReport);
+// Closes the handle and ends the workers' session; FALSE if the close failed.
+BOOL fnEndSession();
 int fnApplyPortSettings(HWND hOwner);
 int fnApplyFlowControl(HWND hOwner);
 int fnClosePort(HWND hOwner);

@@ -5,7 +5,7 @@ CommxRecord gstCommx;
 CommxRecord::CommxRecord()
     : m_hComm(INVALID_HANDLE_VALUE), m_achCurCommNum(), m_achCurCommNumShort(), m_bCommOpen(0),
       m_aachInfoLine(), m_achDcbInfo(), m_achTimeoutsInfo(), m_achCommPropInfo(), m_stDcb(), m_stTimeouts(),
-      m_stCommProp(), m_dwSession(0)
+      m_stCommProp(), m_dwSession(0), m_stHeld(), m_bHeldKnown(0), m_bWaiting(0)
 {
 }
 
@@ -62,9 +62,31 @@ void fnRebuildCommx()
     fnRebuildTimeouts(gstCommx.m_stTimeouts, gstTimeouts.m_stCur);
 }
 
+LineFormat fnLineOfDcb(const DCB &stDcb)
+{
+    LineFormat st = {};
+    st.m_dwBaud = stDcb.BaudRate;
+    st.m_byByteSize = stDcb.ByteSize;
+    st.m_byParity = stDcb.Parity;
+    st.m_byStopBits = stDcb.StopBits;
+    return st;
+}
+
+// A line the driver holds differently is shown only with the port check on.
 void fnCommxSummary(char *pchOut, int cchOut)
 {
     if (cchOut <= 0) {
+        return;
+    }
+    const std::size_t cch = static_cast<std::size_t>(cchOut);
+    if (gstCommx.m_bWaiting) {
+        fnFormatWaitingSummary(pchOut, cch, gstCommx.m_achCurCommNumShort);
+        return;
+    }
+    const LineFormat stAsked = fnLineOfDcb(gstCommx.m_stDcb);
+    if (gstComSet.m_stCur.m_bPortCheck && gstCommx.m_bHeldKnown &&
+        fnLineDiffers(stAsked, gstCommx.m_stHeld)) {
+        fnFormatHeldSummary(pchOut, cch, gstCommx.m_achCurCommNumShort, stAsked, gstCommx.m_stHeld);
         return;
     }
     fnFormatSummary(pchOut, static_cast<std::size_t>(cchOut), gstCommx.m_achCurCommNumShort,

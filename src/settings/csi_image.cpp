@@ -335,6 +335,7 @@ void fnSettingsToFileData(CsiImage &stCsi, const CsiRecords &stRecords)
     pdwTail[kTailReopen] = stRecords.m_pstComSet->m_stCur.m_bReopen;
     pdwTail[kTailPrbs] = stRecords.m_pstDataTrans->m_stCur.m_nPrbs;
     pdwTail[kTailRxStream] = stRecords.m_pstDataTrans->m_nRxStream;
+    pdwTail[kTailPortCheck] = stRecords.m_pstComSet->m_stCur.m_bPortCheck;
 }
 
 void fnFileDataToSettings(const CsiImage &stCsi, const CsiRecords &stRecords)
@@ -360,4 +361,5 @@ void fnFileDataToSettings(const CsiImage &stCsi, const CsiRecords &stRecords)
     stRecords.m_pstComSet->m_stCur.m_bReopen = pdwTail[kTailReopen];
     stRecords.m_pstDataTrans->m_stCur.m_nPrbs = pdwTail[kTailPrbs];
     stRecords.m_pstDataTrans->m_nRxStream = pdwTail[kTailRxStream];
+    stRecords.m_pstComSet->m_stCur.m_bPortCheck = pdwTail[kTailPortCheck];
 }

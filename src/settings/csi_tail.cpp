@@ -6,7 +6,7 @@
 
 const CsiTailDef kastCsiTail[kCsiTailCount] = {
     {"HIST", 0, 1, 0}, {"CONS", 0, 1, 0}, {"TIME", 0, 1, 0}, {"BKSP", 0, 1, 0},
-    {"CENT", 0, 2, 0}, {"ROPN", 0, 1, 0}, {"PRBS", 0, 3, 0}, {"RXCK", 0, 3, 0},
+    {"CENT", 0, 2, 0}, {"ROPN", 0, 1, 0}, {"PRBS", 0, 3, 0}, {"RXCK", 0, 3, 0}, {"PCHK", 0, 1, 0},
 };
 
 namespace {

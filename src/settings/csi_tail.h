@@ -21,6 +21,7 @@ enum CsiTailField {
     kTailReopen,       // reopen when the device returns: 0 off, 1 on
     kTailPrbs,         // data pattern: 0 as the 41 fields say, 1 PRBS-7, 2 PRBS-15, 3 PRBS-23
     kTailRxStream,     // receive check expects: 0 the data pattern, 1 PRBS-7, 2 PRBS-15, 3 PRBS-23
+    kTailPortCheck,    // mark present ports and show a rate the driver changed: 0 off, 1 on
     kCsiTailCount
 };
 

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include "line_held.h"
 #include "settings_data.h"
 
 // Each record begins with the window handles of its dialog, valid only while
@@ -77,6 +78,11 @@ struct CommxRecord {
     // threads of an earlier opening never touch the port or the events of a
     // later one.
     volatile DWORD m_dwSession;
+    // What the driver reported back after the line was last set.
+    LineFormat m_stHeld;
+    LONG m_bHeldKnown;
+    // 1 while a lost port waits for its device to return (port closed).
+    LONG m_bWaiting;
     CommxRecord();
 };
 
@@ -86,8 +92,11 @@ extern CommxRecord gstCommx;
 // port, flow-control and time-out settings. Never touches the port.
 void fnRebuildCommx();
 
-// Formats the settings summary line for the open port into pchOut.
+// Formats the settings summary line for the open port, or for the port that
+// waits for its device, into pchOut.
 void fnCommxSummary(char *pchOut, int cchOut);
+
+LineFormat fnLineOfDcb(const DCB &stDcb);
 
 // A digits box of a settings dialog as an unsigned number (fnDialogUint).
 ZDWORD fnGetDlgUint(HWND hDlg, int iId);

@@ -30,7 +30,8 @@ struct ComSetSel {
     ZDWORD m_nParity;
     ZDWORD m_nStopBits;
     ZDWORD m_dwUserBaud;
-    ZDWORD m_bReopen; // saved in the block after the fields
+    ZDWORD m_bReopen;    // saved in the block after the fields
+    ZDWORD m_bPortCheck; // likewise
 };
 
 // Flow block of gstFlowCtrl.

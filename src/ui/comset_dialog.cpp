@@ -1,6 +1,7 @@
 #include "comset_dialog.h"
 
 #include "dialog_place.h"
+#include "port_names.h"
 #include "resource.h"
 #include "settings.h"
 #include "ui_state.h"
@@ -9,6 +10,9 @@ UserBaudRecord gstUserBaud;
 
 namespace {
 
+// The ports found when the dialog opened (its parameter).
+const PortPresence *gpstPresence;
+
 void fnFillList(HWND hList, const char *pchTexts, int iCount, int iStride)
 {
     for (int i = 0; i < iCount; ++i) {
@@ -16,9 +20,25 @@ void fnFillList(HWND hList, const char *pchTexts, int iCount, int iStride)
     }
 }
 
+// With the port check on, each present port says so in its item; the items
+// keep their places, so a selection still means the same port.
+void fnFillPortList(bool bMark)
+{
+    HWND hList = gstComSet.m_hPortList;
+    const LRESULT lSel = SendMessageA(hList, CB_GETCURSEL, 0, 0);
+    SendMessageA(hList, CB_RESETCONTENT, 0, 0);
+    for (int i = 0; i < kPortCount; ++i) {
+        char achItem[sizeof gstComSet.m_aachPort[0] + 16];
+        const bool bPresent = bMark && gpstPresence != NULL && gpstPresence->m_abPresent[i];
+        fnFormatPortItem(achItem, sizeof achItem, gstComSet.m_aachPort[i], bPresent);
+        SendMessageA(hList, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(achItem));
+    }
+    SendMessageA(hList, CB_SETCURSEL, lSel, 0);
+}
+
 void fnFillLists()
 {
-    fnFillList(gstComSet.m_hPortList, gstComSet.m_aachPort[0], kPortCount, sizeof(gstComSet.m_aachPort[0]));
+    fnFillPortList(gstComSet.m_stEdit.m_bPortCheck != 0);
     fnFillList(gstComSet.m_hBaudList, gstComSet.m_aachBaud[0], kBaudCount, sizeof(gstComSet.m_aachBaud[0]));
     fnFillList(gstComSet.m_hDataBitsList, gstComSet.m_aachDataBits[0], kDataBitsCount,
                sizeof(gstComSet.m_aachDataBits[0]));
@@ -49,9 +69,20 @@ void fnShowUserBaudText()
     SetDlgItemInt(gstComSet.m_hDlg, IDC_CS_USERBAUD_TEXT, gstComSet.m_stEdit.m_dwUserBaud, FALSE);
 }
 
-// While the port is open its number cannot change.
-INT_PTR OnComSetInit(HWND hDlg)
+void fnShowChoice(int iControl, ZDWORD bOn)
 {
+    CheckDlgButton(gstComSet.m_hDlg, iControl, bOn ? BST_CHECKED : BST_UNCHECKED);
+}
+
+ZDWORD fnChoice(int iControl)
+{
+    return IsDlgButtonChecked(gstComSet.m_hDlg, iControl) == BST_CHECKED ? 1 : 0;
+}
+
+// While the port is open its number cannot change.
+INT_PTR OnComSetInit(HWND hDlg, LPARAM lParam)
+{
+    gpstPresence = reinterpret_cast<const PortPresence *>(lParam);
     fnCentreOverOwner(hDlg);
     gstComSet.m_hDlg = hDlg;
     gstComSet.m_hPortList = GetDlgItem(hDlg, IDC_CS_PORT);
@@ -61,8 +92,10 @@ INT_PTR OnComSetInit(HWND hDlg)
     gstComSet.m_hStopBitsList = GetDlgItem(hDlg, IDC_CS_STOPBITS);
     gstComSet.m_hUserBaudButton = GetDlgItem(hDlg, IDC_CS_USERBAUD_BUTTON);
     gstComSet.m_hUserBaudText = GetDlgItem(hDlg, IDC_CS_USERBAUD_TEXT);
-    fnFillLists();
     gstComSet.m_stEdit = gstComSet.m_stCur;
+    fnFillLists();
+    fnShowChoice(IDC_CS_PORTCHECK, gstComSet.m_stEdit.m_bPortCheck);
+    fnShowChoice(IDC_CS_REOPEN, gstComSet.m_stEdit.m_bReopen);
     fnSelect(gstComSet.m_hPortList, gstComSet.m_stEdit.m_nPort);
     fnSelect(gstComSet.m_hBaudList, gstComSet.m_stEdit.m_nBaud);
     fnSelect(gstComSet.m_hDataBitsList, gstComSet.m_stEdit.m_nDataBits);
@@ -94,6 +127,8 @@ INT_PTR OnComSetOk(HWND hDlg)
     gstComSet.m_stEdit.m_nDataBits = fnSelection(gstComSet.m_hDataBitsList);
     gstComSet.m_stEdit.m_nParity = fnSelection(gstComSet.m_hParityList);
     gstComSet.m_stEdit.m_nStopBits = fnSelection(gstComSet.m_hStopBitsList);
+    gstComSet.m_stEdit.m_bPortCheck = fnChoice(IDC_CS_PORTCHECK);
+    gstComSet.m_stEdit.m_bReopen = fnChoice(IDC_CS_REOPEN);
     gstComSet.m_stCur = gstComSet.m_stEdit;
     EndDialog(hDlg, 1);
     return TRUE;
@@ -122,6 +157,9 @@ INT_PTR OnComSetCommand(HWND hDlg, WPARAM wParam)
         return TRUE;
     case IDC_CS_USERBAUD_BUTTON:
         return OnUserBaudButton(hDlg);
+    case IDC_CS_PORTCHECK:
+        fnFillPortList(fnChoice(IDC_CS_PORTCHECK) != 0);
+        return TRUE;
     default:
         return FALSE;
     }
@@ -161,11 +199,11 @@ INT_PTR OnUserBaudCommand(HWND hDlg, WPARAM wParam)
 
 } // namespace
 
-INT_PTR CALLBACK fnComSetProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM)
+INT_PTR CALLBACK fnComSetProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lParam)
 {
     switch (uMsg) {
     case WM_INITDIALOG:
-        return OnComSetInit(hDlg);
+        return OnComSetInit(hDlg, lParam);
     case WM_COMMAND:
         return OnComSetCommand(hDlg, wParam);
     default:

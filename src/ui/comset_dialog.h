@@ -14,7 +14,8 @@ struct UserBaudRecord {
 
 extern UserBaudRecord gstUserBaud;
 
-// Both end with 1 for OK and 0 for Cancel.
+// Both end with 1 for OK and 0 for Cancel. COM Set takes the ports found
+// present (a PortPresence) as its parameter.
 INT_PTR CALLBACK fnComSetProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK fnUserBaudProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lParam);
 

@@ -165,11 +165,24 @@ void fnShowOpen()
     fnSetSummary(gstStatusBar.m_achSummary);
 }
 
+// A port that waits for its device looks closed, but COM Close can end the
+// wait and the summary says what it waits for.
+void fnShowWaiting()
+{
+    fnShowClosed();
+    EnableMenuItem(ghMainMenu, IDM_COM_CLOSE, MF_BYCOMMAND | MF_ENABLED);
+    EnableWindow(gstToolbar.m_ahButton[IDC_TB_COMCLOSE - IDC_TB_FILEOPEN], TRUE);
+    fnCommxSummary(gstStatusBar.m_achSummary, sizeof(gstStatusBar.m_achSummary));
+    fnSetSummary(gstStatusBar.m_achSummary);
+}
+
 } // namespace
 
 void fnUiRefresh(LONG bCommOpen)
 {
-    if (bCommOpen == 0) {
+    if (bCommOpen == 0 && gstCommx.m_bWaiting != 0) {
+        fnShowWaiting();
+    } else if (bCommOpen == 0) {
         fnShowClosed();
     } else {
         fnShowOpen();

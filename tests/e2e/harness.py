@@ -31,11 +31,14 @@ DESKTOP_SIZE = "1024x768"
 # never join the desktop of the app before, which may still be going away.
 _desktop_numbers = itertools.count(1)
 # COM5 is the port the tests work with; COM6 is a cable that one test pulls
-# out; COM4 is a bare pty pair without control lines; COM9 stays unmapped.
+# out; COM16 is a cable that can be laid again at the same number after a pull
+# (rig.lay_again); COM4 is a bare pty pair without control lines; COM9 stays
+# unmapped.
 # The cables with lines start with the far end's DTR and RTS on.
 MAIN_PORT = "COM5"
 PULLED_PORT = "COM6"
 PLAIN_PORT = "COM4"
+RELAID_PORT = "COM16"
 UNMAPPED_PORT = "COM9"
 
 # Menu commands and toolbar buttons, and which of them the closed and the
@@ -206,7 +209,10 @@ class Streamer(threading.Thread):
         for at in range(0, len(self.data), self.chunk):
             if self.stop.is_set():
                 break
-            self.peer.write(self.data[at:at + self.chunk])
+            try:
+                self.peer.write(self.data[at:at + self.chunk])
+            except OSError:  # the cable was cut
+                break
             if self.pause:
                 time.sleep(self.pause)
 
@@ -215,7 +221,8 @@ class Suite:
     """The rig and cables of one run; a second one of its own prefix
     (`wine_dir` under the tree) can carry other `ports`."""
 
-    def __init__(self, build, name="e2e", wine_dir="wine", ports=(MAIN_PORT, PULLED_PORT, PLAIN_PORT)):
+    def __init__(self, build, name="e2e", wine_dir="wine",
+                 ports=(MAIN_PORT, PULLED_PORT, PLAIN_PORT, RELAID_PORT)):
         self.build = os.path.abspath(build)
         self.zevrik = os.path.join(self.build, "src", "zevrik.exe")
         self.zdrive = os.path.join(self.build, "tests", "e2e", "zdrive.exe")
@@ -227,7 +234,8 @@ class Suite:
         self.rig = zrig.Rig(self.build, name, display="xvfb", wine_dir=wine_dir)
         self.rig.__enter__()
         try:
-            self.cables = {port: self.rig.add_cable(port, lines=port != PLAIN_PORT) for port in ports}
+            self.cables = {port: self.rig.add_cable(port, lines=port != PLAIN_PORT, relay=port == RELAID_PORT)
+                           for port in ports}
             self.rig.map_ports()
         except BaseException:
             self.rig.__exit__(None, None, None)

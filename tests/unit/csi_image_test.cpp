@@ -384,6 +384,7 @@ TEST(CsiImage, TailBlockRoundTripsAndRefusesDamage)
     Encode(stPlain, stRec);
     stRec.m_stTermOpt.m_stCur.m_bConsole = 1;
     stRec.m_stComSet.m_stCur.m_bReopen = 1;
+    stRec.m_stComSet.m_stCur.m_bPortCheck = 1;
     stRec.m_stDataTrans.m_stCur.m_nPrbs = 3;
     stRec.m_stDataTrans.m_nRxStream = 2;
     CsiImage stCsi;
@@ -396,6 +397,7 @@ TEST(CsiImage, TailBlockRoundTripsAndRefusesDamage)
     fnFileDataToSettings(stCsi, stLoaded.Refs());
     EXPECT_EQ(1u, stLoaded.m_stTermOpt.m_stCur.m_bConsole);
     EXPECT_EQ(1u, stLoaded.m_stComSet.m_stCur.m_bReopen);
+    EXPECT_EQ(1u, stLoaded.m_stComSet.m_stCur.m_bPortCheck);
     EXPECT_EQ(3u, stLoaded.m_stDataTrans.m_stCur.m_nPrbs);
     EXPECT_EQ(2u, stLoaded.m_stDataTrans.m_nRxStream);
     EXPECT_EQ(0u, stLoaded.m_stTermOpt.m_stCur.m_nHistory);
