@@ -103,14 +103,33 @@ BOOL fnPortAnswers(DWORD dwSession)
     return bAnswers;
 }
 
+// A pulled cable can fail the wait a moment before the port stops
+// answering, so a failed wait is looked at again after this long.
+const DWORD kLossSettleMs = 500;
+const DWORD kLossSettleStepMs = 50;
+
+// The port still answers after the settling time (or the opening ended).
+BOOL fnPortStillAnswers(DWORD dwSession)
+{
+    for (DWORD dwWaited = 0; dwWaited < kLossSettleMs && fnSessionLive(dwSession);
+         dwWaited += kLossSettleStepMs) {
+        if (!fnPortAnswers(dwSession)) {
+            return FALSE;
+        }
+        Sleep(kLossSettleStepMs);
+    }
+    return fnPortAnswers(dwSession);
+}
+
 // A wait that cannot start: error 50 says the port cannot report line
 // events and needs no second look. A loss is reported by the first worker
-// that finds it (the claim); a wait that failed alone is always reported.
-// This worker ends either way.
+// that finds it (the claim); a wait that failed alone is reported unless
+// another worker has meanwhile reported the loss of this opening. This
+// worker ends either way.
 StatusEnd fnStartFailed(StatusRun &stRun, DWORD dwError)
 {
-    const BOOL bLost = dwError != ERROR_NOT_SUPPORTED && !fnPortAnswers(stRun.m_dwSession);
-    if (!bLost || fnClaimLossReport(stRun.m_dwSession)) {
+    const BOOL bAnswers = dwError == ERROR_NOT_SUPPORTED || fnPortStillAnswers(stRun.m_dwSession);
+    if (bAnswers ? !fnLossReported(stRun.m_dwSession) : fnClaimLossReport(stRun.m_dwSession)) {
         wsprintfA(stRun.m_achMsg, "INF033:WaitCommEvent() Error! the GetLastError return %d",
                   static_cast<int>(dwError));
     }

@@ -68,6 +68,11 @@ PortResult fnPortResult(DWORD dwSession, OVERLAPPED *pstOL, DWORD *pdwCount, DWO
     return bDone ? kPortDone : kPortFailed;
 }
 
+BOOL fnLossReported(DWORD dwSession)
+{
+    return gstWorkerSync.m_lLossReported == static_cast<LONG>(dwSession);
+}
+
 BOOL fnClaimLossReport(DWORD dwSession)
 {
     const LONG lSession = static_cast<LONG>(dwSession);

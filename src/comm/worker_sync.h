@@ -51,6 +51,8 @@ PortResult fnPortResult(DWORD dwSession, OVERLAPPED *pstOL, DWORD *pdwCount, DWO
 // That first claim is also posted to the loss window, if one is set, as
 // kWmDeviceLost with the session in wParam.
 BOOL fnClaimLossReport(DWORD dwSession);
+// Whether the loss of this opening has been claimed, without claiming it.
+BOOL fnLossReported(DWORD dwSession);
 
 const UINT kWmDeviceLost = WM_APP + 2; // WM_APP + 1 is the status bar's line message
 void fnSetLossWindow(HWND hWnd);
