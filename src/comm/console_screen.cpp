@@ -512,3 +512,16 @@ std::uint32_t fnScreenLines(const ConsoleScreen &st)
 {
     return static_cast<std::uint32_t>(fnEnd(st) - st.m_qwFirst);
 }
+
+std::uint32_t fnScreenLineText(ConsoleScreen &st, std::uint32_t dwIndex, char *pch)
+{
+    const std::uint64_t qwLine = st.m_qwFirst + dwIndex;
+    if (qwLine >= fnEnd(st)) {
+        return 0;
+    }
+    char achLine[kLineTextMax];
+    const std::uint32_t dwLen = fnRenderLine(st, qwLine, achLine);
+    const std::uint32_t dwSkip = qwLine != st.m_qwFirst ? 2 : 0;
+    std::memcpy(pch, achLine + dwSkip, dwLen - dwSkip);
+    return dwLen - dwSkip;
+}

@@ -90,4 +90,8 @@ bool fnScreenTake(ConsoleScreen &st, char *pchOut, std::uint32_t dwRoom, ScreenU
 // Kept lines, the screenful included.
 std::uint32_t fnScreenLines(const ConsoleScreen &st);
 
+// The text of kept line dwIndex (0 the oldest) with its stamp, without a
+// line end: at most kLineTextMax characters, no terminator.
+std::uint32_t fnScreenLineText(ConsoleScreen &st, std::uint32_t dwIndex, char *pch);
+
 #endif
