@@ -20,6 +20,12 @@ DWORD gdwTop;
 BOOL gbPinned = TRUE;
 char gachLine[kViewLineChars];
 
+// The edit control's font, the one the user chose for the terminal.
+HGDIOBJ fnFont()
+{
+    return reinterpret_cast<HGDIOBJ>(SendMessageA(gstTerminal.m_hEdit, WM_GETFONT, 0, 0));
+}
+
 int fnLineHeight(HDC hDc)
 {
     TEXTMETRICA stTm;
@@ -32,7 +38,7 @@ DWORD fnRowsShown(HWND hWnd)
     RECT rc;
     GetClientRect(hWnd, &rc);
     HDC hDc = GetDC(hWnd);
-    HGDIOBJ hOld = SelectObject(hDc, gstTerminal.m_hFont);
+    HGDIOBJ hOld = SelectObject(hDc, fnFont());
     const int iRows = (rc.bottom - kMargin) / fnLineHeight(hDc);
     SelectObject(hDc, hOld);
     ReleaseDC(hWnd, hDc);
@@ -52,7 +58,7 @@ void fnSetScrollBar(HWND hWnd, DWORD dwLines, DWORD dwRows)
 {
     SCROLLINFO stSi = {};
     stSi.cbSize = sizeof stSi;
-    stSi.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+    stSi.fMask = SIF_RANGE | SIF_PAGE | SIF_POS | SIF_DISABLENOSCROLL;
     stSi.nMax = dwLines > 0 ? static_cast<int>(dwLines - 1) : 0;
     stSi.nPage = dwRows;
     stSi.nPos = static_cast<int>(gdwTop);
@@ -79,7 +85,7 @@ LRESULT OnPaint(HWND hWnd)
     HDC hDc = BeginPaint(hWnd, &stPs);
     RECT rc;
     GetClientRect(hWnd, &rc);
-    HGDIOBJ hOld = SelectObject(hDc, gstTerminal.m_hFont);
+    HGDIOBJ hOld = SelectObject(hDc, fnFont());
     SetTextColor(hDc, gstTerminal.m_stChooseFont.rgbColors);
     SetBkColor(hDc, gstCommx.m_bCommOpen == 1 ? kOpenBackground : kClosedBackground);
     fnViewLock();
