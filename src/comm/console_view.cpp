@@ -19,6 +19,8 @@ ConsoleScreen gstScreen;
 // The receive thread feeds the screen while the window paints from it.
 CRITICAL_SECTION gcsScreen;
 char gachPiece[kPieceChars + 1];
+// A paint asked for and not yet begun: the blocks meanwhile ask for none.
+volatile LONG gbPaintOwed;
 
 std::int32_t fnNowStamp()
 {
@@ -105,7 +107,14 @@ void fnViewBlock(const BYTE *pby, DWORD dwCount, const TermOptBlock &stOpt, BOOL
 // many blocks make one paint of the visible lines.
 void fnViewWrite()
 {
-    InvalidateRect(gstTerminal.m_hView, NULL, FALSE);
+    if (InterlockedExchange(&gbPaintOwed, TRUE) == FALSE) {
+        InvalidateRect(gstTerminal.m_hView, NULL, FALSE);
+    }
+}
+
+void fnViewPainting()
+{
+    InterlockedExchange(&gbPaintOwed, FALSE);
 }
 
 void fnViewLock()

@@ -27,6 +27,8 @@ void fnViewBlock(const BYTE *pby, DWORD dwCount, const TermOptBlock &stOpt, BOOL
 
 // Marks the console window for painting.
 void fnViewWrite();
+// The window starts a paint: the next block marks it again.
+void fnViewPainting();
 
 // The window reads the screen between these two calls.
 void fnViewLock();

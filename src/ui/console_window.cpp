@@ -80,6 +80,7 @@ void fnPaintRows(HDC hDc, const RECT &rcClient, DWORD dwLines)
 
 LRESULT OnPaint(HWND hWnd)
 {
+    fnViewPainting();
     const DWORD dwRows = fnRowsShown(hWnd);
     PAINTSTRUCT stPs;
     HDC hDc = BeginPaint(hWnd, &stPs);
