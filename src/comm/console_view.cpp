@@ -13,7 +13,6 @@ const DWORD kShortHistoryChars = 2048;
 const DWORD kPieceChars = 2048;
 const DWORD kAsciiPiece = kPieceChars / 2;
 const DWORD kHexPiece = kPieceChars / 3;
-static_assert(kViewLineChars == static_cast<DWORD>(kLineTextMax), "line room");
 
 ConsoleScreen gstScreen;
 // The receive thread feeds the screen while the window paints from it.
@@ -135,4 +134,9 @@ DWORD fnViewLines()
 DWORD fnViewLineText(DWORD dwIndex, char *pch)
 {
     return fnScreenLineText(gstScreen, dwIndex, pch);
+}
+
+DWORD fnViewText(ScreenPos stFrom, ScreenPos stTo, char *pch, DWORD dwRoom)
+{
+    return fnScreenText(gstScreen, stFrom, stTo, pch, dwRoom);
 }

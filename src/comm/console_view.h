@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include "console_screen.h"
 #include "settings_data.h"
 
 // Once, before any other call.
@@ -36,7 +37,9 @@ void fnViewUnlock();
 DWORD fnViewLines();
 // At most kViewLineChars characters, no terminator.
 DWORD fnViewLineText(DWORD dwIndex, char *pch);
+// As fnScreenText.
+DWORD fnViewText(ScreenPos stFrom, ScreenPos stTo, char *pch, DWORD dwRoom);
 
-const DWORD kViewLineChars = 2 + 13 + 480;
+const DWORD kViewLineChars = kLineTextMax;
 
 #endif

@@ -19,6 +19,14 @@ const COLORREF kClosedBackground = RGB(192, 192, 192);
 DWORD gdwTop;
 BOOL gbPinned = TRUE;
 char gachLine[kViewLineChars];
+// The mouse selection: where the drag started and where it is now.
+ScreenPos gstAnchor;
+ScreenPos gstCaret;
+
+bool fnSelected()
+{
+    return gstAnchor.m_dwLine != gstCaret.m_dwLine || gstAnchor.m_dwCol != gstCaret.m_dwCol;
+}
 
 // The edit control's font, the one the user chose for the terminal.
 HGDIOBJ fnFont()
@@ -65,6 +73,29 @@ void fnSetScrollBar(HWND hWnd, DWORD dwLines, DWORD dwRows)
     SetScrollInfo(hWnd, SB_VERT, &stSi, TRUE);
 }
 
+// The selected characters of a line drawn over it in the selection colours.
+void fnPaintSelected(HDC hDc, int iTop, DWORD dwIndex, DWORD dwLen)
+{
+    const bool bSwap = gstCaret.m_dwLine < gstAnchor.m_dwLine ||
+                       (gstCaret.m_dwLine == gstAnchor.m_dwLine && gstCaret.m_dwCol < gstAnchor.m_dwCol);
+    const ScreenPos &stA = bSwap ? gstCaret : gstAnchor;
+    const ScreenPos &stB = bSwap ? gstAnchor : gstCaret;
+    if (!fnSelected() || dwIndex < stA.m_dwLine || dwIndex > stB.m_dwLine) {
+        return;
+    }
+    DWORD dwFrom = dwIndex == stA.m_dwLine ? stA.m_dwCol : 0;
+    DWORD dwTo = dwIndex == stB.m_dwLine ? stB.m_dwCol : dwLen;
+    dwTo = dwTo < dwLen ? dwTo : dwLen;
+    dwFrom = dwFrom < dwTo ? dwFrom : dwTo;
+    SIZE stSize = {};
+    GetTextExtentPoint32A(hDc, gachLine, static_cast<int>(dwFrom), &stSize);
+    const COLORREF rgbText = SetTextColor(hDc, GetSysColor(COLOR_HIGHLIGHTTEXT));
+    const COLORREF rgbBack = SetBkColor(hDc, GetSysColor(COLOR_HIGHLIGHT));
+    TextOutA(hDc, kMargin + stSize.cx, iTop, gachLine + dwFrom, static_cast<int>(dwTo - dwFrom));
+    SetTextColor(hDc, rgbText);
+    SetBkColor(hDc, rgbBack);
+}
+
 void fnPaintRows(HDC hDc, const RECT &rcClient, DWORD dwLines)
 {
     const int iHeight = fnLineHeight(hDc);
@@ -74,6 +105,7 @@ void fnPaintRows(HDC hDc, const RECT &rcClient, DWORD dwLines)
         rcRow.bottom = rcRow.top + iHeight;
         const DWORD dwLen = dwIndex < dwLines ? fnViewLineText(dwIndex, gachLine) : 0;
         ExtTextOutA(hDc, kMargin, rcRow.top, ETO_OPAQUE, &rcRow, gachLine, dwLen, NULL);
+        fnPaintSelected(hDc, rcRow.top, dwIndex, dwLen);
         rcRow.top = rcRow.bottom;
     }
 }
@@ -159,34 +191,22 @@ LRESULT OnMouseWheel(HWND hWnd, WPARAM wParam)
     return 0;
 }
 
-// The whole text, lines joined by CR LF, into pch (room for dwRoom
-// characters, none when pch is NULL); returns its length.
-DWORD fnWholeText(char *pch, DWORD dwRoom)
+const ScreenPos kTextStart = {0, 0};
+const ScreenPos kTextEnd = {0xffffffffu, 0xffffffffu};
+
+// The text between two places into pch (room for dwRoom characters, none
+// when pch is NULL); returns its length.
+DWORD fnTextBetween(ScreenPos stFrom, ScreenPos stTo, char *pch, DWORD dwRoom)
 {
-    DWORD dwLen = 0;
     fnViewLock();
-    const DWORD dwLines = fnViewLines();
-    for (DWORD i = 0; i < dwLines; ++i) {
-        DWORD dwLine = fnViewLineText(i, gachLine + 2);
-        char *pchFrom = gachLine + 2;
-        if (i > 0) {
-            pchFrom = gachLine;
-            pchFrom[0] = '\r';
-            pchFrom[1] = '\n';
-            dwLine += 2;
-        }
-        if (pch != NULL) {
-            const DWORD dwCopy = dwRoom - dwLen < dwLine ? dwRoom - dwLen : dwLine;
-            std::memcpy(pch + dwLen, pchFrom, dwCopy);
-        }
-        dwLen += dwLine;
-        if (pch != NULL && dwLen >= dwRoom) {
-            dwLen = dwRoom;
-            break;
-        }
-    }
+    const DWORD dwLen = fnViewText(stFrom, stTo, pch, dwRoom);
     fnViewUnlock();
     return dwLen;
+}
+
+DWORD fnWholeText(char *pch, DWORD dwRoom)
+{
+    return fnTextBetween(kTextStart, kTextEnd, pch, dwRoom);
 }
 
 LRESULT OnGetText(WPARAM wParam, LPARAM lParam)
@@ -200,16 +220,19 @@ LRESULT OnGetText(WPARAM wParam, LPARAM lParam)
     return dwLen;
 }
 
-// The clipboard takes its text in global memory of its own.
+// The selection, or everything when none; the clipboard takes its text in
+// global memory of its own.
 LRESULT OnCopy(HWND hWnd)
 {
-    const DWORD dwLen = fnWholeText(NULL, 0);
+    const ScreenPos stFrom = fnSelected() ? gstAnchor : kTextStart;
+    const ScreenPos stTo = fnSelected() ? gstCaret : kTextEnd;
+    const DWORD dwLen = fnTextBetween(stFrom, stTo, NULL, 0);
     HGLOBAL hMem = GlobalAlloc(GMEM_MOVEABLE, dwLen + 1);
     if (hMem == NULL) {
         return 0;
     }
     char *pch = static_cast<char *>(GlobalLock(hMem));
-    const DWORD dwGot = fnWholeText(pch, dwLen);
+    const DWORD dwGot = fnTextBetween(stFrom, stTo, pch, dwLen);
     pch[dwGot] = '\0';
     GlobalUnlock(hMem);
     if (!OpenClipboard(hWnd)) {
@@ -224,10 +247,49 @@ LRESULT OnCopy(HWND hWnd)
     return 0;
 }
 
+// The line and character under a point of the client area.
+ScreenPos fnPosAt(HWND hWnd, LPARAM lParam)
+{
+    const int iX = static_cast<short>(LOWORD(lParam)) - kMargin;
+    const int iY = static_cast<short>(HIWORD(lParam));
+    HDC hDc = GetDC(hWnd);
+    HGDIOBJ hOld = SelectObject(hDc, fnFont());
+    ScreenPos stPos = {gdwTop + static_cast<DWORD>(iY > 0 ? iY / fnLineHeight(hDc) : 0), 0};
+    fnViewLock();
+    const DWORD dwLen = fnViewLineText(stPos.m_dwLine, gachLine);
+    fnViewUnlock();
+    INT iFit = 0;
+    SIZE stSize;
+    GetTextExtentExPointA(hDc, gachLine, static_cast<int>(dwLen), iX > 0 ? iX : 0, &iFit, NULL, &stSize);
+    stPos.m_dwCol = static_cast<DWORD>(iFit);
+    SelectObject(hDc, hOld);
+    ReleaseDC(hWnd, hDc);
+    return stPos;
+}
+
 // Keys go to the pane, which keeps the focus, as with the edit control.
-LRESULT OnMouseDown()
+LRESULT OnMouseDown(HWND hWnd, LPARAM lParam)
 {
     SetFocus(gstTerminal.m_hDlg);
+    SetCapture(hWnd);
+    gstAnchor = fnPosAt(hWnd, lParam);
+    gstCaret = gstAnchor;
+    InvalidateRect(hWnd, NULL, FALSE);
+    return 0;
+}
+
+LRESULT OnMouseMove(HWND hWnd, LPARAM lParam)
+{
+    if (GetCapture() == hWnd) {
+        gstCaret = fnPosAt(hWnd, lParam);
+        InvalidateRect(hWnd, NULL, FALSE);
+    }
+    return 0;
+}
+
+LRESULT OnMouseUp()
+{
+    ReleaseCapture();
     return 0;
 }
 
@@ -251,7 +313,11 @@ LRESULT CALLBACK fnConsoleWndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lP
     case WM_COPY:
         return OnCopy(hWnd);
     case WM_LBUTTONDOWN:
-        return OnMouseDown();
+        return OnMouseDown(hWnd, lParam);
+    case WM_MOUSEMOVE:
+        return OnMouseMove(hWnd, lParam);
+    case WM_LBUTTONUP:
+        return OnMouseUp();
     default:
         return DefWindowProcA(hWnd, uMsg, wParam, lParam);
     }
