@@ -148,14 +148,18 @@ TEST(ConsoleScreen, TextBetweenPlaces)
         std::uint32_t m_dwRoom;
         const char *m_pszText;
     } astCase[] = {
-        {{0, 0}, {9, 99}, 99, "ab\r\ncdef\r\ngh"}, {{1, 3}, {0, 1}, 99, "b\r\ncde"},
-        {{1, 1}, {1, 3}, 99, "de"},              {{1, 9}, {2, 1}, 99, "\r\ng"},
-        {{1, 2}, {1, 2}, 99, ""},                {{5, 0}, {6, 0}, 99, ""},
+        {{0, 0}, {9, 99}, 99, "ab\r\ncdef\r\ngh"},
+        {{1, 3}, {0, 1}, 99, "b\r\ncde"},
+        {{1, 1}, {1, 3}, 99, "de"},
+        {{1, 9}, {2, 1}, 99, "\r\ng"},
+        {{1, 2}, {1, 2}, 99, ""},
+        {{5, 0}, {6, 0}, 99, ""},
         {{0, 0}, {9, 99}, 4, "ab\r\n"},
     };
     for (const auto &stCase : astCase) {
         char ach[99];
-        const std::uint32_t dwLen = fnScreenText(gstScreen, stCase.m_stFrom, stCase.m_stTo, ach, stCase.m_dwRoom);
+        const std::uint32_t dwLen =
+            fnScreenText(gstScreen, stCase.m_stFrom, stCase.m_stTo, ach, stCase.m_dwRoom);
         EXPECT_EQ(std::string(ach, dwLen), stCase.m_pszText);
         if (stCase.m_dwRoom == 99) {
             EXPECT_EQ(fnScreenText(gstScreen, stCase.m_stFrom, stCase.m_stTo, nullptr, 0), dwLen);
