@@ -81,16 +81,14 @@ void OnCmdExit(HWND hWnd)
     SendMessageA(hWnd, WM_CLOSE, 0, 0);
 }
 
-// The history view copies what the user selected, or else everything.
+// Edit > Copy takes the whole terminal text, from whichever view shows it.
 void OnCmdCopy(HWND)
 {
-    DWORD dwStart = 0;
-    DWORD dwEnd = 0;
-    SendMessageA(gstTerminal.m_hEdit, EM_GETSEL, reinterpret_cast<WPARAM>(&dwStart),
-                 reinterpret_cast<LPARAM>(&dwEnd));
-    if (fnViewKey(gstTermOpt.m_stCur) == 0 || dwStart == dwEnd) {
-        SendMessageA(gstTerminal.m_hEdit, EM_SETSEL, 0, -1);
+    if (IsWindowVisible(gstTerminal.m_hView)) {
+        SendMessageA(gstTerminal.m_hView, WM_COPY, 0, 0);
+        return;
     }
+    SendMessageA(gstTerminal.m_hEdit, EM_SETSEL, 0, -1);
     SendMessageA(gstTerminal.m_hEdit, WM_COPY, 0, 0);
 }
 
@@ -105,6 +103,7 @@ void OnCmdFont(HWND hWnd)
     HFONT hOldFont = gstTerminal.m_hFont;
     gstTerminal.m_hFont = CreateFontIndirectA(&gstTerminal.m_stLogFont);
     SendMessageA(gstTerminal.m_hEdit, WM_SETFONT, reinterpret_cast<WPARAM>(gstTerminal.m_hFont), 1);
+    InvalidateRect(gstTerminal.m_hView, NULL, TRUE);
     if (hOldFont != NULL) {
         DeleteObject(hOldFont);
     }

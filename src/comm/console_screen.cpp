@@ -419,10 +419,11 @@ std::uint32_t fnRenderLine(ConsoleScreen &st, std::uint64_t qwLine, char *pch)
     }
     const HistoryLine &stLine = fnHistLine(st, qwLine);
     dwLen += stLine.m_nStamp != kNoStamp ? fnPutStamp(pch + dwLen, stLine.m_nStamp) : 0;
-    for (std::uint32_t i = 0; i < stLine.m_nLen; ++i) {
-        pch[dwLen++] = st.m_achRing[(stLine.m_dwStart + i) % kHistoryChars];
-    }
-    return dwLen;
+    const std::uint32_t dwAt = stLine.m_dwStart % kHistoryChars;
+    const std::uint32_t dwFirst = stLine.m_nLen < kHistoryChars - dwAt ? stLine.m_nLen : kHistoryChars - dwAt;
+    std::memcpy(pch + dwLen, st.m_achRing + dwAt, dwFirst);
+    std::memcpy(pch + dwLen + dwFirst, st.m_achRing, stLine.m_nLen - dwFirst);
+    return dwLen + stLine.m_nLen;
 }
 
 // The first step of an update: what the view cuts, and where the lines it
@@ -511,4 +512,44 @@ bool fnScreenTake(ConsoleScreen &st, char *pchOut, std::uint32_t dwRoom, ScreenU
 std::uint32_t fnScreenLines(const ConsoleScreen &st)
 {
     return static_cast<std::uint32_t>(fnEnd(st) - st.m_qwFirst);
+}
+
+std::uint32_t fnScreenLineText(ConsoleScreen &st, std::uint32_t dwIndex, char *pch)
+{
+    const std::uint64_t qwLine = st.m_qwFirst + dwIndex;
+    if (qwLine >= fnEnd(st)) {
+        return 0;
+    }
+    char achLine[kLineTextMax];
+    const std::uint32_t dwLen = fnRenderLine(st, qwLine, achLine);
+    const std::uint32_t dwSkip = qwLine != st.m_qwFirst ? 2 : 0;
+    std::memcpy(pch, achLine + dwSkip, dwLen - dwSkip);
+    return dwLen - dwSkip;
+}
+
+std::uint32_t fnScreenText(ConsoleScreen &st, ScreenPos stFrom, ScreenPos stTo, char *pch,
+                           std::uint32_t dwRoom)
+{
+    const bool bSwap = stTo.m_dwLine < stFrom.m_dwLine ||
+                       (stTo.m_dwLine == stFrom.m_dwLine && stTo.m_dwCol < stFrom.m_dwCol);
+    const ScreenPos stA = bSwap ? stTo : stFrom;
+    const ScreenPos stB = bSwap ? stFrom : stTo;
+    const std::uint32_t dwLines = fnScreenLines(st);
+    const std::uint32_t dwLast = stB.m_dwLine < dwLines ? stB.m_dwLine : dwLines - 1;
+    std::uint32_t dwLen = 0;
+    char achLine[2 + kLineTextMax] = {'\r', '\n'};
+    for (std::uint32_t dwLine = stA.m_dwLine; dwLine <= dwLast && dwLines > 0; ++dwLine) {
+        const std::uint32_t dwChars = fnScreenLineText(st, dwLine, achLine + 2);
+        const std::uint32_t dwEnd = dwLine == stB.m_dwLine && stB.m_dwCol < dwChars ? stB.m_dwCol : dwChars;
+        // Every line after the first brings its CR LF.
+        const std::uint32_t dwBegin =
+            dwLine != stA.m_dwLine ? 0 : 2 + (stA.m_dwCol < dwEnd ? stA.m_dwCol : dwEnd);
+        std::uint32_t dwPart = 2 + dwEnd - dwBegin;
+        if (pch != nullptr) {
+            dwPart = dwRoom - dwLen < dwPart ? dwRoom - dwLen : dwPart;
+            std::memcpy(pch + dwLen, achLine + dwBegin, dwPart);
+        }
+        dwLen += dwPart;
+    }
+    return dwLen;
 }

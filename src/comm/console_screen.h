@@ -90,4 +90,21 @@ bool fnScreenTake(ConsoleScreen &st, char *pchOut, std::uint32_t dwRoom, ScreenU
 // Kept lines, the screenful included.
 std::uint32_t fnScreenLines(const ConsoleScreen &st);
 
+// The text of kept line dwIndex (0 the oldest) with its stamp, without a
+// line end: at most kLineTextMax characters, no terminator.
+std::uint32_t fnScreenLineText(ConsoleScreen &st, std::uint32_t dwIndex, char *pch);
+
+// A place in the view's text: a kept line and a character of it.
+struct ScreenPos {
+    std::uint32_t m_dwLine;
+    std::uint32_t m_dwCol;
+};
+
+// The view's text from one place to the other, in either order, lines
+// joined by CR LF; places past a line's end or the last line count as
+// there. Writes at most dwRoom characters (none when pch is null) and
+// returns how many it wrote, or the whole length when pch is null.
+std::uint32_t fnScreenText(ConsoleScreen &st, ScreenPos stFrom, ScreenPos stTo, char *pch,
+                           std::uint32_t dwRoom);
+
 #endif

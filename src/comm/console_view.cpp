@@ -3,36 +3,23 @@
 #include "console_screen.h"
 #include "hex_text.h"
 #include "line_end.h"
+#include "resource.h"
 #include "window_records.h"
 
 namespace {
 
 // The classic text keeps about 2 KB; so does the view without a history.
 const DWORD kShortHistoryChars = 2048;
-// Room of the control: the history with its stamps and line ends, and more.
-const WPARAM kEditLimit = 8u << 20;
-// Under Wine the edit control spends ~0.4 ms on every line it gets, so the
-// text goes over in pieces of about a hundred lines: between two pieces the
-// user-interface thread answers its other messages.
 const DWORD kPieceChars = 2048;
-const int kPiecesPerWrite = 2;
 const DWORD kAsciiPiece = kPieceChars / 2;
 const DWORD kHexPiece = kPieceChars / 3;
-// Lines the history let go leave the control in batches of a quarter of the
-// history: every cut at its start costs the control as much as a piece
-// appended.
-const DWORD kHeadCutShare = 4;
 
 ConsoleScreen gstScreen;
+// The receive thread feeds the screen while the window paints from it.
+CRITICAL_SECTION gcsScreen;
 char gachPiece[kPieceChars + 1];
-// The control's text length, kept here: asking the control would convert
-// its whole text every time. One character per byte, as in the single-byte
-// code pages the terminal text is shown in.
-DWORD gdwShown;
-// Text at the start of the control that the history no longer holds, and
-// how much of it is cut at once.
-DWORD gdwHeadOwed;
-DWORD gdwHeadBatch;
+// A paint asked for and not yet begun: the blocks meanwhile ask for none.
+volatile LONG gbPaintOwed;
 
 std::int32_t fnNowStamp()
 {
@@ -64,30 +51,12 @@ void fnFeedTranslated(const BYTE *pby, DWORD dwCount, const TermOptBlock &stOpt,
     }
 }
 
-void fnReplace(DWORD dwFrom, DWORD dwTo, const char *psz)
-{
-    SendMessageA(gstTerminal.m_hEdit, EM_SETSEL, dwFrom, dwTo);
-    SendMessageA(gstTerminal.m_hEdit, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(psz));
-}
-
-// Returns the characters cut at the start of the control.
-DWORD fnApply(const ScreenUpdate &stUp)
-{
-    DWORD dwCut = 0;
-    gdwHeadOwed += stUp.m_dwDropHead;
-    if (gdwHeadOwed >= gdwHeadBatch) {
-        fnReplace(0, gdwHeadOwed, "");
-        gdwShown -= gdwHeadOwed;
-        dwCut = gdwHeadOwed;
-        gdwHeadOwed = 0;
-    }
-    gachPiece[stUp.m_dwLen] = '\0';
-    fnReplace(gdwShown - stUp.m_dwDropTail, gdwShown, gachPiece);
-    gdwShown += stUp.m_dwLen - stUp.m_dwDropTail;
-    return dwCut;
-}
-
 } // namespace
+
+void fnViewInit()
+{
+    InitializeCriticalSection(&gcsScreen);
+}
 
 DWORD fnViewKey(const TermOptBlock &stOpt)
 {
@@ -102,43 +71,72 @@ DWORD fnViewKey(const TermOptBlock &stOpt)
 void fnViewReset(const TermOptBlock &stOpt)
 {
     const DWORD dwLimit = stOpt.m_nHistory == 1 ? kHistoryChars : kShortHistoryChars;
+    fnViewLock();
     fnScreenReset(gstScreen, stOpt.m_bConsole == 1 && stOpt.m_nDisplay == 0, dwLimit);
-    gdwShown = 0;
-    gdwHeadOwed = 0;
-    gdwHeadBatch = dwLimit / kHeadCutShare;
-    SendMessageA(gstTerminal.m_hEdit, EM_SETLIMITTEXT, kEditLimit, 0);
+    fnViewUnlock();
+    fnViewShow(TRUE);
+    fnViewWrite();
+}
+
+// The shown window carries the pane's text id, so whatever reads the
+// terminal text by id reads what the user sees.
+void fnViewShow(BOOL bShow)
+{
+    HWND hShown = bShow ? gstTerminal.m_hView : gstTerminal.m_hEdit;
+    HWND hHidden = bShow ? gstTerminal.m_hEdit : gstTerminal.m_hView;
+    SetWindowLongPtrA(hHidden, GWLP_ID, IDC_TERM_VIEW);
+    SetWindowLongPtrA(hShown, GWLP_ID, IDC_TERM_EDIT);
+    ShowWindow(hShown, SW_SHOWNA);
+    ShowWindow(hHidden, SW_HIDE);
 }
 
 void fnViewBlock(const BYTE *pby, DWORD dwCount, const TermOptBlock &stOpt, BOOL bEcho)
 {
     const std::int32_t nStamp = stOpt.m_bTimestamps == 1 && !bEcho ? fnNowStamp() : kNoStamp;
+    fnViewLock();
     if (stOpt.m_bConsole == 1 && stOpt.m_nDisplay == 0) {
         fnScreenFeed(gstScreen, pby, dwCount, nStamp);
     } else {
         fnFeedTranslated(pby, dwCount, stOpt, nStamp);
     }
+    fnViewUnlock();
 }
 
-// A selection the user made survives the update, shifted with the text.
-// One call gives the control a few pieces at most, so the user-interface
-// thread never waits long for its own messages; the rest follows.
-BOOL fnViewWrite()
+// Painting comes when the user-interface thread has nothing else to do, so
+// many blocks make one paint of the visible lines.
+void fnViewWrite()
 {
-    DWORD dwSelStart = 0;
-    DWORD dwSelEnd = 0;
-    SendMessageA(gstTerminal.m_hEdit, EM_GETSEL, reinterpret_cast<WPARAM>(&dwSelStart),
-                 reinterpret_cast<LPARAM>(&dwSelEnd));
-    DWORD dwHeadCut = 0;
-    ScreenUpdate stUp;
-    BOOL bMore = TRUE;
-    for (int i = 0; bMore && i < kPiecesPerWrite; ++i) {
-        bMore = fnScreenTake(gstScreen, gachPiece, kPieceChars, stUp);
-        if (bMore) {
-            dwHeadCut += fnApply(stUp);
-        }
+    if (InterlockedExchange(&gbPaintOwed, TRUE) == FALSE) {
+        InvalidateRect(gstTerminal.m_hView, NULL, FALSE);
     }
-    if (dwSelStart != dwSelEnd && dwSelStart >= dwHeadCut && dwSelEnd - dwHeadCut <= gdwShown) {
-        SendMessageA(gstTerminal.m_hEdit, EM_SETSEL, dwSelStart - dwHeadCut, dwSelEnd - dwHeadCut);
-    }
-    return bMore;
+}
+
+void fnViewPainting()
+{
+    InterlockedExchange(&gbPaintOwed, FALSE);
+}
+
+void fnViewLock()
+{
+    EnterCriticalSection(&gcsScreen);
+}
+
+void fnViewUnlock()
+{
+    LeaveCriticalSection(&gcsScreen);
+}
+
+DWORD fnViewLines()
+{
+    return fnScreenLines(gstScreen);
+}
+
+DWORD fnViewLineText(DWORD dwIndex, char *pch)
+{
+    return fnScreenLineText(gstScreen, dwIndex, pch);
+}
+
+DWORD fnViewText(ScreenPos stFrom, ScreenPos stTo, char *pch, DWORD dwRoom)
+{
+    return fnScreenText(gstScreen, stFrom, stTo, pch, dwRoom);
 }

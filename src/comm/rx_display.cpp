@@ -20,9 +20,9 @@ const int kKeepChars = 1987;
 const DWORD kAsciiPiece = (kConvertChars - 1) / 2;
 const DWORD kHexPiece = (kConvertChars - 1) / 3;
 
-// The history and console view is written in small steps, so it may be
-// shown more often than the classic text.
-const DWORD kViewIntervalMs = 20;
+// Marking the history and console view for painting costs next to nothing,
+// so every block does it.
+const DWORD kViewIntervalMs = 0;
 
 // Whether the control still shows an older text, and when it was written.
 ShowPace gstDisplayPace;
@@ -80,9 +80,8 @@ void fnAppendHex(const BYTE *pby, DWORD dwCount)
 void fnWriteControl()
 {
     if (gdwViewKey != 0) {
-        const BOOL bMore = fnViewWrite();
+        fnViewWrite();
         fnPaceShown(gstDisplayPace);
-        gstDisplayPace.m_bOwed = bMore;
         return;
     }
     SetDlgItemTextA(gstTerminal.m_hDlg, IDC_TERM_EDIT, gstTerminal.m_achText);
@@ -103,6 +102,8 @@ void fnFollowOptions(const TermOptBlock &stOpt)
     gdwViewKey = dwKey;
     if (dwKey != 0) {
         fnViewReset(stOpt);
+    } else {
+        fnViewShow(FALSE);
     }
 }
 
@@ -136,7 +137,7 @@ void fnDisplayClear()
 {
     const DWORD dwKey = gdwViewKey;
     fnDisplayReset();
-    SetDlgItemTextA(gstTerminal.m_hDlg, IDC_TERM_EDIT, "");
+    SetWindowTextA(gstTerminal.m_hEdit, "");
     gdwViewKey = dwKey;
     if (dwKey != 0) {
         fnViewReset(gstTermOpt.m_stCur);

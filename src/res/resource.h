@@ -70,6 +70,7 @@
 // Dialog 116: terminal pane
 #define IDD_TERMINAL 116
 #define IDC_TERM_EDIT 1002
+#define IDC_TERM_VIEW 1090
 
 // Dialog 117: status bar pane
 #define IDD_STATUSBAR 117

@@ -1,5 +1,7 @@
 #include "terminal_pane.h"
 
+#include "console_view.h"
+#include "console_window.h"
 #include "echo.h"
 #include "resource.h"
 #include "settings.h"
@@ -43,12 +45,15 @@ INT_PTR OnInitDialog(HWND hDlg)
 {
     gstTerminal.m_hDlg = hDlg;
     gstTerminal.m_hEdit = GetDlgItem(hDlg, IDC_TERM_EDIT);
+    gstTerminal.m_hView = fnCreateConsoleWindow(hDlg);
+    fnViewInit();
     return FALSE;
 }
 
 INT_PTR OnSize(LPARAM lParam)
 {
     MoveWindow(gstTerminal.m_hEdit, 1, 1, LOWORD(lParam) - 2, HIWORD(lParam) - 2, TRUE);
+    MoveWindow(gstTerminal.m_hView, 1, 1, LOWORD(lParam) - 2, HIWORD(lParam) - 2, TRUE);
     return FALSE;
 }
 

@@ -63,6 +63,7 @@ void fnRepaintTerminal()
 {
     EnableWindow(gstTerminal.m_hEdit, FALSE);
     EnableWindow(gstTerminal.m_hEdit, TRUE);
+    InvalidateRect(gstTerminal.m_hView, NULL, TRUE);
 }
 
 void fnEnableIndicators(BOOL bEnable)

@@ -20,6 +20,7 @@ struct ToolbarRecord {
 struct TerminalRecord {
     HWND m_hDlg;
     HWND m_hEdit;
+    HWND m_hView; // the history and console view, beside the edit control
     char m_achText[kTerminalTextChars];
     int m_iTextLen;
     int m_iLineCount;

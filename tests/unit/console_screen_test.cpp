@@ -136,3 +136,33 @@ TEST(ConsoleScreen, HistoryBoundedInLinesAndText)
         EXPECT_EQ(0u, strView.find(std::to_string(stCase.m_nLines - stCase.m_dwKept + 2) + "\r\n"));
     }
 }
+
+// Selections in either direction, past line ends and the last line, and a
+// buffer too small for the text.
+TEST(ConsoleScreen, TextBetweenPlaces)
+{
+    fnScreenReset(gstScreen, false, kHistoryChars);
+    Feed("ab\r\ncdef\r\ngh");
+    const struct {
+        ScreenPos m_stFrom, m_stTo;
+        std::uint32_t m_dwRoom;
+        const char *m_pszText;
+    } astCase[] = {
+        {{0, 0}, {9, 99}, 99, "ab\r\ncdef\r\ngh"},
+        {{1, 3}, {0, 1}, 99, "b\r\ncde"},
+        {{1, 1}, {1, 3}, 99, "de"},
+        {{1, 9}, {2, 1}, 99, "\r\ng"},
+        {{1, 2}, {1, 2}, 99, ""},
+        {{5, 0}, {6, 0}, 99, ""},
+        {{0, 0}, {9, 99}, 4, "ab\r\n"},
+    };
+    for (const auto &stCase : astCase) {
+        char ach[99];
+        const std::uint32_t dwLen =
+            fnScreenText(gstScreen, stCase.m_stFrom, stCase.m_stTo, ach, stCase.m_dwRoom);
+        EXPECT_EQ(std::string(ach, dwLen), stCase.m_pszText);
+        if (stCase.m_dwRoom == 99) {
+            EXPECT_EQ(fnScreenText(gstScreen, stCase.m_stFrom, stCase.m_stTo, nullptr, 0), dwLen);
+        }
+    }
+}

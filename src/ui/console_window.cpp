@@ -1,0 +1,339 @@
+#include "console_window.h"
+
+#include <cstring>
+
+#include "console_view.h"
+#include "resource.h"
+#include "settings.h"
+#include "window_records.h"
+
+namespace {
+
+const char kClassName[] = "ZevrikConsoleView";
+const int kMargin = 2;
+const int kWheelLines = 3;
+const COLORREF kOpenBackground = RGB(255, 255, 255);
+const COLORREF kClosedBackground = RGB(192, 192, 192);
+
+// The first line shown, and whether the view follows the newest line.
+DWORD gdwTop;
+BOOL gbPinned = TRUE;
+char gachLine[kViewLineChars];
+// The mouse selection: where the drag started and where it is now.
+ScreenPos gstAnchor;
+ScreenPos gstCaret;
+
+bool fnSelected()
+{
+    return gstAnchor.m_dwLine != gstCaret.m_dwLine || gstAnchor.m_dwCol != gstCaret.m_dwCol;
+}
+
+// The edit control's font, the one the user chose for the terminal.
+HGDIOBJ fnFont()
+{
+    return reinterpret_cast<HGDIOBJ>(SendMessageA(gstTerminal.m_hEdit, WM_GETFONT, 0, 0));
+}
+
+int fnLineHeight(HDC hDc)
+{
+    TEXTMETRICA stTm;
+    GetTextMetricsA(hDc, &stTm);
+    return stTm.tmHeight > 0 ? stTm.tmHeight : 1;
+}
+
+DWORD fnRowsShown(HWND hWnd)
+{
+    RECT rc;
+    GetClientRect(hWnd, &rc);
+    HDC hDc = GetDC(hWnd);
+    HGDIOBJ hOld = SelectObject(hDc, fnFont());
+    const int iRows = (rc.bottom - kMargin) / fnLineHeight(hDc);
+    SelectObject(hDc, hOld);
+    ReleaseDC(hWnd, hDc);
+    return iRows > 1 ? static_cast<DWORD>(iRows) : 1;
+}
+
+// Screen lock held.
+void fnPlaceTop(DWORD dwLines, DWORD dwRows)
+{
+    const DWORD dwLast = dwLines > dwRows ? dwLines - dwRows : 0;
+    if (gbPinned || gdwTop > dwLast) {
+        gdwTop = dwLast;
+    }
+}
+
+void fnSetScrollBar(HWND hWnd, DWORD dwLines, DWORD dwRows)
+{
+    SCROLLINFO stSi = {};
+    stSi.cbSize = sizeof stSi;
+    stSi.fMask = SIF_RANGE | SIF_PAGE | SIF_POS | SIF_DISABLENOSCROLL;
+    stSi.nMax = dwLines > 0 ? static_cast<int>(dwLines - 1) : 0;
+    stSi.nPage = dwRows;
+    stSi.nPos = static_cast<int>(gdwTop);
+    SetScrollInfo(hWnd, SB_VERT, &stSi, TRUE);
+}
+
+// The selected characters of a line drawn over it in the selection colours.
+void fnPaintSelected(HDC hDc, int iTop, DWORD dwIndex, DWORD dwLen)
+{
+    const bool bSwap = gstCaret.m_dwLine < gstAnchor.m_dwLine ||
+                       (gstCaret.m_dwLine == gstAnchor.m_dwLine && gstCaret.m_dwCol < gstAnchor.m_dwCol);
+    const ScreenPos &stA = bSwap ? gstCaret : gstAnchor;
+    const ScreenPos &stB = bSwap ? gstAnchor : gstCaret;
+    if (!fnSelected() || dwIndex < stA.m_dwLine || dwIndex > stB.m_dwLine) {
+        return;
+    }
+    DWORD dwFrom = dwIndex == stA.m_dwLine ? stA.m_dwCol : 0;
+    DWORD dwTo = dwIndex == stB.m_dwLine ? stB.m_dwCol : dwLen;
+    dwTo = dwTo < dwLen ? dwTo : dwLen;
+    dwFrom = dwFrom < dwTo ? dwFrom : dwTo;
+    SIZE stSize = {};
+    GetTextExtentPoint32A(hDc, gachLine, static_cast<int>(dwFrom), &stSize);
+    const COLORREF rgbText = SetTextColor(hDc, GetSysColor(COLOR_HIGHLIGHTTEXT));
+    const COLORREF rgbBack = SetBkColor(hDc, GetSysColor(COLOR_HIGHLIGHT));
+    TextOutA(hDc, kMargin + stSize.cx, iTop, gachLine + dwFrom, static_cast<int>(dwTo - dwFrom));
+    SetTextColor(hDc, rgbText);
+    SetBkColor(hDc, rgbBack);
+}
+
+void fnPaintRows(HDC hDc, const RECT &rcClient, DWORD dwLines)
+{
+    const int iHeight = fnLineHeight(hDc);
+    RECT rcRow = rcClient;
+    rcRow.top = 0;
+    for (DWORD dwIndex = gdwTop; rcRow.top < rcClient.bottom; ++dwIndex) {
+        rcRow.bottom = rcRow.top + iHeight;
+        const DWORD dwLen = dwIndex < dwLines ? fnViewLineText(dwIndex, gachLine) : 0;
+        ExtTextOutA(hDc, kMargin, rcRow.top, ETO_OPAQUE, &rcRow, gachLine, dwLen, NULL);
+        fnPaintSelected(hDc, rcRow.top, dwIndex, dwLen);
+        rcRow.top = rcRow.bottom;
+    }
+}
+
+LRESULT OnPaint(HWND hWnd)
+{
+    fnViewPainting();
+    const DWORD dwRows = fnRowsShown(hWnd);
+    PAINTSTRUCT stPs;
+    HDC hDc = BeginPaint(hWnd, &stPs);
+    RECT rc;
+    GetClientRect(hWnd, &rc);
+    HGDIOBJ hOld = SelectObject(hDc, fnFont());
+    SetTextColor(hDc, gstTerminal.m_stChooseFont.rgbColors);
+    SetBkColor(hDc, gstCommx.m_bCommOpen == 1 ? kOpenBackground : kClosedBackground);
+    fnViewLock();
+    const DWORD dwLines = fnViewLines();
+    fnPlaceTop(dwLines, dwRows);
+    fnPaintRows(hDc, rc, dwLines);
+    fnViewUnlock();
+    SelectObject(hDc, hOld);
+    EndPaint(hWnd, &stPs);
+    fnSetScrollBar(hWnd, dwLines, dwRows);
+    return 0;
+}
+
+// Shows lTop first, within the kept lines; at the bottom the view follows
+// the newest line again.
+void fnScrollTo(HWND hWnd, long lTop)
+{
+    const DWORD dwRows = fnRowsShown(hWnd);
+    fnViewLock();
+    const DWORD dwLines = fnViewLines();
+    fnViewUnlock();
+    const long lLast = dwLines > dwRows ? static_cast<long>(dwLines - dwRows) : 0;
+    lTop = lTop < 0 ? 0 : (lTop > lLast ? lLast : lTop);
+    gdwTop = static_cast<DWORD>(lTop);
+    gbPinned = lTop == lLast;
+    InvalidateRect(hWnd, NULL, FALSE);
+}
+
+LRESULT OnVScroll(HWND hWnd, WPARAM wParam)
+{
+    const long lTop = static_cast<long>(gdwTop);
+    const long lPage = static_cast<long>(fnRowsShown(hWnd));
+    SCROLLINFO stSi = {};
+    stSi.cbSize = sizeof stSi;
+    stSi.fMask = SIF_TRACKPOS;
+    GetScrollInfo(hWnd, SB_VERT, &stSi);
+    switch (LOWORD(wParam)) {
+    case SB_LINEUP:
+        fnScrollTo(hWnd, lTop - 1);
+        break;
+    case SB_LINEDOWN:
+        fnScrollTo(hWnd, lTop + 1);
+        break;
+    case SB_PAGEUP:
+        fnScrollTo(hWnd, lTop - lPage);
+        break;
+    case SB_PAGEDOWN:
+        fnScrollTo(hWnd, lTop + lPage);
+        break;
+    case SB_THUMBTRACK:
+    case SB_THUMBPOSITION:
+        fnScrollTo(hWnd, stSi.nTrackPos);
+        break;
+    case SB_TOP:
+        fnScrollTo(hWnd, 0);
+        break;
+    case SB_BOTTOM:
+        fnScrollTo(hWnd, 0x7fffffffL);
+        break;
+    default:
+        break;
+    }
+    return 0;
+}
+
+LRESULT OnMouseWheel(HWND hWnd, WPARAM wParam)
+{
+    const int iNotches = GET_WHEEL_DELTA_WPARAM(wParam) / WHEEL_DELTA;
+    fnScrollTo(hWnd, static_cast<long>(gdwTop) - iNotches * kWheelLines);
+    return 0;
+}
+
+const ScreenPos kTextStart = {0, 0};
+const ScreenPos kTextEnd = {0xffffffffu, 0xffffffffu};
+
+// The text between two places into pch (room for dwRoom characters, none
+// when pch is NULL); returns its length.
+DWORD fnTextBetween(ScreenPos stFrom, ScreenPos stTo, char *pch, DWORD dwRoom)
+{
+    fnViewLock();
+    const DWORD dwLen = fnViewText(stFrom, stTo, pch, dwRoom);
+    fnViewUnlock();
+    return dwLen;
+}
+
+DWORD fnWholeText(char *pch, DWORD dwRoom)
+{
+    return fnTextBetween(kTextStart, kTextEnd, pch, dwRoom);
+}
+
+LRESULT OnGetText(WPARAM wParam, LPARAM lParam)
+{
+    char *pch = reinterpret_cast<char *>(lParam);
+    if (wParam == 0 || pch == NULL) {
+        return 0;
+    }
+    const DWORD dwLen = fnWholeText(pch, static_cast<DWORD>(wParam - 1));
+    pch[dwLen] = '\0';
+    return dwLen;
+}
+
+// The selection, or everything when none; the clipboard takes its text in
+// global memory of its own.
+LRESULT OnCopy(HWND hWnd)
+{
+    const ScreenPos stFrom = fnSelected() ? gstAnchor : kTextStart;
+    const ScreenPos stTo = fnSelected() ? gstCaret : kTextEnd;
+    const DWORD dwLen = fnTextBetween(stFrom, stTo, NULL, 0);
+    HGLOBAL hMem = GlobalAlloc(GMEM_MOVEABLE, dwLen + 1);
+    if (hMem == NULL) {
+        return 0;
+    }
+    char *pch = static_cast<char *>(GlobalLock(hMem));
+    const DWORD dwGot = fnTextBetween(stFrom, stTo, pch, dwLen);
+    pch[dwGot] = '\0';
+    GlobalUnlock(hMem);
+    if (!OpenClipboard(hWnd)) {
+        GlobalFree(hMem);
+        return 0;
+    }
+    EmptyClipboard();
+    if (SetClipboardData(CF_TEXT, hMem) == NULL) {
+        GlobalFree(hMem);
+    }
+    CloseClipboard();
+    return 0;
+}
+
+// The line and character under a point of the client area.
+ScreenPos fnPosAt(HWND hWnd, LPARAM lParam)
+{
+    const int iX = static_cast<short>(LOWORD(lParam)) - kMargin;
+    const int iY = static_cast<short>(HIWORD(lParam));
+    HDC hDc = GetDC(hWnd);
+    HGDIOBJ hOld = SelectObject(hDc, fnFont());
+    ScreenPos stPos = {gdwTop + static_cast<DWORD>(iY > 0 ? iY / fnLineHeight(hDc) : 0), 0};
+    fnViewLock();
+    const DWORD dwLen = fnViewLineText(stPos.m_dwLine, gachLine);
+    fnViewUnlock();
+    INT iFit = 0;
+    SIZE stSize;
+    GetTextExtentExPointA(hDc, gachLine, static_cast<int>(dwLen), iX > 0 ? iX : 0, &iFit, NULL, &stSize);
+    stPos.m_dwCol = static_cast<DWORD>(iFit);
+    SelectObject(hDc, hOld);
+    ReleaseDC(hWnd, hDc);
+    return stPos;
+}
+
+// Keys go to the pane, which keeps the focus, as with the edit control.
+LRESULT OnMouseDown(HWND hWnd, LPARAM lParam)
+{
+    SetFocus(gstTerminal.m_hDlg);
+    SetCapture(hWnd);
+    gstAnchor = fnPosAt(hWnd, lParam);
+    gstCaret = gstAnchor;
+    InvalidateRect(hWnd, NULL, FALSE);
+    return 0;
+}
+
+LRESULT OnMouseMove(HWND hWnd, LPARAM lParam)
+{
+    if (GetCapture() == hWnd) {
+        gstCaret = fnPosAt(hWnd, lParam);
+        InvalidateRect(hWnd, NULL, FALSE);
+    }
+    return 0;
+}
+
+LRESULT OnMouseUp()
+{
+    ReleaseCapture();
+    return 0;
+}
+
+LRESULT CALLBACK fnConsoleWndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
+{
+    switch (uMsg) {
+    case WM_PAINT:
+        return OnPaint(hWnd);
+    case WM_ERASEBKGND:
+        return 1;
+    case WM_VSCROLL:
+        return OnVScroll(hWnd, wParam);
+    case WM_MOUSEWHEEL:
+        return OnMouseWheel(hWnd, wParam);
+    case WM_GETTEXTLENGTH:
+        return fnWholeText(NULL, 0);
+    case WM_GETTEXT:
+        return OnGetText(wParam, lParam);
+    case WM_SETTEXT:
+        return TRUE;
+    case WM_COPY:
+        return OnCopy(hWnd);
+    case WM_LBUTTONDOWN:
+        return OnMouseDown(hWnd, lParam);
+    case WM_MOUSEMOVE:
+        return OnMouseMove(hWnd, lParam);
+    case WM_LBUTTONUP:
+        return OnMouseUp();
+    default:
+        return DefWindowProcA(hWnd, uMsg, wParam, lParam);
+    }
+}
+
+} // namespace
+
+HWND fnCreateConsoleWindow(HWND hPane)
+{
+    WNDCLASSA stClass = {};
+    stClass.lpfnWndProc = fnConsoleWndProc;
+    stClass.hInstance = GetModuleHandleA(NULL);
+    stClass.hCursor = LoadCursorA(NULL, IDC_IBEAM);
+    stClass.lpszClassName = kClassName;
+    RegisterClassA(&stClass);
+    return CreateWindowExA(WS_EX_CLIENTEDGE, kClassName, "", WS_CHILD | WS_VSCROLL, 0, 0, 0, 0, hPane,
+                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_TERM_VIEW)), stClass.hInstance,
+                           NULL);
+}

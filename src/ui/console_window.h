@@ -1,0 +1,12 @@
+// The window of the history and console view: it draws the visible lines
+// straight from the console screen, scrolls, and gives its whole text to
+// WM_GETTEXT and WM_COPY.
+#ifndef ZEVRIK_CONSOLE_WINDOW_H
+#define ZEVRIK_CONSOLE_WINDOW_H
+
+#include <windows.h>
+
+// Made hidden, as a child of the terminal pane.
+HWND fnCreateConsoleWindow(HWND hPane);
+
+#endif
