@@ -160,22 +160,9 @@ DWORD fnConsoleKeyBytes(WPARAM wChar, DWORD nBackspace, DWORD nEnterKey, BYTE *p
         pbyOut[0] = nBackspace == 1 ? kBs : kDel;
         return 1;
     }
-    if (wChar != kCr) {
-        pbyOut[0] = static_cast<BYTE>(wChar & 0xFF);
-        return 1;
-    }
-    switch (nEnterKey) {
-    case 1:
-        pbyOut[0] = kLf;
-        return 1;
-    case 2:
-        pbyOut[0] = kCr;
-        pbyOut[1] = kLf;
-        return 2;
-    default:
-        pbyOut[0] = kCr;
-        return 1;
-    }
+    // The console's Enter lists CR, LF, CR LF; the terminal's own lists CR LF, CR, LF.
+    const DWORD anEnterKey[] = {1, 2, 0};
+    return fnKeyBytes(wChar, nEnterKey < 3 ? anEnterKey[nEnterKey] : 1, pbyOut);
 }
 
 INT_PTR CALLBACK fnTerminalProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lParam)
