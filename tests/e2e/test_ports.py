@@ -110,11 +110,12 @@ class ReopenTest(unittest.TestCase):
             app.wait_open(RELAID_PORT)
             app.call("click", "sb", 1012)  # DTR off; RTS stays on
             wait_until(lambda: cable.far_lines()["dsr"] is False, 5, "DTR to drop")
+            # Counted while the line is quiet, as after the reopening.
+            before = app.process()
             streamer = Streamer(Peer(cable), b"streaming text " * 4000, chunk=64, pause=0.01)
             streamer.start()
             wait_until(lambda: "streaming" in app.terminal(), 5, "the stream")
             self.assertEqual(app.menu(40008)["grayed"], False)
-            before = app.process()
             self.cut(app, cable)
             streamer.stop.set()
             streamer.join()
