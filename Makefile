@@ -47,8 +47,8 @@ dist-tree: deps
 	cmake -S . -B $(DIST_TOOLS) -DZEVRIK_SANITIZE=OFF
 	cmake --build $(DIST_TOOLS) -j$(JOBS) --target zevrik_csi_examples
 
-test: build
-	@scripts/test-all.sh $(NATIVE) $(WINE_TREE)
+test: build dist-tree
+	@scripts/test-all.sh $(NATIVE) $(WINE_TREE) $(DIST_WIN32)
 
 # The chosen end-to-end tests against the exe and installer that ship, in an
 # emulated guest where this kernel runs no 32-bit code (scripts/zvm.py).

@@ -20,7 +20,7 @@ failed=0
 # to the totals.
 count() {
     local line
-    line=$(grep -E '[0-9]+ tests failed out of [0-9]+|^([a-z0-9-]+: )?[0-9]+ passed, [0-9]+ failed' "$1" |
+    line=$(grep -E '[0-9]+ tests failed out of [0-9]+|^([A-Za-z0-9 ()-]+: )?[0-9]+ passed, [0-9]+ failed' "$1" |
         tail -n 1)
     if [[ $line =~ ([0-9]+)\ tests\ failed\ out\ of\ ([0-9]+) ]]; then
         failed=$((failed + BASH_REMATCH[1]))

@@ -120,6 +120,9 @@ WINE64 = "/usr/lib/wine/wine64"
 WINE32 = "/usr/lib/wine/wine"
 WINE = "/usr/bin/wine"
 WINESERVER = "/usr/bin/wineserver"
+# How much longer than here a wait may take where the rig runs slower than
+# this machine (scripts/zvm.py's emulated guest sets it).
+TIME_FACTOR = float(os.environ.get("ZRIG_TIME_FACTOR") or 1)
 # fonts-wine's fonts (Marlett draws the title-bar buttons, Tahoma the
 # dialogs).  Wine 8 as Debian builds it looks for them under
 # "<data dir>\../fonts", a path its own file lookup cannot resolve, and
@@ -804,6 +807,18 @@ class Rig:
         os.chown(upper, *owner)
         subprocess.run(["mount", "-t", "overlay", "-o", "lowerdir=%s,upperdir=%s,workdir=%s"
                         % (template, upper, work), "zrig-prefix", self.prefix], check=True)
+        self._relink_user_folders()
+
+    def _relink_user_folders(self):
+        """wineboot linked Desktop, Documents and the like to the home of the
+        guest that made the template, which is gone: the shell cannot browse
+        them then, and every file dialog hangs.  They are linked to this home."""
+        for user in glob.glob(os.path.join(self.prefix, "drive_c", "users", "*")):
+            for entry in os.scandir(user):
+                if entry.is_symlink() and not os.path.exists(entry.path):
+                    os.remove(entry.path)
+                    os.symlink(self.home, entry.path)
+                    os.lchown(entry.path, *self.guard.owner)
 
     def _kill_wineserver(self):
         """Ends the prefix's wineserver and with it every Wine process of the

@@ -69,6 +69,7 @@ class DriverError(AssertionError):
 
 def wait_until(predicate, timeout, what, interval=0.05):
     """Polls `predicate` until it returns something true; returns that."""
+    timeout *= zrig.TIME_FACTOR
     deadline = time.monotonic() + timeout
     while True:
         value = predicate()
@@ -94,7 +95,7 @@ class Driver:
     def _first_line(self, timeout):
         fd = self.proc.stdout.fileno()
         data = b""
-        deadline = time.monotonic() + timeout
+        deadline = time.monotonic() + timeout * zrig.TIME_FACTOR
         while b"\n" not in data:
             left = deadline - time.monotonic()
             if left <= 0 or not select.select([fd], [], [], left)[0]:
@@ -106,6 +107,7 @@ class Driver:
         return data.split(b"\n", 1)[0].decode("ascii")
 
     def _read_line(self, timeout):
+        timeout *= zrig.TIME_FACTOR
         self.sock.settimeout(timeout)
         while b"\n" not in self._buf:
             try:
@@ -154,7 +156,7 @@ class Peer:
     def read(self, count, timeout=5.0):
         """Exactly `count` bytes, or fewer if they do not come in time."""
         data = b""
-        deadline = time.monotonic() + timeout
+        deadline = time.monotonic() + timeout * zrig.TIME_FACTOR
         while len(data) < count:
             left = deadline - time.monotonic()
             if left <= 0 or not select.select([self.fd], [], [], left)[0]:
@@ -165,7 +167,8 @@ class Peer:
     def read_quiet(self, quiet=0.5, limit=2.0):
         """Everything that arrives until the line has been quiet for `quiet` s."""
         data = b""
-        deadline = time.monotonic() + limit
+        quiet *= zrig.TIME_FACTOR
+        deadline = time.monotonic() + limit * zrig.TIME_FACTOR
         while time.monotonic() < deadline:
             if not select.select([self.fd], [], [], quiet)[0]:
                 break

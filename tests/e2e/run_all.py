@@ -18,7 +18,13 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 
 
 class TimedResult(unittest.TextTestResult):
-    """Shows each test's time beside its verdict."""
+    """Shows each test's time beside its verdict, and keeps which tests
+    passed whole: a test with a failed sub-case did not."""
+
+    def __init__(self, *args, **kw):
+        super().__init__(*args, **kw)
+        self.passed = set()
+        self.spoilt = set()
 
     def startTest(self, test):
         self._started = time.monotonic()
@@ -31,7 +37,13 @@ class TimedResult(unittest.TextTestResult):
 
     def addSuccess(self, test):
         self._took()
+        self.passed.add(test.id())
         super().addSuccess(test)
+
+    def addSubTest(self, test, subtest, err):
+        if err is not None:
+            self.spoilt.add(test.id())
+        super().addSubTest(test, subtest, err)
 
     def addFailure(self, test, err):
         self._took()
@@ -62,9 +74,11 @@ def main(argv):
         result = unittest.TextTestRunner(verbosity=2, stream=sys.stdout, resultclass=TimedResult).run(tests)
     finally:
         harness.close_suite()
-    failed = len(result.failures) + len(result.errors) + len(result.unexpectedSuccesses)
+    # Every test named counts once: one whose class set-up failed never ran
+    # and is a failure, as is one with any failed sub-case.
     skipped = len(result.skipped)
-    passed = result.testsRun - failed - skipped
+    passed = len(result.passed - result.spoilt)
+    failed = tests.countTestCases() - passed - skipped
     print("screenshots in %s" % os.path.join(os.environ["ZEVRIK_E2E_BUILD"], "screenshots"))
     print("e2e ran for %.0f s" % (time.monotonic() - started))
     if opts.label:
@@ -72,7 +86,7 @@ def main(argv):
         print("%s: %d passed, %d failed" % (opts.label, passed, failed))
     else:
         print("e2e: %d passed, %d failed, %d skipped" % (passed, failed, skipped))
-    return 0 if failed == 0 and result.testsRun > 0 else 1
+    return 0 if failed == 0 and result.wasSuccessful() and result.testsRun > 0 else 1
 
 
 if __name__ == "__main__":
