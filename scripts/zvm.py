@@ -72,6 +72,7 @@ stty -F $out raw -echo
 fail() { echo "zvm guest: $*" >$out; sync; poweroff -f; }
 for m in $(cat /modules); do insmod /lib/modules/$m.ko || fail "insmod $m"; done
 share=$(sed -n 's/.* zvm_share=\([^ ]*\).*/\1/p' /proc/cmdline)
+cwd=$(sed -n 's/.* zvm_cwd=\([^ ]*\).*/\1/p' /proc/cmdline)
 mkdir -p /lower /rw /root
 mount -t 9p -o ro,cache=loose,@P9@ hostroot /lower || fail "9p root"
 mount -t tmpfs -o mode=755,size=5g rw /rw
@@ -86,6 +87,12 @@ mkdir -p $r/dev/pts $r/dev/shm
 mount -t devpts -o newinstance,ptmxmode=666,mode=620,gid=5 devpts $r/dev/pts
 mount -t tmpfs -o mode=1777 shm $r/dev/shm
 mount -t tmpfs -o mode=1777 tmp $r/tmp
+# A command run from under /tmp still sees its directory, writable.
+case $cwd in /tmp/*)
+    mkdir -p /rw/cwd-upper /rw/cwd-work $r$cwd
+    mount -t overlay -o lowerdir=/lower$cwd,upperdir=/rw/cwd-upper,workdir=/rw/cwd-work overlay \
+        $r$cwd || fail "overlay on $cwd";;
+esac
 mount -t tmpfs -o mode=755 run $r/run
 mkdir -p $r$share
 mount -t 9p -o @P9@ zvmshare $r$share || fail share
@@ -283,14 +290,14 @@ def write_command(paths, argv, cwd):
 def boot(paths, argv, cwd, timeout):
     """Runs argv in a fresh guest; returns its exit status (125: the guest
     ended without one)."""
-    if re.search(r"\s", paths.share):
-        raise RuntimeError("the build path must not hold blanks: %s" % paths.share)
+    if re.search(r"\s", paths.share + cwd):
+        raise RuntimeError("the paths must not hold blanks: %s, %s" % (paths.share, cwd))
     shutil.rmtree(paths.share, ignore_errors=True)
     os.makedirs(paths.share)
     write_command(paths, argv, cwd)
     cmd = list(QEMU) + list(CLOCKS[os.environ.get("ZVM_CLOCK", "icount")]) + [
         "-kernel", paths.kernel, "-initrd", paths.initrd,
-        "-append", "console=ttyS0 panic=-1 quiet zvm_share=%s" % paths.share,
+        "-append", "console=ttyS0 panic=-1 quiet zvm_share=%s zvm_cwd=%s" % (paths.share, cwd),
         "-virtfs", "local,path=/,mount_tag=hostroot,security_model=none,readonly=on,"
                    "multidevs=remap",
         "-virtfs", "local,path=%s,mount_tag=zvmshare,security_model=none" % paths.share,

@@ -4,7 +4,6 @@
 
 namespace {
 
-const std::uint64_t kNone = ~0ull;
 const int kTabStop = 8;
 const std::uint8_t kBel = 7, kBs = 8, kTab = 9, kLf = 10, kCr = 13;
 
@@ -23,41 +22,10 @@ HistoryLine &fnHistLine(ConsoleScreen &st, std::uint64_t qwLine)
     return st.m_astLine[qwLine % kHistoryLines];
 }
 
-std::int32_t &fnShownOf(ConsoleScreen &st, std::uint64_t qwLine)
-{
-    if (qwLine < st.m_qwHistEnd) {
-        return fnHistLine(st, qwLine).m_nShown;
-    }
-    return fnRow(st, static_cast<int>(qwLine - st.m_qwHistEnd)).m_nShown;
-}
-
-void fnTouchLine(ConsoleScreen &st, std::uint64_t qwLine)
-{
-    if (qwLine < st.m_qwDirty) {
-        st.m_qwDirty = qwLine;
-    }
-}
-
-void fnTouch(ConsoleScreen &st, int nRow)
-{
-    fnTouchLine(st, st.m_qwHistEnd + static_cast<std::uint64_t>(nRow));
-}
-
-// The oldest line leaves; the view loses its text, and the next line, now
-// the first, its leading CR LF.
 void fnDropOldest(ConsoleScreen &st)
 {
-    const HistoryLine &stLine = fnHistLine(st, st.m_qwFirst);
-    st.m_dwRingUsed -= stLine.m_nLen;
-    if (stLine.m_nShown >= 0) {
-        st.m_dwHeadCut += static_cast<std::uint32_t>(stLine.m_nShown);
-    }
+    st.m_dwRingUsed -= fnHistLine(st, st.m_qwFirst).m_nLen;
     ++st.m_qwFirst;
-    std::int32_t &nNextShown = fnShownOf(st, st.m_qwFirst);
-    if (nNextShown >= 2) {
-        st.m_dwHeadCut += 2;
-        nNextShown -= 2;
-    }
 }
 
 void fnRingPut(ConsoleScreen &st, const char *pch, std::uint32_t dwLen)
@@ -82,7 +50,6 @@ void fnCommitTop(ConsoleScreen &st)
     stLine.m_dwStart = st.m_dwRingEnd;
     stLine.m_nLen = stRow.m_nLen;
     stLine.m_nStamp = stRow.m_nStamp;
-    stLine.m_nShown = stRow.m_nShown;
     fnRingPut(st, stRow.m_ach, stRow.m_nLen);
     ++st.m_qwHistEnd;
     st.m_nTop = (st.m_nTop + 1) % kLiveRows;
@@ -99,20 +66,13 @@ void fnAddRow(ConsoleScreen &st)
     ScreenRow &stRow = fnRow(st, st.m_nRows);
     stRow.m_nLen = 0;
     stRow.m_nStamp = kNoStamp;
-    stRow.m_nShown = -1;
-    fnTouch(st, st.m_nRows);
     ++st.m_nRows;
 }
 
-// Screen lines from nRow on go; the view's text for them is cut later.
+// Screen lines from nRow on go.
 void fnRemoveRows(ConsoleScreen &st, int nRow)
 {
-    for (int i = nRow; i < st.m_nRows; ++i) {
-        const std::int32_t nShown = fnRow(st, i).m_nShown;
-        st.m_dwTailCut += nShown > 0 ? static_cast<std::uint32_t>(nShown) : 0;
-    }
     if (nRow < st.m_nRows) {
-        fnTouch(st, nRow);
         st.m_nRows = nRow;
     }
 }
@@ -154,7 +114,6 @@ void fnPut(ConsoleScreen &st, char ch, std::int32_t nStamp)
     if (stRow.m_nStamp == kNoStamp) {
         stRow.m_nStamp = nStamp;
     }
-    fnTouch(st, st.m_nRow);
 }
 
 // Characters [nFrom, nTo) of the cursor's row become blank; blanks at the
@@ -171,7 +130,6 @@ void fnErase(ConsoleScreen &st, int nRow, int nFrom, int nTo)
     for (int i = nFrom; i < nTo; ++i) {
         stRow.m_ach[i] = ' ';
     }
-    fnTouch(st, nRow);
 }
 
 void fnEraseInLine(ConsoleScreen &st, std::uint32_t nMode)
@@ -238,7 +196,6 @@ void fnShiftChars(ConsoleScreen &st, int nCount, bool bInsert)
         std::memmove(stRow.m_ach + nCol, stRow.m_ach + nCol + nCount, static_cast<size_t>(nLeft));
         stRow.m_nLen = static_cast<std::uint16_t>(nCol + nLeft);
     }
-    fnTouch(st, st.m_nRow);
 }
 
 void fnCsi(ConsoleScreen &st, std::uint8_t chFinal)
@@ -426,26 +383,6 @@ std::uint32_t fnRenderLine(ConsoleScreen &st, std::uint64_t qwLine, char *pch)
     return dwLen + stLine.m_nLen;
 }
 
-// The first step of an update: what the view cuts, and where the lines it
-// gets anew start.
-void fnStartTake(ConsoleScreen &st, ScreenUpdate &stUp)
-{
-    stUp.m_dwDropHead = st.m_dwHeadCut;
-    stUp.m_dwDropTail = st.m_dwTailCut;
-    st.m_dwHeadCut = 0;
-    st.m_dwTailCut = 0;
-    const std::uint64_t qwEnd = fnEnd(st);
-    st.m_qwNext = st.m_qwDirty > st.m_qwFirst ? st.m_qwDirty : st.m_qwFirst;
-    st.m_qwNext = st.m_qwNext < qwEnd ? st.m_qwNext : qwEnd;
-    for (std::uint64_t q = st.m_qwNext; q < qwEnd; ++q) {
-        std::int32_t &nShown = fnShownOf(st, q);
-        stUp.m_dwDropTail += nShown > 0 ? static_cast<std::uint32_t>(nShown) : 0;
-        nShown = -1;
-    }
-    st.m_qwDirty = kNone;
-    st.m_bTaking = true;
-}
-
 } // namespace
 
 void fnScreenReset(ConsoleScreen &st, bool bConsole, std::uint32_t dwLimit)
@@ -464,22 +401,11 @@ void fnScreenReset(ConsoleScreen &st, bool bConsole, std::uint32_t dwLimit)
     st.m_nSavedCol = 0;
     fnVtReset(st.m_stVt);
     st.m_bCrHeld = false;
-    st.m_qwDirty = kNone;
-    st.m_qwNext = 0;
-    st.m_bTaking = false;
-    st.m_dwHeadCut = 0;
-    st.m_dwTailCut = 0;
     fnAddRow(st);
 }
 
-// An update the view left unfinished ends here: what it has is shown, the
-// rest comes with the next one.
 void fnScreenFeed(ConsoleScreen &st, const std::uint8_t *pby, std::uint32_t dwCount, std::int32_t nStamp)
 {
-    if (st.m_bTaking) {
-        st.m_bTaking = false;
-        fnTouchLine(st, st.m_qwNext);
-    }
     for (std::uint32_t i = 0; i < dwCount; ++i) {
         if (st.m_bConsole) {
             fnFeedConsole(st, pby[i], nStamp);
@@ -487,26 +413,6 @@ void fnScreenFeed(ConsoleScreen &st, const std::uint8_t *pby, std::uint32_t dwCo
             fnFeedText(st, pby[i], nStamp);
         }
     }
-}
-
-bool fnScreenTake(ConsoleScreen &st, char *pchOut, std::uint32_t dwRoom, ScreenUpdate &stUp)
-{
-    stUp = ScreenUpdate();
-    if (!st.m_bTaking) {
-        if (st.m_qwDirty == kNone && st.m_dwHeadCut == 0 && st.m_dwTailCut == 0) {
-            return false;
-        }
-        fnStartTake(st, stUp);
-    }
-    const std::uint64_t qwEnd = fnEnd(st);
-    while (st.m_qwNext < qwEnd && dwRoom - stUp.m_dwLen >= static_cast<std::uint32_t>(kLineTextMax)) {
-        const std::uint32_t dwLen = fnRenderLine(st, st.m_qwNext, pchOut + stUp.m_dwLen);
-        fnShownOf(st, st.m_qwNext) = static_cast<std::int32_t>(dwLen);
-        stUp.m_dwLen += dwLen;
-        ++st.m_qwNext;
-    }
-    st.m_bTaking = st.m_qwNext < qwEnd;
-    return stUp.m_dwDropHead != 0 || stUp.m_dwDropTail != 0 || stUp.m_dwLen != 0 || st.m_bTaking;
 }
 
 std::uint32_t fnScreenLines(const ConsoleScreen &st)

@@ -1,8 +1,7 @@
 // The text of the terminal's history and console view: a bounded history of
 // finished lines plus the last screenful, where a console's cursor moves and
-// erases act. Bytes go in through fnScreenFeed; the view learns what changed
-// through fnScreenTake, as text to cut from its start and end and text to
-// append, so it never rewrites what it already shows.
+// erases act. Bytes go in through fnScreenFeed; the view reads the kept
+// lines it paints through fnScreenLineText.
 //
 // The view's text is the kept lines joined by CR LF, each line led by the
 // local time its first received byte arrived when a stamp was given.
@@ -32,22 +31,12 @@ struct ScreenRow {
     char m_ach[kRowChars];
     std::uint16_t m_nLen;
     std::int32_t m_nStamp; // milliseconds after midnight, or kNoStamp
-    std::int32_t m_nShown; // characters the view holds for the line, or -1
 };
 
 struct HistoryLine {
     std::uint32_t m_dwStart; // where its text starts in the ring
     std::uint16_t m_nLen;
     std::int32_t m_nStamp;
-    std::int32_t m_nShown;
-};
-
-// One step of the view's update: cut m_dwDropHead characters from the start
-// of its text and m_dwDropTail from the end, then append m_dwLen characters.
-struct ScreenUpdate {
-    std::uint32_t m_dwDropHead;
-    std::uint32_t m_dwDropTail;
-    std::uint32_t m_dwLen;
 };
 
 struct ConsoleScreen {
@@ -65,12 +54,7 @@ struct ConsoleScreen {
     int m_nRow, m_nCol;
     int m_nSavedRow, m_nSavedCol;
     VtParser m_stVt;
-    bool m_bCrHeld;          // text mode: a CR waiting to see whether an LF follows
-    std::uint64_t m_qwDirty; // first line changed since the view took it
-    std::uint64_t m_qwNext;  // next line to give the view during an update
-    bool m_bTaking;
-    std::uint32_t m_dwHeadCut; // shown text of lines the history let go
-    std::uint32_t m_dwTailCut; // shown text of screen lines erased
+    bool m_bCrHeld; // text mode: a CR waiting to see whether an LF follows
 };
 
 // Empty screen. bConsole: act on control sequences; dwLimit: history text
@@ -80,12 +64,6 @@ void fnScreenReset(ConsoleScreen &st, bool bConsole, std::uint32_t dwLimit);
 // Adds received or echoed bytes; nStamp is the time of day in milliseconds
 // given to lines that get their first character here, or kNoStamp.
 void fnScreenFeed(ConsoleScreen &st, const std::uint8_t *pby, std::uint32_t dwCount, std::int32_t nStamp);
-
-// Fills the next update of the view (pchOut holds at least kLineTextMax
-// characters, no terminator). Returns false when the view is up to date.
-// The view may stop before that; the next feed then ends the update, and
-// the next take goes on from there.
-bool fnScreenTake(ConsoleScreen &st, char *pchOut, std::uint32_t dwRoom, ScreenUpdate &stUp);
 
 // Kept lines, the screenful included.
 std::uint32_t fnScreenLines(const ConsoleScreen &st);
