@@ -11,11 +11,16 @@ namespace {
 const UINT_PTR kBreakTimer = 1;
 const char kTitle[] = "Send Break";
 
-// A file job is on: its write would go out during or after the break.
-bool fnFileBeingSent()
+// A file job is on: its write would go out during or after the break, so
+// the break is refused with a message.
+bool fnRefusedForFile(HWND hOwner)
 {
     const HANDLE hJob = gstCcc.m_stTx.m_hIsTransmitData;
-    return gstCcc.m_stTx.m_nMode == 1 && hJob != NULL && WaitForSingleObject(hJob, 0) == WAIT_OBJECT_0;
+    if (gstCcc.m_stTx.m_nMode != 1 || hJob == NULL || WaitForSingleObject(hJob, 0) != WAIT_OBJECT_0) {
+        return false;
+    }
+    MessageBoxA(hOwner, "A file is being sent: no break until it has ended.", kTitle, MB_OK);
+    return true;
 }
 
 BOOL OnInitDialog(HWND hDlg)
@@ -33,8 +38,7 @@ void OnSend(HWND hDlg)
         MessageBoxA(hDlg, "The break time must be 10 to 5000 ms.", kTitle, MB_OK);
         return;
     }
-    if (fnFileBeingSent()) {
-        MessageBoxA(hDlg, "A file is being sent: no break until it has ended.", kTitle, MB_OK);
+    if (fnRefusedForFile(hDlg)) {
         return;
     }
     if (!SetCommBreak(gstCommx.m_hComm)) {
@@ -91,8 +95,7 @@ INT_PTR CALLBACK fnSendBreakProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM)
 
 INT_PTR fnSendBreakDialog(HWND hOwner)
 {
-    if (fnFileBeingSent()) {
-        MessageBoxA(hOwner, "A file is being sent: no break until it has ended.", kTitle, MB_OK);
+    if (fnRefusedForFile(hOwner)) {
         return 0;
     }
     return DialogBoxParamA(ghInstance, MAKEINTRESOURCEA(IDD_SENDBREAK), hOwner, fnSendBreakProc, 0);
