@@ -2,21 +2,14 @@
 // outside the screen, and blocks fed in two parts leave the same text as
 // blocks fed whole.
 #include "console_screen.h"
+#include "fuzz_require.h"
 
-#include <cstdlib>
 #include <string>
 
 namespace {
 
 ConsoleScreen gstStepped;
 ConsoleScreen gstWhole;
-
-void Require(bool bOk)
-{
-    if (!bOk) {
-        std::abort();
-    }
-}
 
 // The view's text: the kept lines joined by CR LF, each within its bound.
 std::string View(ConsoleScreen &st)

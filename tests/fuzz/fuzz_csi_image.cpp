@@ -1,19 +1,12 @@
 // Arbitrary bytes as a settings file: decoding must never crash, and an image
 // it accepts must hold only values the program itself could have saved.
 #include "csi_image.h"
+#include "fuzz_require.h"
 #include "default_image.h"
 
-#include <cstdlib>
 #include <cstring>
 
 namespace {
-
-void Require(bool bOk)
-{
-    if (!bOk) {
-        std::abort();
-    }
-}
 
 bool IsFlag(ZDWORD b)
 {

@@ -2,22 +2,11 @@
 // the terminator, no write beyond the promised output room, and the checking
 // and converting scans always agree.
 #include "hex_text.h"
+#include "fuzz_require.h"
 
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <vector>
-
-namespace {
-
-void Require(bool bOk)
-{
-    if (!bOk) {
-        std::abort();
-    }
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *pbyData, std::size_t cbData)
 {
@@ -49,8 +38,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *pbyData, std::size_t c
     Require(std::strlen(vecHex.data()) == 3 * dwCount);
     std::unique_ptr<std::uint8_t[]> pbyBack(new std::uint8_t[dwCount]);
     std::uint32_t dwBack = 0;
-    Require(fnHexStrToBuf(vecHex.data(), pbyBack.get(), &dwBack,
-                          static_cast<std::uint32_t>(vecHex.size())) == kHexOk);
+    Require(fnHexStrToBuf(vecHex.data(), pbyBack.get(), &dwBack, static_cast<std::uint32_t>(vecHex.size())) ==
+            kHexOk);
     Require(dwBack == dwCount && std::memcmp(pbyOut.get(), pbyBack.get(), dwCount) == 0);
     return 0;
 }

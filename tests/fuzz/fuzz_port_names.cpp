@@ -1,9 +1,9 @@
 // Arbitrary device lists for the port-name scan: no read beyond the given
 // length, and a port is marked only if its plain name is in the list.
+#include "fuzz_require.h"
 #include "port_names.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 
@@ -24,9 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *pbyData, std::size_t c
         for (std::size_t n = 0; n + cch <= cbData && !bFound; ++n) {
             bFound = fnPortIndexOfName(pchList.get() + n, cbData - n) == i;
         }
-        if (!bFound) {
-            std::abort();
-        }
+        Require(bFound);
     }
     return 0;
 }

@@ -3,20 +3,9 @@
 // or written out of bounds, and how the bytes are split into reads never
 // changes the result.
 #include "rx_check.h"
+#include "fuzz_require.h"
 
-#include <cstdlib>
 #include <cstring>
-
-namespace {
-
-void Require(bool bOk)
-{
-    if (!bOk) {
-        std::abort();
-    }
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *pbyData, std::size_t cbData)
 {
