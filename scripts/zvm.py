@@ -277,7 +277,7 @@ def shell_quote(arg):
 
 def write_command(paths, argv, cwd):
     env = {"PATH": "/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin",
-           "HOME": "/root", "LANG": "C.UTF-8", "PYTHONUNBUFFERED": "1", "ZVM_GUEST": "1",
+           "HOME": "/root", "LANG": "C.UTF-8", "PYTHONUNBUFFERED": "1",
            "ZRIG_TIME_FACTOR": os.environ.get("ZRIG_TIME_FACTOR", TIME_FACTOR)}
     if os.path.exists(paths.prefix):
         env["ZRIG_PREFIX_TEMPLATE"] = paths.prefix
