@@ -162,6 +162,15 @@ StatusEnd fnStartWait(StatusRun &stRun)
     return fnStartFailed(stRun, dwError);
 }
 
+// Setting the event mask ends a pending wait: Windows completes it with an
+// empty event mask, Wine with ERROR_OPERATION_ABORTED. The opening sets the
+// mask after the workers start, so a wait may end so with the device well;
+// such a wait is armed again while the port still answers.
+BOOL fnWaitAborted(const StatusRun &stRun, DWORD dwError)
+{
+    return dwError == ERROR_OPERATION_ABORTED && fnPortAnswers(stRun.m_dwSession);
+}
+
 // A wait that was armed and then fails while the port is still open means
 // the device has gone: report it, unless another worker already has, and end.
 StatusEnd fnCompleteWait(StatusRun &stRun)
@@ -174,6 +183,10 @@ StatusEnd fnCompleteWait(StatusRun &stRun)
         return kStatusClosed;
     }
     ResetEvent(stRun.m_stOsStatus.hEvent);
+    if (nResult == kPortFailed && fnWaitAborted(stRun, dwError)) {
+        stRun.m_dwEvents = 0;
+        return kStatusGoOn;
+    }
     if (nResult == kPortFailed) {
         if (fnClaimLossReport(stRun.m_dwSession)) {
             wsprintfA(stRun.m_achMsg, "INF041:COM Status Error! the GetOverlappedResult() return %d",

@@ -867,6 +867,38 @@ int fnRunCableKill(const char *pszReady, const char *pszKilled)
     return 0;
 }
 
+// On a cable with control lines the status worker's wait stays pending. A
+// new event mask ends that wait (under Wine with error 995): the worker arms
+// it again without a message, and a pulled cable is still reported once.
+int fnRunMaskCut(const char *pszReady, const char *pszKilled)
+{
+    fnBeginGroup("event mask changed while the wait is pending, then the cable pulled");
+    if (!fnFarOpen("COM6")) {
+        std::printf("FAIL cannot open the far end COM6\n");
+        return 2;
+    }
+    const int iBoxes = fnBoxTotal();
+    CHECK_EQ_INT(fnOpenAt(kCom5Index), kOpenOk);
+    fnPump(1000);
+    for (int i = 0; i < 5; ++i) {
+        CHECK(SetCommMask(gstCommx.m_hComm, EV_CTS | EV_DSR | EV_RLSD | EV_RING | EV_ERR | EV_BREAK));
+        fnPump(300);
+    }
+    fnPump(1000);
+    CHECK_EQ_INT(fnBoxTotal(), iBoxes);
+    CHECK(WaitForSingleObject(gstCcc.m_stStatus.m_hThread, 0) == WAIT_TIMEOUT);
+    fnFarClose();
+    HANDLE h = CreateFileA(pszReady, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+    CloseHandle(h);
+    gpszKilledMarker = pszKilled;
+    CHECK(fnPumpUntil(fnKilled, 60000));
+    CHECK(fnPumpUntil(fnStatusThreadEnded, 5000));
+    fnPump(1500);
+    CHECK_EQ_INT(fnBoxTotal(), iBoxes + 1);
+    CHECK_EQ_INT(fnClosePort(fnOwner()), 0);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -878,8 +910,10 @@ int main(int argc, char **argv)
         nRc = fnRunMain();
     } else if (argc >= 4 && std::strcmp(argv[1], "cablekill") == 0) {
         nRc = fnRunCableKill(argv[2], argv[3]);
+    } else if (argc >= 4 && std::strcmp(argv[1], "maskcut") == 0) {
+        nRc = fnRunMaskCut(argv[2], argv[3]);
     } else {
-        std::printf("usage: engine_test main | cablekill READY-FILE KILLED-FILE\n");
+        std::printf("usage: engine_test main | cablekill|maskcut READY-FILE KILLED-FILE\n");
     }
     std::printf("%d failure(s)\n", fnFailures());
     std::fflush(stdout);

@@ -6,6 +6,8 @@ CASE main: every case the program runs on its own.
 CASE cablekill: the program opens the port and signals READY; this driver
 then pulls the cable (ends its socat) and signals KILLED, and the program
 checks how the engine takes the loss of the device.
+CASE maskcut: as cablekill, on a cable with control lines, after the program
+has changed the event mask under the status worker's pending wait.
 COM5 is the engine's end of the cable, COM6 the far end the program plays.
 """
 
@@ -29,10 +31,10 @@ def _program_lines(text):
                    if line.startswith(keep) or line.rstrip().endswith("failure(s)"))
 
 
-def _lay_cable(rig):
+def _lay_cable(rig, lines=False):
     # A bare pty pair: the engine's checks include how it takes a port that
     # cannot tell its modem lines.
-    cable = rig.add_cable("COM5", lines=False)
+    cable = rig.add_cable("COM5", lines=lines)
     rig.map_com("COM6", cable.far_path)
     rig.map_ports()
     return cable
@@ -48,16 +50,16 @@ def run_main(args):
 
 
 def run_cablekill(args):
-    with zrig.Rig(args.build_dir, "engine-cablekill") as rig:
-        cable = _lay_cable(rig)
+    with zrig.Rig(args.build_dir, "engine-" + args.case) as rig:
+        cable = _lay_cable(rig, lines=args.case == "maskcut")
         ready = os.path.join(rig.scratch, "ready")
         killed = os.path.join(rig.scratch, "killed")
         for marker in (ready, killed):
             if os.path.exists(marker):
                 os.remove(marker)
-        log = os.path.join(rig.logs, "engine-cablekill-output.log")
+        log = os.path.join(rig.logs, "engine-%s-output.log" % args.case)
         with open(log, "wb") as out:
-            proc = rig.start(args.exe, ["cablekill", _windows_path(ready), _windows_path(killed)],
+            proc = rig.start(args.exe, [args.case, _windows_path(ready), _windows_path(killed)],
                              stdout=out, stderr=out)
         deadline = time.monotonic() + 120
         while not os.path.exists(ready) and proc.poll() is None and time.monotonic() < deadline:
@@ -82,7 +84,7 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--build-dir", required=True)
     parser.add_argument("--exe", required=True)
-    parser.add_argument("case", choices=["main", "cablekill"])
+    parser.add_argument("case", choices=["main", "cablekill", "maskcut"])
     args = parser.parse_args()
     rc = run_main(args) if args.case == "main" else run_cablekill(args)
     print("engine_test %s exit code %s" % (args.case, rc))
