@@ -21,18 +21,18 @@ const DWORD kEmptyReadPauseMs = 20;
 // block is still written as it comes, so a file keeps all that arrived
 // whatever becomes of the port, and the end of the reception flushes the rest.
 const DWORD kFileFlushMs = 500;
-const int kMsgChars = 100;
 
 enum RxEnd { kRxGoOn, kRxClosed, kRxFailed };
 
 struct RxRun {
     DWORD m_dwSession;
+    BOOL m_bReopened;   // the opening is a reopening: the text goes on
     HANDLE m_ahWait[2]; // read completion, echo request
     DWORD m_dwWaitCount;
     ShowPace m_stCount; // the byte count of the File Receive dialog
     BOOL m_bFileUnflushed;
     DWORD m_dwFlushedAt;
-    char m_achMsg[kMsgChars];
+    WorkerEnd m_stEnd;
 };
 
 void fnShowBytes(const BYTE *pby, DWORD dwCount, BOOL bEcho)
@@ -215,10 +215,8 @@ RxEnd fnStartRead(RxRun &stRun)
         gstCcc.m_stRx.m_bPending = 1;
         return kRxGoOn;
     }
-    if (fnClaimLossReport(stRun.m_dwSession)) {
-        wsprintfA(stRun.m_achMsg, "INF028:COM Read Error! the GetLastError() return %d",
-                  static_cast<int>(dwError));
-    }
+    fnEndWithLoss(stRun.m_stEnd, stRun.m_dwSession, "INF028:COM Read Error! the GetLastError() return %d",
+                  dwError);
     return kRxFailed;
 }
 
@@ -238,10 +236,8 @@ RxEnd fnCompleteRead(RxRun &stRun)
     ResetEvent(gstCcc.m_stRx.m_stOL.hEvent);
     // A read that its time-outs ended has come back as done (fnPortResult).
     if (nResult == kPortFailed) {
-        if (fnClaimLossReport(stRun.m_dwSession)) {
-            wsprintfA(stRun.m_achMsg, "INF038:COM Rx Error! the GetOverlappedResult() return %d",
-                      static_cast<int>(dwError));
-        }
+        fnEndWithLoss(stRun.m_stEnd, stRun.m_dwSession,
+                      "INF038:COM Rx Error! the GetOverlappedResult() return %d", dwError);
         return kRxFailed;
     }
     if (gstCcc.m_stRx.m_dwRead != 0) {
@@ -298,14 +294,16 @@ RxEnd fnRxPass(RxRun &stRun)
 
 RxEnd fnRxStart(RxRun &stRun)
 {
-    fnDisplayReset();
+    if (!stRun.m_bReopened) {
+        fnDisplayReset();
+    }
     fnPaceReset(stRun.m_stCount);
     stRun.m_dwFlushedAt = GetTickCount();
     gstToolbar.m_bRxEnable = 1;
     ZeroMemory(&gstCcc.m_stRx.m_stOL, sizeof gstCcc.m_stRx.m_stOL);
     gstCcc.m_stRx.m_stOL.hEvent = CreateEventA(NULL, TRUE, FALSE, NULL);
     if (gstCcc.m_stRx.m_stOL.hEvent == NULL) {
-        lstrcpynA(stRun.m_achMsg, "INF027:gstCcc.m_stRx.m_stOL.hEvent==NULL", kMsgChars);
+        lstrcpynA(stRun.m_stEnd.m_achMsg, "INF027:gstCcc.m_stRx.m_stOL.hEvent==NULL", kWorkerMsgChars);
         return kRxFailed;
     }
     gstCcc.m_stRx.m_bPending = 0;
@@ -331,13 +329,22 @@ RxEnd fnRxLoop(RxRun &stRun)
     return nEnd == kRxGoOn ? kRxClosed : nEnd;
 }
 
+// A loss with reopening on ends the session without the user: what the
+// terminal shows stays, since the device's last words are what the user
+// needs, and the reopened session goes on below them.
+BOOL fnEndedByUser(const RxRun &stRun)
+{
+    return !fnSessionLive(stRun.m_dwSession) &&
+           !(fnLossReported(stRun.m_dwSession) && gstComSet.m_stCur.m_bReopen != 0);
+}
+
 // A failed run leaves the port open with its message up, showing the last
 // blocks it had. Should the port have been closed meanwhile, the close may
 // have emptied the terminal before this showed them, so it is emptied again.
 void fnShowBeforeFailure(RxRun &stRun)
 {
     fnShowOwed(stRun);
-    if (!fnSessionLive(stRun.m_dwSession)) {
+    if (fnEndedByUser(stRun)) {
         fnDisplayClear();
     }
 }
@@ -358,10 +365,12 @@ void fnRxCleanUp(RxRun &stRun, RxEnd nEnd)
         CloseHandle(gstCcc.m_stRx.m_stOL.hEvent);
         gstCcc.m_stRx.m_stOL.hEvent = NULL;
     }
-    if (nEnd == kRxClosed) {
+    if (nEnd != kRxClosed) {
+        fnShowBeforeFailure(stRun);
+    } else if (fnEndedByUser(stRun)) {
         fnDisplayClear();
     } else {
-        fnShowBeforeFailure(stRun);
+        fnShowOwed(stRun);
     }
 }
 
@@ -371,14 +380,15 @@ DWORD WINAPI CommThreadRxProc(LPVOID pvParam)
 {
     RxRun stRun = {};
     stRun.m_dwSession = fnSessionOf(pvParam);
+    stRun.m_bReopened = gstCommx.m_bReopened;
     if (!fnClaimBlock(kWorkerRx, stRun.m_dwSession)) {
         return 1;
     }
     const RxEnd nEnd = fnRxLoop(stRun);
     fnRxCleanUp(stRun, nEnd);
     fnReleaseBlock(kWorkerRx);
-    if (nEnd == kRxFailed && stRun.m_achMsg[0] != '\0') {
-        MessageBoxA(NULL, stRun.m_achMsg, kCaption, MB_OK);
+    if (nEnd == kRxFailed) {
+        fnShowWorkerEnd(stRun.m_stEnd);
     }
     return 1;
 }

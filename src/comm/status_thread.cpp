@@ -11,7 +11,6 @@ namespace {
 const char kCaption[] = "ZEVRIK";
 const DWORD kStatusWaitMs = 200;
 const DWORD kAllLines = EV_DSR | EV_CTS | EV_RING | EV_RLSD;
-const int kMsgChars = 100;
 
 struct ModemLine {
     DWORD m_dwEvent;
@@ -36,7 +35,8 @@ struct StatusRun {
     DWORD m_dwModemStatus;
     BOOL m_bPending;
     DWORD m_dwBytes;
-    char m_achMsg[kMsgChars];
+    BOOL m_bQuiet; // a reopening: a port without line events is not told again
+    WorkerEnd m_stEnd;
 };
 
 // A port that cannot tell its line states (a pty, for one) shows all lines off.
@@ -128,10 +128,17 @@ BOOL fnPortStillAnswers(DWORD dwSession)
 // worker ends either way.
 StatusEnd fnStartFailed(StatusRun &stRun, DWORD dwError)
 {
-    const BOOL bAnswers = dwError == ERROR_NOT_SUPPORTED || fnPortStillAnswers(stRun.m_dwSession);
-    if (bAnswers ? !fnLossReported(stRun.m_dwSession) : fnClaimLossReport(stRun.m_dwSession)) {
-        wsprintfA(stRun.m_achMsg, "INF033:WaitCommEvent() Error! the GetLastError return %d",
-                  static_cast<int>(dwError));
+    const char kFormat[] = "INF033:WaitCommEvent() Error! the GetLastError return %d";
+    if (dwError == ERROR_NOT_SUPPORTED) {
+        if (!stRun.m_bQuiet && !fnLossReported(stRun.m_dwSession)) {
+            fnEndWith(stRun.m_stEnd, kFormat, dwError);
+        }
+    } else if (fnPortStillAnswers(stRun.m_dwSession)) {
+        if (!fnLossReported(stRun.m_dwSession)) {
+            fnEndWith(stRun.m_stEnd, kFormat, dwError);
+        }
+    } else {
+        fnEndWithLoss(stRun.m_stEnd, stRun.m_dwSession, kFormat, dwError);
     }
     return kStatusFailed;
 }
@@ -188,10 +195,8 @@ StatusEnd fnCompleteWait(StatusRun &stRun)
         return kStatusGoOn;
     }
     if (nResult == kPortFailed) {
-        if (fnClaimLossReport(stRun.m_dwSession)) {
-            wsprintfA(stRun.m_achMsg, "INF041:COM Status Error! the GetOverlappedResult() return %d",
-                      static_cast<int>(dwError));
-        }
+        fnEndWithLoss(stRun.m_stEnd, stRun.m_dwSession,
+                      "INF041:COM Status Error! the GetOverlappedResult() return %d", dwError);
         return kStatusFailed;
     }
     fnHandleEvent(stRun);
@@ -229,7 +234,7 @@ StatusEnd fnStatusLoop(StatusRun &stRun)
 {
     stRun.m_stOsStatus.hEvent = CreateEventA(NULL, TRUE, FALSE, NULL);
     if (stRun.m_stOsStatus.hEvent == NULL) {
-        lstrcpynA(stRun.m_achMsg, "INF032:stOsStatus.hEvent==NULL", kMsgChars);
+        lstrcpynA(stRun.m_stEnd.m_achMsg, "INF032:stOsStatus.hEvent==NULL", kWorkerMsgChars);
         return kStatusFailed;
     }
     fnShowLines(stRun.m_dwSession, kAllLines, fnReadModemStatus(stRun.m_dwSession));
@@ -270,14 +275,15 @@ DWORD WINAPI CommThreadStatusProc(LPVOID pvParam)
 {
     StatusRun stRun = {};
     stRun.m_dwSession = fnSessionOf(pvParam);
+    stRun.m_bQuiet = gstCommx.m_bReopened;
     if (!fnClaimBlock(kWorkerStatus, stRun.m_dwSession)) {
         return 1;
     }
     const StatusEnd nEnd = fnStatusLoop(stRun);
     fnStatusCleanUp(stRun);
     fnReleaseBlock(kWorkerStatus);
-    if (nEnd == kStatusFailed && stRun.m_achMsg[0] != '\0') {
-        MessageBoxA(NULL, stRun.m_achMsg, kCaption, MB_OK);
+    if (nEnd == kStatusFailed) {
+        fnShowWorkerEnd(stRun.m_stEnd);
     }
     return 1;
 }

@@ -45,16 +45,14 @@ struct TxRun {
     // dialog still shows less.
     DWORD m_dwProgress;
     ShowPace m_stProgress;
-    char m_achMsg[kMsgChars];
+    WorkerEnd m_stEnd;
 };
 
 // A write that fails while the port is open ends the run; the failure is
 // reported unless another worker has already reported this opening's loss.
 TxEnd fnFail(TxRun &stRun, const char *pszFormat, DWORD dwError)
 {
-    if (fnClaimLossReport(stRun.m_dwSession)) {
-        wsprintfA(stRun.m_achMsg, pszFormat, static_cast<int>(dwError));
-    }
+    fnEndWithLoss(stRun.m_stEnd, stRun.m_dwSession, pszFormat, dwError);
     return kTxFailed;
 }
 
@@ -421,7 +419,7 @@ HANDLE fnNewEvent()
 
 TxEnd fnCreateFailed(TxRun &stRun, const char *pszText)
 {
-    lstrcpynA(stRun.m_achMsg, pszText, kMsgChars);
+    lstrcpynA(stRun.m_stEnd.m_achMsg, pszText, kWorkerMsgChars);
     return kTxFailed;
 }
 
@@ -527,8 +525,8 @@ DWORD WINAPI CommThreadTxProc(LPVOID pvParam)
     const TxEnd nEnd = fnTxLoop(stRun);
     fnTxCleanUp(stRun);
     fnReleaseBlock(kWorkerTx);
-    if (nEnd == kTxFailed && stRun.m_achMsg[0] != '\0') {
-        MessageBoxA(NULL, stRun.m_achMsg, kCaption, MB_OK);
+    if (nEnd == kTxFailed) {
+        fnShowWorkerEnd(stRun.m_stEnd);
     }
     return 1;
 }

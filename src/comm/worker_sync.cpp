@@ -7,12 +7,13 @@ WorkerSyncRecord gstWorkerSync;
 namespace {
 
 const DWORD kClaimPollMs = 10;
+const char kCaption[] = "ZEVRIK";
 
 HWND ghLossWindow;
 
 } // namespace
 
-WorkerSyncRecord::WorkerSyncRecord() : m_abBusy(), m_lLossReported(-1)
+WorkerSyncRecord::WorkerSyncRecord() : m_abBusy(), m_lLossReported(-1), m_bLossBoxUp(0)
 {
     InitializeCriticalSection(&m_csPort);
     InitializeCriticalSection(&m_csHandOver);
@@ -88,6 +89,37 @@ BOOL fnClaimLossReport(DWORD dwSession)
 void fnSetLossWindow(HWND hWnd)
 {
     ghLossWindow = hWnd;
+}
+
+void fnEndWith(WorkerEnd &stEnd, const char *pszFormat, DWORD dwError)
+{
+    wsprintfA(stEnd.m_achMsg, pszFormat, static_cast<int>(dwError));
+}
+
+BOOL fnEndWithLoss(WorkerEnd &stEnd, DWORD dwSession, const char *pszFormat, DWORD dwError)
+{
+    if (!fnClaimLossReport(dwSession)) {
+        return FALSE;
+    }
+    fnEndWith(stEnd, pszFormat, dwError);
+    stEnd.m_bLoss = TRUE;
+    return TRUE;
+}
+
+void fnShowWorkerEnd(const WorkerEnd &stEnd)
+{
+    if (stEnd.m_achMsg[0] == '\0') {
+        return;
+    }
+    if (!stEnd.m_bLoss) {
+        MessageBoxA(NULL, stEnd.m_achMsg, kCaption, MB_OK);
+        return;
+    }
+    if (InterlockedExchange(&gstWorkerSync.m_bLossBoxUp, 1) == 1) {
+        return;
+    }
+    MessageBoxA(NULL, stEnd.m_achMsg, kCaption, MB_OK);
+    InterlockedExchange(&gstWorkerSync.m_bLossBoxUp, 0);
 }
 
 void fnHandOverEnter()

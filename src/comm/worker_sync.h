@@ -21,6 +21,8 @@ struct WorkerSyncRecord {
     // The last session whose vanished device has been reported; -1 for none
     // (sessions count from 0).
     volatile LONG m_lLossReported;
+    // 1 while a loss report is shown.
+    volatile LONG m_bLossBoxUp;
     WorkerSyncRecord();
 };
 
@@ -56,6 +58,23 @@ BOOL fnLossReported(DWORD dwSession);
 
 const UINT kWmDeviceLost = WM_APP + 2; // WM_APP + 1 is the status bar's line message
 void fnSetLossWindow(HWND hWnd);
+
+// The message a worker run ends with, shown once the run has let go of its
+// block; empty for none.
+const int kWorkerMsgChars = 100;
+struct WorkerEnd {
+    char m_achMsg[kWorkerMsgChars];
+    BOOL m_bLoss; // the message reports the loss of the device
+};
+// pszFormat takes the error as its one %d.
+void fnEndWith(WorkerEnd &stEnd, const char *pszFormat, DWORD dwError);
+// Claims the loss report of the session (fnClaimLossReport) and, if this
+// run got it, ends with the report. FALSE when another worker has it.
+BOOL fnEndWithLoss(WorkerEnd &stEnd, DWORD dwSession, const char *pszFormat, DWORD dwError);
+// Shows the message, if any. A loss report is not shown while an earlier one
+// is still up: a board in a reset loop would otherwise pile up a box, and a
+// thread blocked in it, for every loss.
+void fnShowWorkerEnd(const WorkerEnd &stEnd);
 
 void fnHandOverEnter();
 void fnHandOverLeave();

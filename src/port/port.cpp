@@ -156,6 +156,7 @@ int fnOpenSteps(HWND hOwner, BOOL bReport)
         nCode = fnConfigurePort(hOwner, bReport);
     }
     if (nCode == kOpenOk) {
+        gstCommx.m_bReopened = bReport ? 0 : 1;
         nCode = fnStartWorkers(bReport);
     }
     if (nCode == kOpenOk && !SetCommMask(gstCommx.m_hComm, kModemEvents)) {

@@ -5,7 +5,7 @@ CommxRecord gstCommx;
 CommxRecord::CommxRecord()
     : m_hComm(INVALID_HANDLE_VALUE), m_achCurCommNum(), m_achCurCommNumShort(), m_bCommOpen(0),
       m_aachInfoLine(), m_achDcbInfo(), m_achTimeoutsInfo(), m_achCommPropInfo(), m_stDcb(), m_stTimeouts(),
-      m_stCommProp(), m_dwSession(0), m_stHeld(), m_bHeldKnown(0), m_bWaiting(0)
+      m_stCommProp(), m_dwSession(0), m_stHeld(), m_bHeldKnown(0), m_bWaiting(0), m_bReopened(0)
 {
 }
 

@@ -83,6 +83,10 @@ struct CommxRecord {
     LONG m_bHeldKnown;
     // 1 while a lost port waits for its device to return (port closed).
     LONG m_bWaiting;
+    // 1 when the current opening is a reopening after a loss: the terminal
+    // keeps what it shows, and what the user was told at the opening is not
+    // told again. Set before the workers of the opening start.
+    volatile LONG m_bReopened;
     CommxRecord();
 };
 

@@ -2,10 +2,11 @@
 marks the ports that exist, the summary says when the driver set another
 line than asked, and a lost port is reopened when its device returns."""
 
+import re
 import time
 import unittest
 
-from harness import MAIN_PORT, RELAID_PORT, LOST_DEVICE, App, Peer, Streamer, wait_until
+from harness import INF033, MAIN_PORT, RELAID_PORT, LOST_DEVICE, App, Peer, Streamer, wait_until
 from harness_settings import snapshot
 from test_lifecycle import wait_counts
 
@@ -118,6 +119,7 @@ class ReopenTest(unittest.TestCase):
             streamer.stop.set()
             streamer.join()
             streamer.peer.close()
+            self.assertIn("streaming text", app.terminal(), "the text before the loss is kept")
             snapshot(app, "main-waiting.png", "main")
             self.assertEqual(app.menu(40008)["grayed"], False)
             time.sleep(3)
@@ -128,6 +130,7 @@ class ReopenTest(unittest.TestCase):
             peer = Peer(cable)
             peer.write(b"back again")
             wait_until(lambda: "back again" in app.terminal(), 5, "text after the reopening")
+            self.assertIn("streaming text", app.terminal(), "the text before the loss is kept")
             self.assertEqual(app.message_boxes(), [])
             # A second loss and return, counted in the same state (text
             # received), leaves no handle or thread behind; the first one's
@@ -152,6 +155,48 @@ class ReopenTest(unittest.TestCase):
             self.assertEqual(app.message_boxes(), [])
         finally:
             app.suite.cables[RELAID_PORT] = cable
+            app.quit()
+
+    def test_device_in_a_reset_loop(self):
+        """A device without control lines that goes and comes back three
+        times while nobody touches the screen: one box at most, no line-event
+        box after the user's own opening, the text of every session kept."""
+        app = App()
+        rig = app.suite.rig
+        cable = app.suite.cables[RELAID_PORT]
+        try:
+            cable.kill()
+            cable = rig.lay_again(cable, lines=False)
+            com_set(app, 40007, port=RELAID_PORT, reopen=1)
+            app.dismiss(app.wait_message_box(re.escape(INF033)))
+            app.wait_open(RELAID_PORT)
+            peer = Peer(cable)
+            peer.write(b"boot 0\r\n")
+            wait_until(lambda: "boot 0" in app.terminal(), 5, "the first session's text")
+            before = app.process()
+            for n in range(1, 4):
+                peer.close()
+                cable.kill()
+                wait_summary(app, RELAID_PORT + ": waiting for the device")
+                cable = rig.lay_again(cable, lines=False)
+                app.wait_open(RELAID_PORT)
+                peer = Peer(cable)
+                peer.write(b"boot %d\r\n" % n)
+                wait_until(lambda: "boot %d" % n in app.terminal(), 5, "text of session %d" % n)
+            time.sleep(1)
+            boxes = app.message_boxes()
+            self.assertLessEqual(len(boxes), 1, [b["text"] for b in boxes])
+            self.assertTrue(all(LOST_DEVICE.search(b["text"]) and b["text"] != INF033 for b in boxes),
+                            [b["text"] for b in boxes])
+            self.assertTrue(all("boot %d" % n in app.terminal() for n in range(4)), app.terminal())
+            for box in boxes:
+                app.dismiss(box)
+            self.assertEqual(wait_counts(app, before["handles"], before["threads"]),
+                             (before["handles"], before["threads"]))
+            peer.close()
+        finally:
+            cable.kill()
+            app.suite.cables[RELAID_PORT] = rig.lay_again(cable)
             app.quit()
 
 

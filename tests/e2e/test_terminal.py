@@ -258,7 +258,9 @@ class TerminalTest(unittest.TestCase):
         app = self.app
         data = b"".join(b"%014d\r\n" % n for n in range(65536))
         self.assertEqual(len(data), 1 << 20)
-        streamer = Streamer(self.peer, data, chunk=4096)
+        # Paced to at least 2.5 s, so that a fast build is still sampled
+        # enough times on the way.
+        streamer = Streamer(self.peer, data, chunk=4096, pause=0.01)
         lengths, late_pings, broken = [], [], []
         streamer.start()
         deadline = time.monotonic() + 180
@@ -273,8 +275,8 @@ class TerminalTest(unittest.TestCase):
                 late_pings.append(ping)
             if not streamer.is_alive() and data.endswith(text.encode("latin-1")) and len(text) >= 1987:
                 break
-            # The mebibyte takes about a second to show, so samples come
-            # close together to catch the text many times on its way.
+            # Samples come close together to catch the text many times on
+            # its way.
             time.sleep(0.02)
         streamer.join(5)
         self.assertFalse(streamer.is_alive(), "the device could not send its data")

@@ -213,8 +213,7 @@ void fnTestOpen(int iThreadsClosed)
     CHECK(fnWaitBox(kInf033, iInf033 + 1, 3000, &stBox));
     CHECK_EQ_STR(stBox.m_achCaption, "ZEVRIK");
     CHECK(stBox.m_hOwner == NULL);
-    CHECK_EQ_INT(SendMessageA(gstToolbar.m_ahButton[kToolbarButtons - 1], BM_GETCHECK, 0, 0),
-                 BST_CHECKED);
+    CHECK_EQ_INT(SendMessageA(gstToolbar.m_ahButton[kToolbarButtons - 1], BM_GETCHECK, 0, 0), BST_CHECKED);
     CHECK_EQ_INT(gstToolbar.m_bRxEnable, 1);
     // A pty cannot tell its modem lines: all four show off.
     CHECK_EQ_INT(gstStatusBar.m_bDsr + gstStatusBar.m_bCts + gstStatusBar.m_bRi + gstStatusBar.m_bDcd, 0);
@@ -383,8 +382,8 @@ void fnTestFileReceive()
 {
     fnBeginGroup("file reception");
     const std::string strPath = fnTempPath("zevrik_engine_rx.bin");
-    gstFileTrans.m_hFile = CreateFileA(strPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, NULL,
-                                       CREATE_ALWAYS, 0, NULL);
+    gstFileTrans.m_hFile =
+        CreateFileA(strPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_ALWAYS, 0, NULL);
     CHECK(gstFileTrans.m_hFile != INVALID_HANDLE_VALUE);
     gstFileRx.m_dwIdleSeconds = 7;
     fnClearTerminal();
@@ -405,8 +404,8 @@ void fnTestFileReceive()
     fnExpectText("keepafter", 2000, "display resumes after the reception");
 
     fnBeginGroup("file reception with a failing write");
-    gstFileTrans.m_hFile = CreateFileA(strPath.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL,
-                                       OPEN_EXISTING, 0, NULL);
+    gstFileTrans.m_hFile =
+        CreateFileA(strPath.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
     gnRxOkTarget = gnFileRxOk + 1;
     const int iBoxes = fnBoxCount("INF02") + fnBoxCount("INF03");
     fnStartFileRx();
@@ -428,8 +427,8 @@ void fnTestFileReceive()
 
 bool fnOpenJobFile(const std::string &strPath, DWORD dwClaimedSize)
 {
-    gstFileTrans.m_hFile = CreateFileA(strPath.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL,
-                                       OPEN_EXISTING, 0, NULL);
+    gstFileTrans.m_hFile =
+        CreateFileA(strPath.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
     gstFileTrans.m_dwFileSize = dwClaimedSize;
     gstCcc.m_stTx.m_stFile.m_dwSent = 0;
     gstCcc.m_stTx.m_stFile.m_dwRemain = dwClaimedSize;
@@ -757,8 +756,7 @@ void fnTestCycles(int iThreadsClosed)
         CHECK_EQ_INT(fnClosePort(fnOwner()), 0);
         if (i % 20 == 19) {
             fnNote("%d cycles, %lu ms, threads %d, handles %d", i + 1,
-                   static_cast<unsigned long>(GetTickCount() - dwStart), fnThreadCount(),
-                   fnHandleCount());
+                   static_cast<unsigned long>(GetTickCount() - dwStart), fnThreadCount(), fnHandleCount());
         }
     }
     const bool bThreads = fnWaitThreads(iThreadsClosed, 10000);
@@ -840,8 +838,7 @@ int fnRunCableKill(const char *pszReady, const char *pszKilled)
     BoxRecord stBox;
     CHECK(fnWaitBox("INF038", 1, 3000, &stBox));
     const DWORD dwMs = stBox.m_dwTick - dwKilled;
-    fnNote("INF038 seen %lu ms after the driver reported the cable gone",
-           static_cast<unsigned long>(dwMs));
+    fnNote("INF038 seen %lu ms after the driver reported the cable gone", static_cast<unsigned long>(dwMs));
     CHECK(dwMs <= 1000);
     CHECK_EQ_STR(stBox.m_achText, "INF038:COM Rx Error! the GetOverlappedResult() return 109");
     CHECK_EQ_STR(stBox.m_achCaption, "ZEVRIK");
