@@ -3,6 +3,7 @@ with console mode and the long history on, then time stamps."""
 
 import os
 import re
+import time
 import unittest
 
 import steps_transfer as st
@@ -90,6 +91,43 @@ class ConsoleTest(unittest.TestCase):
             data = f.read()
         self.assertIn(b"\x1b[?2004", data)
         self.assertIsNone(re.search(STAMP.encode(), data))
+
+    def test_5_the_view_paints_what_arrives(self):
+        """What is painted, not only the text: the view's pixels change while
+        30,000 lines arrive and, once they stop, already show the newest ones
+        (a redraw forced from outside changes nothing); so does a pager."""
+        app = self.app
+
+        def picture():
+            return app.call("ink", "term", 1002)["hash"]
+
+        def assert_fresh(what):
+            time.sleep(0.5)
+            shown = picture()
+            app.call("redraw", "term", 1002)
+            time.sleep(0.5)
+            self.assertEqual(picture(), shown, "the view showed a stale picture " + what)
+
+        def output_line(text):
+            return re.search(r"\r\n(%s)?%s\r\n" % (STAMP, re.escape(text)), app.terminal()[-400:])
+
+        app.type_text("seq 1 30000; echo seq-done")
+        app.type_char(ENTER)
+        pictures, deadline = set(), time.monotonic() + 120
+        while not output_line("seq-done") and time.monotonic() < deadline:
+            for _ in range(10):
+                pictures.add(picture())
+                time.sleep(0.05)
+        self.assertTrue(output_line("seq-done"), "the end of seq")
+        self.assertGreaterEqual(len(pictures), 3, "the picture changed while lines arrived")
+        assert_fresh("after seq")
+        app.type_text("seq -f 'row %g' 1 200 > zv-less.txt; less zv-less.txt")
+        app.type_char(ENTER)
+        wait_until(lambda: "row 20\r\n" in app.terminal()[-800:], 10, "the pager's first page")
+        assert_fresh("of the pager")
+        app.type_text("q")
+        app.type_text("rm zv-less.txt")
+        app.type_char(ENTER)
 
 
 if __name__ == "__main__":

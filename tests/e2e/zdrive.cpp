@@ -848,7 +848,8 @@ std::string CmdPixel(const Args& args)
 
 // Counts the reddish and the dark pixels of a control's client area as the
 // screen shows it: "ink target id". An indicator of the status bar writes
-// its name in red while its line is on and in black while it is off.
+// its name in red while its line is on and in black while it is off. "hash"
+// (FNV-1a of every pixel) tells whether two reads showed the same picture.
 std::string CmdInk(const Args& args)
 {
     std::string error;
@@ -875,18 +876,32 @@ std::string CmdInk(const Args& args)
     BOOL bCopied = hBmp && BitBlt(hMem, 0, 0, rc.right, rc.bottom, hScreen, pt.x, pt.y, SRCCOPY);
     GdiFlush();
     long long red = 0, dark = 0;
+    unsigned int hash = 2166136261u;
     const BYTE* pby = static_cast<const BYTE*>(pvBits);
     for (LONG i = 0; bCopied && i < rc.right * rc.bottom; ++i, pby += 4) {
         const BYTE b = pby[0], g = pby[1], r = pby[2];
         if (r > 160 && g < 100 && b < 100) ++red;
         if (r < 80 && g < 80 && b < 80) ++dark;
+        hash = ((hash ^ b) * 16777619u ^ g) * 16777619u;
+        hash = (hash ^ r) * 16777619u;
     }
     if (hOld) SelectObject(hMem, hOld);
     if (hBmp) DeleteObject(hBmp);
     DeleteDC(hMem);
     ReleaseDC(nullptr, hScreen);
     if (!bCopied) return Error("screen not readable");
-    return Json().Int("red", red).Int("dark", dark).Done();
+    return Json().Int("red", red).Int("dark", dark).Int("hash", hash).Done();
+}
+
+// Has a control drawn anew at once, whatever it thinks it owes: "redraw
+// target id". A picture that changes with it was stale.
+std::string CmdRedraw(const Args& args)
+{
+    std::string error;
+    HWND hWnd = ResolveControl(args, 1, error);
+    if (!hWnd) return Error(error);
+    RedrawWindow(hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    return Json().Done();
 }
 
 // ---------------------------------------------------------------- transfers
@@ -1144,6 +1159,7 @@ std::string Dispatch(const Args& args)
     if (cmd == "setpos") return CmdSetPos(args);
     if (cmd == "pixel") return CmdPixel(args);
     if (cmd == "ink") return CmdInk(args);
+    if (cmd == "redraw") return CmdRedraw(args);
     if (cmd == "terminate") return CmdTerminate(args);
     if (cmd == "txwatch") return CmdTxWatch(args);
     if (cmd == "txlog") return CmdTxLog(args);
