@@ -3,6 +3,7 @@
 #include "console_view.h"
 #include "console_window.h"
 #include "echo.h"
+#include "key_write.h"
 #include "resource.h"
 #include "settings.h"
 #include "window_records.h"
@@ -15,6 +16,7 @@ const COLORREF kOpenBackground = RGB(255, 255, 255);
 const COLORREF kClosedBackground = RGB(192, 192, 192);
 const BYTE kBs = 8;
 const BYTE kDel = 127;
+const char kCaption[] = "ZEVRIK";
 
 // What a console's keys send (VT100, with the PC keys as Linux reads them).
 struct ConsoleKey {
@@ -114,6 +116,19 @@ INT_PTR OnChar(WPARAM wParam)
     return FALSE;
 }
 
+// A sequence not sent is told like the other transmit failures.
+BOOL fnWriteToPort(const BYTE *pby, DWORD dwCount)
+{
+    DWORD dwError = 0;
+    if (fnWriteKeys(pby, dwCount, &dwError)) {
+        return TRUE;
+    }
+    char achText[80];
+    wsprintfA(achText, "INF043:COM Tx Key Error! the WriteFile() return %d", static_cast<int>(dwError));
+    MessageBoxA(gstTerminal.m_hDlg, achText, kCaption, MB_OK);
+    return FALSE;
+}
+
 // In console mode the cursor and function keys send their sequences; they
 // are not echoed, as the far end draws what they do.
 INT_PTR OnKeyDown(WPARAM wParam)
@@ -121,16 +136,22 @@ INT_PTR OnKeyDown(WPARAM wParam)
     if (!fnTyping() || gstTermOpt.m_stCur.m_bConsole != 1) {
         return FALSE;
     }
+    return fnSendConsoleKey(wParam, fnWriteToPort);
+}
+
+} // namespace
+
+BOOL fnSendConsoleKey(WPARAM wVk, KeyWriter pfnWrite)
+{
     for (const ConsoleKey &stKey : kastConsoleKeys) {
-        if (stKey.m_wVk == wParam) {
-            fnTransmit(reinterpret_cast<const BYTE *>(stKey.m_achSeq), lstrlenA(stKey.m_achSeq));
+        if (stKey.m_wVk == wVk) {
+            pfnWrite(reinterpret_cast<const BYTE *>(stKey.m_achSeq),
+                     static_cast<DWORD>(lstrlenA(stKey.m_achSeq)));
             return TRUE;
         }
     }
     return FALSE;
 }
-
-} // namespace
 
 DWORD fnKeyBytes(WPARAM wChar, DWORD nEnterKey, BYTE *pbyOut)
 {

@@ -15,4 +15,9 @@ DWORD fnKeyBytes(WPARAM wChar, DWORD nEnterKey, BYTE *pbyOut);
 // Enter CR (0), LF (1) or CR LF (2).
 DWORD fnConsoleKeyBytes(WPARAM wChar, DWORD nBackspace, DWORD nEnterKey, BYTE *pbyOut);
 
+// Sends the whole sequence of a console's cursor or function key through
+// pfnWrite in one call; FALSE for a key that has none.
+typedef BOOL (*KeyWriter)(const BYTE *pby, DWORD dwCount);
+BOOL fnSendConsoleKey(WPARAM wVk, KeyWriter pfnWrite);
+
 #endif

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 // Typed characters in console mode: Backspace and Enter by their choices,
 // everything else as typed.
@@ -21,5 +22,36 @@ TEST(TerminalKeys, ConsoleBackspaceAndEnter)
         BYTE abyOut[2] = {0, 0};
         const DWORD dwCount = fnConsoleKeyBytes(stCase.m_wChar, stCase.m_nBackspace, stCase.m_nEnter, abyOut);
         EXPECT_EQ(stCase.m_pszSent, std::string(reinterpret_cast<char *>(abyOut), dwCount)) << stCase.m_wChar;
+    }
+}
+
+namespace {
+
+std::vector<std::string> gastWrites;
+
+BOOL fnRecordWrite(const BYTE *pby, DWORD dwCount)
+{
+    gastWrites.emplace_back(reinterpret_cast<const char *>(pby), dwCount);
+    return TRUE;
+}
+
+} // namespace
+
+// A console key's sequence leaves in one write, never byte by byte.
+TEST(TerminalKeys, ConsoleKeySequenceIsOneWrite)
+{
+    const struct {
+        WPARAM m_wVk;
+        const char *m_pszSent; // null: not a console key
+    } astCase[] = {
+        {VK_UP, "\x1b[A"}, {VK_END, "\x1b[F"}, {VK_DELETE, "\x1b[3~"}, {VK_F4, "\x1bOS"}, {'A', nullptr},
+    };
+    for (const auto &stCase : astCase) {
+        gastWrites.clear();
+        EXPECT_EQ(fnSendConsoleKey(stCase.m_wVk, fnRecordWrite), stCase.m_pszSent != nullptr ? TRUE : FALSE);
+        const std::vector<std::string> astWant = stCase.m_pszSent != nullptr
+                                                     ? std::vector<std::string>{stCase.m_pszSent}
+                                                     : std::vector<std::string>{};
+        EXPECT_EQ(gastWrites, astWant) << stCase.m_wVk;
     }
 }
