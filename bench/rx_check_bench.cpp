@@ -5,7 +5,9 @@
 // receive worker reads the port, and touches every byte; the checked loop is
 // the same with the checker fed each read. The checker alone is also timed
 // from memory for a clean PRBS-15 stream, one with a bit flipped every 10,000
-// bytes, one with a slip every 10,000 bytes, and a 27-byte pattern.
+// bytes, one with a slip every 10,000 bytes, a 27-byte pattern, and PRBS-23
+// with a gap of 1,000 bytes every 100,000 (a re-lock that finds the gap by
+// stepping the sequence).
 #include "rx_check.h"
 
 #include <chrono>
@@ -29,10 +31,10 @@ double fnMsPerMiB(std::chrono::steady_clock::time_point tStart, std::size_t cb)
     return dMs / (static_cast<double>(cb) / kMiB);
 }
 
-std::vector<std::uint8_t> fnPrbsStream(std::size_t cb)
+std::vector<std::uint8_t> fnPrbsStream(std::size_t cb, RxStreamKind nKind)
 {
     std::vector<std::uint8_t> vec(cb);
-    PrbsGen stGen = fnPrbsStart(kStreamPrbs15);
+    PrbsGen stGen = fnPrbsStart(nKind);
     fnPrbsFill(stGen, vec.data(), cb);
     return vec;
 }
@@ -86,10 +88,11 @@ void fnRow(const char *pszWhat, double dMsPerMiB, const RxCheckCounts *pst)
 {
     std::printf("%-44s %8.2f ms/MiB %7.2f ns/byte", pszWhat, dMsPerMiB, dMsPerMiB * 1e6 / kMiB);
     if (pst != nullptr) {
-        std::printf("  (checked %llu, bit errors %llu, lost %llu)",
+        std::printf("  (checked %llu, bit errors %llu, lost %llu, re-locks %llu)",
                     static_cast<unsigned long long>(pst->m_qwChecked),
                     static_cast<unsigned long long>(pst->m_qwBitsInError),
-                    static_cast<unsigned long long>(pst->m_qwLost));
+                    static_cast<unsigned long long>(pst->m_qwLost),
+                    static_cast<unsigned long long>(pst->m_qwRelocks));
     }
     std::printf("\n");
 }
@@ -98,7 +101,7 @@ void fnRow(const char *pszWhat, double dMsPerMiB, const RxCheckCounts *pst)
 
 int main()
 {
-    const std::vector<std::uint8_t> vecClean = fnPrbsStream(kStreamMiB * kMiB);
+    const std::vector<std::uint8_t> vecClean = fnPrbsStream(kStreamMiB * kMiB, kStreamPrbs15);
     std::vector<std::uint8_t> vecFlips = vecClean;
     for (std::size_t i = 5000; i < vecFlips.size(); i += 10000) {
         vecFlips[i] ^= 0x10;
@@ -107,6 +110,11 @@ int main()
     for (std::size_t i = 0; i < vecClean.size(); i += 10000) {
         vecSlips.insert(vecSlips.end(), vecClean.begin() + i,
                         vecClean.begin() + std::min(i + 9999, vecClean.size()));
+    }
+    const std::vector<std::uint8_t> vec23 = fnPrbsStream(kStreamMiB * kMiB, kStreamPrbs23);
+    std::vector<std::uint8_t> vecGaps;
+    for (std::size_t i = 0; i < vec23.size(); i += 100000) {
+        vecGaps.insert(vecGaps.end(), vec23.begin() + i, vec23.begin() + std::min(i + 99000, vec23.size()));
     }
     std::vector<std::uint8_t> vecPattern(kStreamMiB * kMiB);
     for (std::size_t i = 0; i < vecPattern.size(); ++i) {
@@ -131,5 +139,6 @@ int main()
     fnRow("checker alone: PRBS-15, 1 bit in 10,000 bytes", fnCheckerAlone(vecFlips, kStreamPrbs15, st), &st);
     fnRow("checker alone: PRBS-15, 1 byte lost in 10,000", fnCheckerAlone(vecSlips, kStreamPrbs15, st), &st);
     fnRow("checker alone: 27-byte pattern clean", fnCheckerAlone(vecPattern, kStreamPattern, st), &st);
+    fnRow("checker alone: PRBS-23, 1,000 lost in 100,000", fnCheckerAlone(vecGaps, kStreamPrbs23, st), &st);
     return 0;
 }

@@ -42,6 +42,12 @@ std::uint32_t fnLockBytes(const RxChecker &stCk)
     return fnSeedBytes(stCk) + kRxConfirm;
 }
 
+// Bytes after which the expected stream repeats: 2^n - 1 for a PRBS.
+std::uint32_t fnPeriod(const RxChecker &stCk)
+{
+    return stCk.m_nKind == kStreamPattern ? stCk.m_dwPatternLen : stCk.m_stPos.m_stGen.m_dwMask;
+}
+
 std::uint8_t fnNextExpected(const RxChecker &stCk, RxStreamPos &stPos)
 {
     if (stCk.m_nKind != kStreamPattern) {
@@ -82,9 +88,55 @@ void fnCountCompare(RxCheckCounts &st, std::uint8_t byGot, std::uint8_t byWanted
     }
 }
 
+// Bytes from stFrom on to stTo in the sequence (less than a period), or
+// false when a PRBS-23 is further than kRxSlipReach.
+bool fnDistance(const RxChecker &stCk, RxStreamPos stFrom, const RxStreamPos &stTo, std::uint32_t &dwOut)
+{
+    if (stCk.m_nKind == kStreamPattern) {
+        dwOut = (stTo.m_dwPhase + stCk.m_dwPatternLen - stFrom.m_dwPhase) % stCk.m_dwPatternLen;
+        return true;
+    }
+    const std::uint32_t dwPeriod = fnPeriod(stCk);
+    const std::uint32_t dwReach = dwPeriod < kRxSlipReach ? dwPeriod : kRxSlipReach;
+    for (std::uint32_t i = 0; i < dwReach; ++i) {
+        if (stFrom.m_stGen.m_dwState == stTo.m_stGen.m_dwState) {
+            dwOut = i;
+            return true;
+        }
+        fnPrbsNextByte(stFrom.m_stGen);
+    }
+    return false;
+}
+
+// A re-lock after a fault: the sequence moved on by some distance while the
+// stream gave the bytes let go since the fault; more distance is bytes lost,
+// less is bytes inserted among those let go. It holds while the bytes let go
+// and the slip stay within a period; otherwise the slip is not told.
+void fnCountSlip(RxChecker &stCk, std::uint32_t dwWindow)
+{
+    stCk.m_bResync = false;
+    RxCheckCounts &st = stCk.m_stCounts;
+    const std::uint64_t qwLetGo = stCk.m_qwSinceFault;
+    RxStreamPos stResumed = stCk.m_stFault;
+    fnSkipExpected(stCk, stResumed, dwWindow);
+    std::uint32_t dwMoved = 0;
+    if (qwLetGo >= fnPeriod(stCk) || !fnDistance(stCk, stResumed, stCk.m_stPos, dwMoved)) {
+        return;
+    }
+    if (dwMoved >= qwLetGo) {
+        st.m_qwLost += dwMoved - qwLetGo;
+    } else {
+        st.m_qwInserted += qwLetGo - dwMoved;
+        st.m_qwUnchecked -= qwLetGo - dwMoved;
+    }
+}
+
 void fnLocked(RxChecker &stCk, std::uint32_t dwChecked)
 {
     stCk.m_stCounts.m_qwChecked += dwChecked;
+    if (stCk.m_bResync) {
+        fnCountSlip(stCk, dwChecked);
+    }
     if (stCk.m_bEverLocked) {
         ++stCk.m_stCounts.m_qwRelocks;
     }
@@ -105,6 +157,11 @@ bool fnTryLockPrbs(RxChecker &stCk)
             const std::uint32_t dwBit = ((stCk.m_abyHeld[i] >> nBit) ^ stGen.m_byInvert) & 1u;
             stGen.m_dwState = ((stGen.m_dwState << 1) | dwBit) & stGen.m_dwMask;
         }
+    }
+    // A stuck or floating line (all 0, or all 1 sent inverted) seeds the
+    // all-zero state, which no PRBS holds and which would follow it forever.
+    if (stGen.m_dwState == 0) {
+        return false;
     }
     for (std::uint32_t i = dwSeed; i < dwSeed + kRxConfirm; ++i) {
         if (fnPrbsNextByte(stGen) != stCk.m_abyHeld[i]) {
@@ -150,6 +207,8 @@ void fnSearchByte(RxChecker &stCk, std::uint8_t by)
     }
     std::memmove(stCk.m_abyHeld, stCk.m_abyHeld + 1, dwNeed - 1);
     stCk.m_dwHeld = dwNeed - 1;
+    ++stCk.m_stCounts.m_qwUnchecked;
+    stCk.m_qwSinceFault += stCk.m_bResync ? 1 : 0;
 }
 
 void fnFeedAll(RxChecker &stCk, const std::uint8_t *pby, std::size_t cbCount);
@@ -202,7 +261,7 @@ int fnSlipByRank(std::uint32_t dwRank)
 }
 
 // The held bytes gave no slip: they go back to the search, unchecked unless
-// the new lock takes them.
+// the new lock takes them. The position is that of the fault.
 void fnRelock(RxChecker &stCk)
 {
     std::uint8_t abyHeld[kRxDoubtBytes];
@@ -210,6 +269,9 @@ void fnRelock(RxChecker &stCk)
     std::memcpy(abyHeld, stCk.m_abyHeld, dwHeld);
     stCk.m_dwHeld = 0;
     stCk.m_nState = kRxSearching;
+    stCk.m_bResync = true;
+    stCk.m_stFault = stCk.m_stPos;
+    stCk.m_qwSinceFault = 0;
     fnFeedAll(stCk, abyHeld, dwHeld);
 }
 
@@ -329,6 +391,13 @@ void fnAppendLine(char *pchOut, std::size_t cchOut, const char *pszName, std::ui
     fnAppendText(pchOut, cchOut, "\r\n");
 }
 
+// The bit error ratio only bounds the truth from below once bytes went
+// unchecked or the checker lost its place.
+bool fnBerIsLowerBound(const RxCheckCounts &st)
+{
+    return st.m_qwUnchecked != 0 || st.m_qwRelocks != 0;
+}
+
 } // namespace
 
 PrbsGen fnPrbsStart(RxStreamKind nKind)
@@ -403,6 +472,7 @@ void fnRxCheckReset(RxChecker &stCk)
     std::memset(&stCk.m_stCounts, 0, sizeof stCk.m_stCounts);
     stCk.m_nState = kRxSearching;
     stCk.m_bEverLocked = false;
+    stCk.m_bResync = false;
     stCk.m_dwHeld = 0;
 }
 
@@ -417,6 +487,11 @@ void fnRxCheckFeed(RxChecker &stCk, const std::uint8_t *pby, std::size_t cbCount
 
 void fnRxCheckSettle(RxChecker &stCk)
 {
+    if (stCk.m_nState == kRxSearching) {
+        stCk.m_stCounts.m_qwUnchecked += stCk.m_dwHeld;
+        stCk.m_dwHeld = 0;
+        return;
+    }
     if (stCk.m_nState != kRxDoubt) {
         return;
     }
@@ -483,6 +558,7 @@ void fnFormatRxCheckReport(char *pchOut, std::size_t cchOut, const char *pszStre
     fnAppendText(pchOut, cchOut, "\r\n");
     fnAppendLine(pchOut, cchOut, "Bytes received: ", st.m_qwReceived, "");
     fnAppendLine(pchOut, cchOut, "Bytes checked: ", st.m_qwChecked, "");
+    fnAppendLine(pchOut, cchOut, "Bytes not checked: ", st.m_qwUnchecked, "");
     fnAppendLine(pchOut, cchOut, "Bytes in error: ", st.m_qwBytesInError, "");
     fnAppendLine(pchOut, cchOut, "Bits in error: ", st.m_qwBitsInError, "");
     fnAppendLine(pchOut, cchOut, "Bytes lost: ", st.m_qwLost, "");
@@ -497,6 +573,13 @@ void fnFormatRxCheckReport(char *pchOut, std::size_t cchOut, const char *pszStre
     char achBer[48];
     fnFormatBer(achBer, sizeof achBer, st.m_qwBitsInError, st.m_qwChecked * 8u);
     fnAppendText(pchOut, cchOut, "Bit error ratio: ");
+    if (st.m_qwChecked != 0 && fnBerIsLowerBound(st)) {
+        // "< 1/N" would claim a clean line.
+        fnAppendText(pchOut, cchOut, ">= ");
+        if (st.m_qwBitsInError == 0) {
+            std::snprintf(achBer, sizeof achBer, "0");
+        }
+    }
     fnAppendText(pchOut, cchOut, achBer);
     fnAppendText(pchOut, cchOut, "\r\n");
 }

@@ -22,6 +22,10 @@ const std::uint32_t kRxConfirm = 8;
 const std::uint32_t kRxMaxSlip = 16;
 // Bytes held while a fault is being told; beyond them the checker re-locks.
 const std::uint32_t kRxDoubtBytes = 64;
+// After a re-lock the slip is the distance in the sequence from the fault to
+// the new lock, found by stepping the generator: a whole period for PRBS-7 and
+// PRBS-15, at most this many bytes for PRBS-23 (0.3 ms at worst).
+const std::uint32_t kRxSlipReach = 65536;
 
 struct PrbsGen {
     std::uint32_t m_dwState; // the last n bits of the sequence, newest in bit 0
@@ -53,6 +57,10 @@ struct RxCheckCounts {
     std::uint64_t m_qwLost;
     std::uint64_t m_qwInserted;
     std::uint64_t m_qwRelocks;
+    // Received but never followed: let go by the search (before the first
+    // lock; after a fault, less those the slip tells as inserted), or held by
+    // it when the run ended.
+    std::uint64_t m_qwUnchecked;
 };
 
 enum RxCheckState { kRxSearching, kRxLocked, kRxDoubt };
@@ -71,6 +79,11 @@ struct RxChecker {
     // that each slip (index kRxMaxSlip + s) has reached.
     std::uint8_t m_abyAhead[kRxDoubtBytes + kRxMaxSlip];
     std::uint32_t m_adwRun[2 * kRxMaxSlip + 1];
+    // Searching after a fault: where the stream was at the fault, and the
+    // bytes let go unchecked since, for the slip told at the re-lock.
+    bool m_bResync;
+    RxStreamPos m_stFault;
+    std::uint64_t m_qwSinceFault;
     RxCheckCounts m_stCounts;
 };
 
@@ -80,14 +93,16 @@ bool fnRxCheckInit(RxChecker &stCk, RxStreamKind nKind, const std::uint8_t *pbyP
 // Zero counts, search the lock again; the stream stays.
 void fnRxCheckReset(RxChecker &stCk);
 void fnRxCheckFeed(RxChecker &stCk, const std::uint8_t *pby, std::size_t cbCount);
-// Settles bytes held over a fault as the best guess so far (the end of a run).
+// The end of a run: settles bytes held over a fault as the best guess so far;
+// bytes held by the search count as not checked.
 void fnRxCheckSettle(RxChecker &stCk);
 
 // "2.4e-7", "< 1/80000" with no error, "-" before any bit was checked.
 void fnFormatBer(char *pchOut, std::size_t cchOut, std::uint64_t qwBitErrors, std::uint64_t qwBitsChecked);
 
 // The figures as lines of text (Copy, the window): counts, elapsed time,
-// rate and the bit error ratio. pszStream names the expected stream.
+// rate and the bit error ratio, ">= " before it when it is a lower bound
+// (">= 0" with no error seen). pszStream names the expected stream.
 void fnFormatRxCheckReport(char *pchOut, std::size_t cchOut, const char *pszStream, const RxCheckCounts &st,
                            std::uint32_t dwElapsedMs);
 

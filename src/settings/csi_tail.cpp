@@ -5,8 +5,8 @@
 #include <cstring>
 
 const CsiTailDef kastCsiTail[kCsiTailCount] = {
-    {"HIST", 0, 1, 0}, {"CONS", 0, 1, 0}, {"TIME", 0, 1, 0}, {"BKSP", 0, 1, 0},
-    {"CENT", 0, 2, 0}, {"ROPN", 0, 1, 0}, {"PRBS", 0, 3, 0}, {"RXCK", 0, 3, 0}, {"PCHK", 0, 1, 0},
+    {"HIST", 0, 1, 0}, {"CONS", 0, 1, 0}, {"TIME", 0, 1, 0}, {"BKSP", 0, 1, 0}, {"CENT", 0, 2, 0},
+    {"ROPN", 0, 1, 0}, {"PRBS", 0, 3, 0}, {"RXCK", 0, 3, 0}, {"PCHK", 0, 1, 0},
 };
 
 namespace {
@@ -53,7 +53,9 @@ int fnFindTag(const ZBYTE *pbyTag)
 }
 
 // One entry at pby with dwLeft entry bytes left; its size, or 0 when it is
-// damaged. A known tag must hold one value within its range.
+// damaged. A known tag must hold one value (its length is checked before the
+// value is read); a value out of this version's range comes from a later
+// version that widened it, so the setting keeps what it had.
 ZDWORD fnReadEntry(const ZBYTE *pby, ZDWORD dwLeft, CsiTailData &st)
 {
     if (dwLeft < 8) {
@@ -65,12 +67,14 @@ ZDWORD fnReadEntry(const ZBYTE *pby, ZDWORD dwLeft, CsiTailData &st)
     }
     const int nField = fnFindTag(pby);
     if (nField >= 0) {
-        const ZDWORD dwValue = fnDwordAt(pby + 8);
-        const CsiTailDef &stDef = kastCsiTail[nField];
-        if (dwLen != 4 || dwValue < stDef.m_dwMin || dwValue > stDef.m_dwMax) {
+        if (dwLen != 4) {
             return 0;
         }
-        st.m_adwValue[nField] = dwValue;
+        const ZDWORD dwValue = fnDwordAt(pby + 8);
+        const CsiTailDef &stDef = kastCsiTail[nField];
+        if (dwValue >= stDef.m_dwMin && dwValue <= stDef.m_dwMax) {
+            st.m_adwValue[nField] = dwValue;
+        }
     }
     return 8 + dwLen;
 }

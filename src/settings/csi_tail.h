@@ -43,9 +43,12 @@ struct CsiTailData {
 
 CsiTailData fnDefaultTail();
 
-// Reads the block from pbyImage's bytes [kCsiFieldsEnd, dwValid). No block
-// gives the defaults and true; a damaged one (bad version, size, checksum,
-// entry length or value) leaves stOut alone and gives false.
+// Reads the block from pbyImage's bytes [kCsiFieldsEnd, dwValid) and reads
+// nothing outside them. No block gives the defaults and true; a damaged one
+// (a version below 1, a size beyond dwValid, a wrong checksum, an entry that
+// runs past the block, a known tag whose length is not 4) leaves stOut alone
+// and gives false. In a sound block a known value out of its range (a later
+// version's) is ignored: that setting keeps its default.
 bool fnReadTail(const ZBYTE *pbyImage, ZDWORD dwValid, CsiTailData &stOut);
 
 // Writes the block after the fields when a value differs from its default or

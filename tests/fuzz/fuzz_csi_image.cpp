@@ -5,6 +5,7 @@
 #include "default_image.h"
 
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -57,6 +58,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *pbyData, std::size_t c
     stCsi.m_dwValid = dwValid;
     const int nResult = fnBufToFileData(stCsi);
     Require(nResult >= 0 && (nResult <= kCsiFieldCount || nResult == kCsiTailFieldNumber));
+    // The block's reader once more on the file's bytes alone, in a heap buffer
+    // of their size, where ASan sees any read past them.
+    const std::vector<ZBYTE> vecFile(pbyData, pbyData + dwValid);
+    CsiTailData stTail = {};
+    const bool bTail = fnReadTail(vecFile.data(), dwValid, stTail);
+    Require(nResult == 0 ? bTail && std::memcmp(&stTail, &stCsi.m_stFileData.m_stTail, sizeof stTail) == 0
+                         : nResult != kCsiTailFieldNumber || !bTail);
     if (nResult != 0) {
         return 0;
     }

@@ -1,7 +1,8 @@
 // Arbitrary received bytes for the receive check, against a pattern or a
-// sequence chosen by the first byte: counts stay consistent, nothing is read
-// or written out of bounds, and how the bytes are split into reads never
-// changes the result.
+// sequence chosen by the first byte: counts stay consistent (every byte ends
+// checked, inserted or not checked), a PRBS never locks on the all-zero state,
+// nothing is read or written out of bounds, and how the bytes are split into
+// reads never changes the result.
 #include "rx_check.h"
 #include "fuzz_require.h"
 
@@ -34,7 +35,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *pbyData, std::size_t c
     const RxCheckCounts &st = stWhole.m_stCounts;
     Require(std::memcmp(&st, &stSplit.m_stCounts, sizeof st) == 0);
     Require(st.m_qwReceived == cb);
-    Require(st.m_qwChecked + st.m_qwInserted <= st.m_qwReceived);
+    Require(st.m_qwChecked + st.m_qwInserted + st.m_qwUnchecked == st.m_qwReceived);
+    Require(nKind == kStreamPattern || stWhole.m_nState != kRxLocked ||
+            stWhole.m_stPos.m_stGen.m_dwState != 0);
     Require(st.m_qwBytesInError <= st.m_qwChecked);
     Require(st.m_qwBitsInError >= st.m_qwBytesInError && st.m_qwBitsInError <= 8 * st.m_qwBytesInError);
     Require(stWhole.m_nState != kRxDoubt);

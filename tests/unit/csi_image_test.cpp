@@ -374,9 +374,28 @@ TEST(CsiImage, EverySequenceOfDialogCommitsSavesAFileThatLoadsBack)
     }
 }
 
+// Writes the block's checksum anew, as a writer would after the change.
+void Reseal(CsiImage &stCsi)
+{
+    ZDWORD dwPos = kCsiFieldsEnd + 8;
+    ZDWORD dwSize = 0;
+    fnGetDword(stCsi.m_abyImage, &dwPos, &dwSize);
+    ZDWORD dwCrc = 0xFFFFFFFFu;
+    for (ZDWORD i = kCsiFieldsEnd + 16; i < kCsiFieldsEnd + 16 + dwSize; ++i) {
+        dwCrc ^= stCsi.m_abyImage[i];
+        for (int n = 0; n < 8; ++n) {
+            dwCrc = (dwCrc >> 1) ^ ((dwCrc & 1u) != 0 ? 0xEDB88320u : 0u);
+        }
+    }
+    dwCrc = ~dwCrc;
+    fnPutDword(stCsi.m_abyImage, &dwPos, &dwCrc);
+}
+
 // The block after the fields: a setting that differs from its default is
 // saved there and loads back, the fields' bytes do not move, and each kind
-// of damage is refused with the block's number and no record touched.
+// of damage is refused with the block's number and no record touched, also
+// by the block's reader alone on the file's bytes in a buffer of their size
+// (so that ASan sees a read past them).
 TEST(CsiImage, TailBlockRoundTripsAndRefusesDamage)
 {
     Records stRec;
@@ -410,45 +429,66 @@ TEST(CsiImage, TailBlockRoundTripsAndRefusesDamage)
 
     const ZDWORD dwHead = kCsiFieldsEnd;
     const ZDWORD dwFirst = dwHead + 16; // the first entry: "HIST", 4, value
+    const ZDWORD dwPad = dwFirst + 12 * kCsiTailCount;
+    struct Patch {
+        ZDWORD dwOffset;
+        std::vector<ZBYTE> vecBytes;
+    };
     struct Damage {
         const char *pszWhat;
-        ZDWORD dwOffset;
-        ZBYTE byValue;
+        std::vector<Patch> vecPatches;
+        bool bReseal;
         ZDWORD dwValid;
     };
+    // Entries to the image's last byte, the last one a known tag of length 0.
+    const ZDWORD dwLast = kCsiImageSize - 8;
+    const ZDWORD dwPadLen = dwLast - dwPad - 8;
+    const std::vector<Patch> vecEndsWithEmpty = {
+        {dwHead + 8, {static_cast<ZBYTE>((kCsiImageSize - dwFirst) & 0xFF), (kCsiImageSize - dwFirst) >> 8}},
+        {dwPad, {'P', 'A', 'D', '?', static_cast<ZBYTE>(dwPadLen & 0xFF), dwPadLen >> 8, 0, 0}},
+        {dwLast, {'C', 'O', 'N', 'S', 0, 0, 0, 0}},
+    };
     const Damage astDamage[] = {
-        {"version 0", dwHead + 4, 0, kCsiImageSize},
-        {"size beyond the image", dwHead + 9, 0x40, kCsiImageSize},
-        {"checksum", dwHead + 12, 0x5A, kCsiImageSize},
-        {"value beyond its range", dwFirst + 8, 2, kCsiImageSize},
-        {"file ends inside the block", 0, 0, dwHead + 20},
+        {"version 0", {{dwHead + 4, {0}}}, false, kCsiImageSize},
+        {"size beyond the image", {{dwHead + 9, {0x40}}}, false, kCsiImageSize},
+        {"checksum", {{dwHead + 12, {0x5A}}}, false, kCsiImageSize},
+        {"a value changed, the checksum not", {{dwFirst + 8, {2}}}, false, kCsiImageSize},
+        {"file ends inside the block", {}, false, dwHead + 20},
+        {"a known entry of length 0", {{dwFirst + 4, {0}}}, true, kCsiImageSize},
+        {"a known entry of length 0 ends the image", vecEndsWithEmpty, true, kCsiImageSize},
     };
     for (const Damage &st : astDamage) {
         CsiImage stBad = stCsi;
-        if (st.dwOffset != 0) {
-            stBad.m_abyImage[st.dwOffset] = st.byValue;
+        for (const Patch &stPatch : st.vecPatches) {
+            std::memcpy(stBad.m_abyImage + stPatch.dwOffset, stPatch.vecBytes.data(),
+                        stPatch.vecBytes.size());
+        }
+        if (st.bReseal) {
+            Reseal(stBad);
         }
         stBad.m_dwValid = st.dwValid;
+        const std::vector<ZBYTE> vecFile(stBad.m_abyImage, stBad.m_abyImage + st.dwValid);
         stBad.m_stFileData.m_stTail.m_adwValue[kTailConsole] = 7;
         EXPECT_EQ(kCsiTailFieldNumber, fnBufToFileData(stBad)) << st.pszWhat;
         EXPECT_EQ(7u, stBad.m_stFileData.m_stTail.m_adwValue[kTailConsole]) << st.pszWhat;
+        CsiTailData stTail = {};
+        EXPECT_FALSE(fnReadTail(vecFile.data(), st.dwValid, stTail)) << st.pszWhat;
     }
 
     // A later version with a tag unknown here loads what it knows.
     CsiImage stLater = stCsi;
     std::memcpy(stLater.m_abyImage + dwFirst, "NEW?", 4);
     stLater.m_abyImage[dwHead + 4] = 2;
-    const ZDWORD dwSize = stLater.m_abyImage[dwHead + 8];
-    ZDWORD dwCrc = 0xFFFFFFFFu;
-    for (ZDWORD i = 0; i < dwSize; ++i) {
-        dwCrc ^= stLater.m_abyImage[dwFirst + i];
-        for (int n = 0; n < 8; ++n) {
-            dwCrc = (dwCrc >> 1) ^ ((dwCrc & 1u) != 0 ? 0xEDB88320u : 0u);
-        }
-    }
-    dwCrc = ~dwCrc;
-    ZDWORD dwPos = dwHead + 12;
-    fnPutDword(stLater.m_abyImage, &dwPos, &dwCrc);
+    Reseal(stLater);
     ASSERT_EQ(0, fnBufToFileData(stLater));
     EXPECT_EQ(1u, stLater.m_stFileData.m_stTail.m_adwValue[kTailConsole]);
+
+    // A value out of range in a sound block comes from a version that
+    // widened the range: that setting keeps its default, the others load.
+    CsiImage stWider = stCsi;
+    stWider.m_abyImage[dwFirst + 12 + 8] = 2; // "CONS"
+    Reseal(stWider);
+    ASSERT_EQ(0, fnBufToFileData(stWider));
+    EXPECT_EQ(0u, stWider.m_stFileData.m_stTail.m_adwValue[kTailConsole]);
+    EXPECT_EQ(3u, stWider.m_stFileData.m_stTail.m_adwValue[kTailPrbs]);
 }

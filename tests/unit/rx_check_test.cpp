@@ -41,14 +41,14 @@ TEST(Prbs, FirstBytesAndFullPeriod)
     }
 }
 
-enum FaultKind { kNone, kFlip, kDrop, kInsert, kBurst };
+enum FaultKind { kNone, kFlip, kDrop, kInsert, kBurst, kStuck };
 
 struct FaultCase {
     RxStreamKind nKind;
     FaultKind nFault;
-    std::uint32_t dwAt; // index in the sent stream of 3000 bytes
-    std::uint32_t dwCount;
-    RxCheckCounts stWant;
+    std::uint32_t dwAt;    // index in the sent stream of 3000 bytes (kStuck: the length)
+    std::uint32_t dwCount; // kStuck: the byte
+    std::uint64_t aqwWant[7];
 };
 
 const std::uint32_t kSent = 3000;
@@ -73,6 +73,9 @@ Bytes fnSentStream(RxStreamKind nKind)
 
 Bytes fnReceived(const FaultCase &st)
 {
+    if (st.nFault == kStuck) {
+        return Bytes(st.dwAt, static_cast<std::uint8_t>(st.dwCount));
+    }
     Bytes vec = fnSentStream(st.nKind);
     const std::uint32_t dwAt = st.dwAt;
     switch (st.nFault) {
@@ -107,12 +110,19 @@ RxCheckCounts fnCheck(RxStreamKind nKind, const Bytes &vec, std::size_t cbChunk)
     return stCk.m_stCounts;
 }
 
+// Received, checked, bytes in error, bits in error, lost, inserted, re-locks.
+std::string fnShow(const std::uint64_t *pqw)
+{
+    return std::to_string(pqw[0]) + " rx " + std::to_string(pqw[1]) + " ok " + std::to_string(pqw[2]) +
+           " errB " + std::to_string(pqw[3]) + " errb " + std::to_string(pqw[4]) + " lost " +
+           std::to_string(pqw[5]) + " ins " + std::to_string(pqw[6]) + " relock";
+}
+
 std::string fnShow(const RxCheckCounts &st)
 {
-    return std::to_string(st.m_qwReceived) + " rx " + std::to_string(st.m_qwChecked) + " ok " +
-           std::to_string(st.m_qwBytesInError) + " errB " + std::to_string(st.m_qwBitsInError) + " errb " +
-           std::to_string(st.m_qwLost) + " lost " + std::to_string(st.m_qwInserted) + " ins " +
-           std::to_string(st.m_qwRelocks) + " relock";
+    const std::uint64_t aqw[7] = {st.m_qwReceived, st.m_qwChecked,  st.m_qwBytesInError, st.m_qwBitsInError,
+                                  st.m_qwLost,     st.m_qwInserted, st.m_qwRelocks};
+    return fnShow(aqw);
 }
 
 TEST(RxCheck, EachFaultCountedWhereverItFalls)
@@ -138,20 +148,39 @@ TEST(RxCheck, EachFaultCountedWhereverItFalls)
         {S15, kDrop, 1500, 16, {2984, 2984, 0, 0, 16, 0, 0}},
         {S15, kInsert, 1500, 16, {3016, 3000, 0, 0, 0, 16, 0}},
         {S23, kBurst, 1500, 40, {3000, 3000, 40, 320, 0, 0, 0}},
-        // Beyond what a slip explains: a gap and a long burst re-lock.
-        {S23, kDrop, 1500, 1000, {2000, 2000, 0, 0, 0, 0, 1}},
+        // Beyond what a slip explains: a gap, an insertion or a long burst
+        // re-locks, and the distance in the sequence tells the slip.
+        {S23, kDrop, 1500, 1000, {2000, 2000, 0, 0, 1000, 0, 1}},
+        {S15, kDrop, 1500, 100, {2900, 2900, 0, 0, 100, 0, 1}},
+        {S15, kInsert, 1500, 30, {3030, 3000, 0, 0, 0, 30, 1}},
+        {S15, kBurst, 1500, 60, {3000, 2940, 0, 0, 0, 0, 1}},
         {S7, kBurst, 1500, 100, {3000, 2900, 0, 0, 0, 0, 1}},
         {P, kFlip, 8, 0x40, {3000, 3000, 1, 1, 0, 0, 0}},
         {P, kFlip, 1500, 0xFF, {3000, 3000, 1, 8, 0, 0, 0}},
         {P, kDrop, 1500, 3, {2997, 2997, 0, 0, 3, 0, 0}},
         {P, kInsert, 1500, 2, {3002, 3000, 0, 0, 0, 2, 0}},
         {P, kInsert, 2997, 2, {3002, 3000, 0, 0, 0, 2, 0}},
+        // A stuck or floating line never locks (no PRBS holds the all-zero state).
+        {S7, kStuck, 64, 0x00, {64, 0, 0, 0, 0, 0, 0}},
+        {S15, kStuck, 64, 0xFF, {64, 0, 0, 0, 0, 0, 0}},
+        {S23, kStuck, 64, 0xFF, {64, 0, 0, 0, 0, 0, 0}},
     };
     for (const FaultCase &st : astCases) {
         const Bytes vec = fnReceived(st);
         for (std::size_t cbChunk : {std::size_t{1}, std::size_t{7}, std::size_t{512}}) {
-            EXPECT_EQ(fnShow(st.stWant), fnShow(fnCheck(st.nKind, vec, cbChunk)))
+            const RxCheckCounts stGot = fnCheck(st.nKind, vec, cbChunk);
+            EXPECT_EQ(fnShow(st.aqwWant), fnShow(stGot))
                 << "kind " << st.nKind << " fault " << st.nFault << " at " << st.dwAt << " chunk " << cbChunk;
+            // A byte neither checked nor inserted is not checked; the ratio
+            // is a lower bound unless every byte was followed.
+            const std::uint64_t qwUnfollowed = stGot.m_qwReceived - stGot.m_qwChecked - stGot.m_qwInserted;
+            EXPECT_EQ(qwUnfollowed, stGot.m_qwUnchecked) << "kind " << st.nKind << " fault " << st.nFault;
+            char achReport[512];
+            fnFormatRxCheckReport(achReport, sizeof achReport, "-", stGot, 1000);
+            const std::string strBer = std::strstr(achReport, "Bit error ratio: ") + 17;
+            const bool bBound = stGot.m_qwChecked != 0 && (qwUnfollowed != 0 || st.aqwWant[6] != 0);
+            EXPECT_EQ(bBound, strBer.compare(0, 3, ">= ") == 0)
+                << "kind " << st.nKind << " fault " << st.nFault;
         }
     }
 }
@@ -180,12 +209,16 @@ TEST(RxCheck, TextOfTheFigures)
         fnFormatBer(ach, sizeof ach, st.qwErrors, st.qwBits);
         EXPECT_STREQ(st.psz, ach);
     }
-    RxCheckCounts stCounts = {12345678901ull, 1000, 1, 2, 3, 2, 0};
+    RxCheckCounts stCounts = {12345678901ull, 1000, 1, 2, 3, 2, 0, 0};
     char achReport[512];
     fnFormatRxCheckReport(achReport, sizeof achReport, "PRBS-15", stCounts, 2500);
     EXPECT_NE(nullptr, std::strstr(achReport, "Bytes received: 12345678901\r\n"));
     EXPECT_NE(nullptr, std::strstr(achReport, "Elapsed: 2.5 s\r\nRate: 4938271560 bytes/s\r\n"));
     EXPECT_NE(nullptr, std::strstr(achReport, "Bit error ratio: 2.5e-4\r\n"));
+    stCounts.m_qwUnchecked = 5;
+    fnFormatRxCheckReport(achReport, sizeof achReport, "PRBS-15", stCounts, 2500);
+    EXPECT_NE(nullptr, std::strstr(achReport, "Bytes not checked: 5\r\nBytes in error: 1\r\n"));
+    EXPECT_NE(nullptr, std::strstr(achReport, "Bit error ratio: >= 2.5e-4\r\n"));
     char achShort[20];
     fnFormatRxCheckReport(achShort, sizeof achShort, "PRBS-15", stCounts, 2500);
     EXPECT_EQ(sizeof achShort - 1, std::strlen(achShort));
