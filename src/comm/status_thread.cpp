@@ -36,6 +36,7 @@ struct StatusRun {
     BOOL m_bPending;
     DWORD m_dwBytes;
     BOOL m_bQuiet; // a reopening: a port without line events is not told again
+    BOOL m_bArmed; // a wait has started in this run: the port can report events
     WorkerEnd m_stEnd;
 };
 
@@ -121,15 +122,16 @@ BOOL fnPortStillAnswers(DWORD dwSession)
     return fnPortAnswers(dwSession);
 }
 
-// A wait that cannot start: error 50 says the port cannot report line
-// events and needs no second look. A loss is reported by the first worker
+// A wait that cannot start: error 50 at the first wait says the port cannot
+// report line events and needs no second look (after a wait has started, it
+// says the port has changed, so it gets the second look). A loss is reported by the first worker
 // that finds it (the claim); a wait that failed alone is reported unless
 // another worker has meanwhile reported the loss of this opening. This
 // worker ends either way.
 StatusEnd fnStartFailed(StatusRun &stRun, DWORD dwError)
 {
     const char kFormat[] = "INF033:WaitCommEvent() Error! the GetLastError return %d";
-    if (dwError == ERROR_NOT_SUPPORTED) {
+    if (dwError == ERROR_NOT_SUPPORTED && !stRun.m_bArmed) {
         if (!stRun.m_bQuiet && !fnLossReported(stRun.m_dwSession)) {
             fnEndWith(stRun.m_stEnd, kFormat, dwError);
         }
@@ -163,6 +165,7 @@ StatusEnd fnStartWait(StatusRun &stRun)
     }
     if (dwError == ERROR_IO_PENDING) {
         stRun.m_bPending = TRUE;
+        stRun.m_bArmed = TRUE;
         fnCatchUp(stRun.m_dwSession);
         return kStatusGoOn;
     }
