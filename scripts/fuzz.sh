@@ -30,9 +30,12 @@ mkdir -p "$build/corpus/fuzz_csi_image" "$build/corpus/fuzz_hex_text" "$build/co
 printf '\100\000 0A 0b ff 10 ' >"$build/corpus/fuzz_hex_text/pairs"
 # A 4-byte pattern repeated with one byte changed, one dropped and one added.
 printf '\000\003ABCDABCDABCDABXDABCDABCABCDAB!CDABCDABCD' >"$build/corpus/fuzz_rx_check/pattern"
-# Console mode, blocks of 8: a prompt, a corrected typo, colours, a title.
-printf '\001\007\033[?2004h$ ab\b \bc\r\n\033[31mx\033[0m\033]0;t\007\033[2J\033[1;1H' \
+# Console mode, blocks of 8, 80 x 24: a prompt, a corrected typo, colours, a
+# title; a full screen program's region, origin mode, reports and line moves.
+printf '\001\007\000\033[?2004h$ ab\b \bc\r\n\033[31mx\033[0m\033]0;t\007\033[2J\033[1;1H' \
     >"$build/corpus/fuzz_console_screen/prompt"
+printf '\001\003\000\033[2;5r\033[?6h\033[6n\033[9;1Hx\nyz\033M\033[2L\033[M\033[?7l\033[18t\033[H\033[J' \
+    >"$build/corpus/fuzz_console_screen/region"
 printf 'AUX\000COM3\000com256\000\000' >"$build/corpus/fuzz_port_names/list"
 
 for target in fuzz_csi_image fuzz_hex_text fuzz_rx_check fuzz_console_screen fuzz_port_names; do

@@ -5,16 +5,32 @@
 namespace {
 
 const int kTabStop = 8;
-const std::uint8_t kBel = 7, kBs = 8, kTab = 9, kLf = 10, kCr = 13;
+const std::uint8_t kBel = 7, kBs = 8, kTab = 9, kLf = 10, kCr = 13, kSo = 14, kSi = 15, kEsc = 27;
 
 ScreenRow &fnRow(ConsoleScreen &st, int nRow)
 {
-    return st.m_astRow[(st.m_nTop + nRow) % kLiveRows];
+    return st.m_astRow[st.m_abySlot[nRow]];
+}
+
+void fnBlank(ScreenRow &stRow)
+{
+    stRow.m_nLen = 0;
+    stRow.m_nStamp = kNoStamp;
 }
 
 std::uint64_t fnEnd(const ConsoleScreen &st)
 {
     return st.m_qwHistEnd + static_cast<std::uint64_t>(st.m_nRows);
+}
+
+int fnMin(int a, int b)
+{
+    return a < b ? a : b;
+}
+
+int fnClamp(int n, int nLow, int nHigh)
+{
+    return n < nLow ? nLow : (n > nHigh ? nHigh : n);
 }
 
 HistoryLine &fnHistLine(ConsoleScreen &st, std::uint64_t qwLine)
@@ -38,8 +54,9 @@ void fnRingPut(ConsoleScreen &st, const char *pch, std::uint32_t dwLen)
     st.m_dwRingUsed += dwLen;
 }
 
-// The screenful's first line moves into the history; its line number stays.
-void fnCommitTop(ConsoleScreen &st)
+// The screen's first row becomes the history's newest line, keeping its
+// number; the caller takes the row out of the screen.
+void fnPushTop(ConsoleScreen &st)
 {
     const ScreenRow &stRow = fnRow(st, 0);
     while (st.m_qwFirst < st.m_qwHistEnd && (st.m_dwRingUsed + stRow.m_nLen > st.m_dwLimit ||
@@ -52,24 +69,35 @@ void fnCommitTop(ConsoleScreen &st)
     stLine.m_nStamp = stRow.m_nStamp;
     fnRingPut(st, stRow.m_ach, stRow.m_nLen);
     ++st.m_qwHistEnd;
-    st.m_nTop = (st.m_nTop + 1) % kLiveRows;
-    --st.m_nRows;
-    --st.m_nRow;
-    st.m_nSavedRow = st.m_nSavedRow > 0 ? st.m_nSavedRow - 1 : 0;
 }
 
-void fnAddRow(ConsoleScreen &st)
+// Screen rows [nTop, nBottom] turn by one place, up or down; the row that
+// comes in at the other end is blank.
+void fnTurn(ConsoleScreen &st, int nTop, int nBottom, bool bUp)
 {
-    if (st.m_nRows == kLiveRows) {
-        fnCommitTop(st);
+    std::uint8_t *pby = st.m_abySlot + nTop;
+    const size_t cbMove = static_cast<size_t>(nBottom - nTop);
+    if (bUp) {
+        const std::uint8_t bySlot = pby[0];
+        std::memmove(pby, pby + 1, cbMove);
+        pby[cbMove] = bySlot;
+    } else {
+        const std::uint8_t bySlot = pby[cbMove];
+        std::memmove(pby + 1, pby, cbMove);
+        pby[0] = bySlot;
     }
-    ScreenRow &stRow = fnRow(st, st.m_nRows);
-    stRow.m_nLen = 0;
-    stRow.m_nStamp = kNoStamp;
-    ++st.m_nRows;
+    fnBlank(fnRow(st, bUp ? nBottom : nTop));
 }
 
-// Screen lines from nRow on go.
+// Rows up to nRow come into use, blank.
+void fnUse(ConsoleScreen &st, int nRow)
+{
+    while (st.m_nRows <= nRow) {
+        fnBlank(fnRow(st, st.m_nRows++));
+    }
+}
+
+// Screen rows from nRow on go out of use.
 void fnRemoveRows(ConsoleScreen &st, int nRow)
 {
     if (nRow < st.m_nRows) {
@@ -77,47 +105,155 @@ void fnRemoveRows(ConsoleScreen &st, int nRow)
     }
 }
 
+// Blank rows below the cursor go out of use, as rows not in use are blank:
+// the view does not end in the empty rows a far end's cursor passed over.
+void fnTrim(ConsoleScreen &st)
+{
+    while (st.m_nRows - 1 > st.m_nRow && fnRow(st, st.m_nRows - 1).m_nLen == 0) {
+        --st.m_nRows;
+    }
+}
+
+// The rows of [nTop, nBottom] move up one and a blank row comes in at the
+// bottom. The top row goes into the history when bHistory and it is the
+// screen's first (as a VT100's scrolled-off line would be kept by a
+// terminal with a history), else it is lost. Rows not in use are blank, so
+// only those in use move.
+void fnScrollUp(ConsoleScreen &st, int nTop, int nBottom, bool bHistory)
+{
+    const int nLast = fnMin(nBottom, st.m_nRows - 1);
+    if (nTop > nLast) {
+        return;
+    }
+    if (bHistory && nTop == 0) {
+        fnPushTop(st);
+    }
+    fnTurn(st, nTop, nLast, true);
+}
+
+// The rows of [nTop, nBottom] move down one, the bottom one lost; a blank
+// row comes in at the top.
+void fnScrollDown(ConsoleScreen &st, int nTop, int nBottom)
+{
+    if (nTop >= st.m_nRows) {
+        return;
+    }
+    fnUse(st, fnMin(nBottom, st.m_nRows));
+    fnTurn(st, nTop, fnMin(nBottom, st.m_nRows - 1), false);
+}
+
 // Makes the cursor's row exist, so moves below the last line add lines as a
 // screen would have them.
 void fnGoTo(ConsoleScreen &st, int nRow, int nCol)
 {
-    nRow = nRow < 0 ? 0 : (nRow >= kLiveRows ? kLiveRows - 1 : nRow);
-    while (st.m_nRows <= nRow) {
-        fnAddRow(st);
-    }
-    st.m_nRow = nRow;
-    st.m_nCol = nCol < 0 ? 0 : (nCol >= kRowChars ? kRowChars - 1 : nCol);
+    st.m_nRow = fnClamp(nRow, 0, st.m_nHeight - 1);
+    st.m_nCol = fnClamp(nCol, 0, st.m_nCols - 1);
+    st.m_bWrapNext = false;
+    fnUse(st, st.m_nRow);
 }
 
+// Row nRow of cursor addressing: in origin mode a row of the scroll region,
+// held within it.
+int fnAddressRow(const ConsoleScreen &st, int nRow)
+{
+    return st.m_bOrigin ? fnMin(st.m_nMarginTop + nRow, st.m_nMarginBottom) : nRow;
+}
+
+void fnHome(ConsoleScreen &st)
+{
+    fnGoTo(st, fnAddressRow(st, 0), 0);
+}
+
+// Up (nCount < 0) or down: a cursor in the scroll region stops at its edge.
+void fnMoveRows(ConsoleScreen &st, int nCount)
+{
+    int nRow = st.m_nRow + nCount;
+    if (nCount < 0 && st.m_nRow >= st.m_nMarginTop && nRow < st.m_nMarginTop) {
+        nRow = st.m_nMarginTop;
+    } else if (nCount > 0 && st.m_nRow <= st.m_nMarginBottom && nRow > st.m_nMarginBottom) {
+        nRow = st.m_nMarginBottom;
+    }
+    fnGoTo(st, nRow, st.m_nCol);
+}
+
+// At the scroll region's bottom the region scrolls; below it the cursor
+// stops at the screen's last row.
 void fnLineFeed(ConsoleScreen &st)
 {
-    if (st.m_nRow + 1 == st.m_nRows) {
-        fnAddRow(st);
+    st.m_bWrapNext = false;
+    if (st.m_nRow == st.m_nMarginBottom) {
+        fnScrollUp(st, st.m_nMarginTop, st.m_nMarginBottom, true);
+    } else if (st.m_nRow + 1 < st.m_nHeight) {
+        fnUse(st, ++st.m_nRow);
     }
-    ++st.m_nRow;
 }
 
+void fnReverseIndex(ConsoleScreen &st)
+{
+    st.m_bWrapNext = false;
+    if (st.m_nRow == st.m_nMarginTop) {
+        fnScrollDown(st, st.m_nMarginTop, st.m_nMarginBottom);
+    } else if (st.m_nRow > 0) {
+        --st.m_nRow;
+    }
+}
+
+// Characters at the cursor move right (insert) or left (delete) by nCount;
+// what passes the last column is lost.
+void fnShiftChars(ConsoleScreen &st, int nCount, bool bInsert)
+{
+    ScreenRow &stRow = fnRow(st, st.m_nRow);
+    const int nCol = st.m_nCol;
+    if (nCol >= stRow.m_nLen) {
+        return;
+    }
+    nCount = fnMin(nCount, st.m_nCols - nCol);
+    if (bInsert) {
+        const int nLen = fnMin(stRow.m_nLen + nCount, st.m_nCols);
+        std::memmove(stRow.m_ach + nCol + nCount, stRow.m_ach + nCol,
+                     static_cast<size_t>(nLen - nCol - nCount));
+        std::memset(stRow.m_ach + nCol, ' ', static_cast<size_t>(nCount));
+        stRow.m_nLen = static_cast<std::uint16_t>(nLen);
+    } else {
+        const int nLeft = stRow.m_nLen - nCol > nCount ? stRow.m_nLen - nCol - nCount : 0;
+        std::memmove(stRow.m_ach + nCol, stRow.m_ach + nCol + nCount, static_cast<size_t>(nLeft));
+        stRow.m_nLen = static_cast<std::uint16_t>(nCol + nLeft);
+    }
+}
+
+// The VT100's deferred wrap: a character in the last column leaves the
+// cursor there, and only the next character printed goes to the next line
+// first. So a far end that writes the last column and then CR LF (or, as
+// readline does, a space and CR) gets one line, not an empty one between.
 void fnPut(ConsoleScreen &st, char ch, std::int32_t nStamp)
 {
-    if (st.m_nCol >= kRowChars) {
+    if (st.m_bWrapNext) {
         st.m_nCol = 0;
         fnLineFeed(st);
+    }
+    if (st.m_bInsert) {
+        fnShiftChars(st, 1, true);
     }
     ScreenRow &stRow = fnRow(st, st.m_nRow);
     while (stRow.m_nLen < st.m_nCol) {
         stRow.m_ach[stRow.m_nLen++] = ' ';
     }
-    stRow.m_ach[st.m_nCol++] = ch;
-    if (stRow.m_nLen < st.m_nCol) {
-        stRow.m_nLen = static_cast<std::uint16_t>(st.m_nCol);
+    stRow.m_ach[st.m_nCol] = ch;
+    if (stRow.m_nLen <= st.m_nCol) {
+        stRow.m_nLen = static_cast<std::uint16_t>(st.m_nCol + 1);
     }
     if (stRow.m_nStamp == kNoStamp) {
         stRow.m_nStamp = nStamp;
     }
+    if (st.m_nCol + 1 < st.m_nCols) {
+        ++st.m_nCol;
+    } else {
+        st.m_bWrapNext = st.m_bAutoWrap;
+    }
 }
 
-// Characters [nFrom, nTo) of the cursor's row become blank; blanks at the
-// end of a line are not kept.
+// Characters [nFrom, nTo) of the row become blank; blanks at the end of a
+// line are not kept.
 void fnErase(ConsoleScreen &st, int nRow, int nFrom, int nTo)
 {
     ScreenRow &stRow = fnRow(st, nRow);
@@ -134,11 +270,10 @@ void fnErase(ConsoleScreen &st, int nRow, int nFrom, int nTo)
 
 void fnEraseInLine(ConsoleScreen &st, std::uint32_t nMode)
 {
-    const int nCol = st.m_nCol < kRowChars ? st.m_nCol : kRowChars - 1;
     if (nMode == 0) {
-        fnErase(st, st.m_nRow, nCol, kRowChars);
+        fnErase(st, st.m_nRow, st.m_nCol, kRowChars);
     } else if (nMode == 1) {
-        fnErase(st, st.m_nRow, 0, nCol + 1);
+        fnErase(st, st.m_nRow, 0, st.m_nCol + 1);
     } else if (nMode == 2) {
         fnErase(st, st.m_nRow, 0, kRowChars);
     }
@@ -152,17 +287,23 @@ void fnClearScreen(ConsoleScreen &st)
     while (nKeep > 0 && fnRow(st, nKeep - 1).m_nLen == 0) {
         --nKeep;
     }
-    fnRemoveRows(st, nKeep);
-    while (st.m_nRows > 0) {
-        st.m_nRow = 0;
-        fnCommitTop(st);
+    for (int i = 0; i < nKeep; ++i) {
+        fnPushTop(st);
+        fnTurn(st, 0, st.m_nRows - 1, true);
     }
-    st.m_nRow = 0;
-    fnAddRow(st);
+    st.m_nRows = 0;
+    fnGoTo(st, 0, st.m_nCol);
 }
 
+// Erasing from the home position erases the whole screen (vt100's clear is
+// ESC [ H ESC [ J), so it too keeps the lines. CSI 3 J, erase saved lines,
+// is read as CSI 2 J: the far end cannot empty the history (clear sends it
+// after CSI 2 J where the entry has E3), only the user's Clear does.
 void fnEraseInDisplay(ConsoleScreen &st, std::uint32_t nMode)
 {
+    if (nMode == 0 && st.m_nRow == 0 && st.m_nCol == 0) {
+        nMode = 2;
+    }
     if (nMode == 0) {
         fnEraseInLine(st, 0);
         fnRemoveRows(st, st.m_nRow + 1);
@@ -176,41 +317,148 @@ void fnEraseInDisplay(ConsoleScreen &st, std::uint32_t nMode)
     }
 }
 
-// Characters at the cursor move right (insert) or left (delete) by nCount.
-void fnShiftChars(ConsoleScreen &st, int nCount, bool bInsert)
+// Lines inserted (or deleted) at the cursor's row push the rest of the
+// scroll region down (pull it up); the deleted lines are not kept.
+void fnShiftLines(ConsoleScreen &st, int nCount, bool bInsert)
 {
-    ScreenRow &stRow = fnRow(st, st.m_nRow);
-    const int nCol = st.m_nCol;
-    if (nCol >= stRow.m_nLen) {
+    if (st.m_nRow < st.m_nMarginTop || st.m_nRow > st.m_nMarginBottom) {
         return;
     }
-    nCount = nCount < kRowChars - nCol ? nCount : kRowChars - nCol;
-    if (bInsert) {
-        const int nLen = stRow.m_nLen + nCount < kRowChars ? stRow.m_nLen + nCount : kRowChars;
-        std::memmove(stRow.m_ach + nCol + nCount, stRow.m_ach + nCol,
-                     static_cast<size_t>(nLen - nCol - nCount));
-        std::memset(stRow.m_ach + nCol, ' ', static_cast<size_t>(nCount));
-        stRow.m_nLen = static_cast<std::uint16_t>(nLen);
-    } else {
-        const int nLeft = stRow.m_nLen - nCol > nCount ? stRow.m_nLen - nCol - nCount : 0;
-        std::memmove(stRow.m_ach + nCol, stRow.m_ach + nCol + nCount, static_cast<size_t>(nLeft));
-        stRow.m_nLen = static_cast<std::uint16_t>(nCol + nLeft);
+    nCount = fnMin(nCount, st.m_nMarginBottom - st.m_nRow + 1);
+    for (int i = 0; i < nCount; ++i) {
+        if (bInsert) {
+            fnScrollDown(st, st.m_nRow, st.m_nMarginBottom);
+        } else {
+            fnScrollUp(st, st.m_nRow, st.m_nMarginBottom, false);
+        }
+    }
+    st.m_nCol = 0;
+}
+
+// The scroll region's text moves up (SU) or down (SD) by nCount.
+void fnScrollRegion(ConsoleScreen &st, int nCount, bool bUp)
+{
+    nCount = fnMin(nCount, st.m_nMarginBottom - st.m_nMarginTop + 1);
+    for (int i = 0; i < nCount; ++i) {
+        if (bUp) {
+            fnScrollUp(st, st.m_nMarginTop, st.m_nMarginBottom, true);
+        } else {
+            fnScrollDown(st, st.m_nMarginTop, st.m_nMarginBottom);
+        }
     }
 }
 
-void fnCsi(ConsoleScreen &st, std::uint8_t chFinal)
+// DECSTBM: a region of two rows at least; the cursor goes home.
+void fnSetRegion(ConsoleScreen &st)
+{
+    const int nTop = static_cast<int>(fnVtParam(st.m_stVt, 0, 1)) - 1;
+    const int nBottom =
+        fnMin(static_cast<int>(fnVtParam(st.m_stVt, 1, static_cast<std::uint32_t>(st.m_nHeight))),
+              st.m_nHeight) -
+        1;
+    if (nTop < nBottom) {
+        st.m_nMarginTop = nTop;
+        st.m_nMarginBottom = nBottom;
+        fnHome(st);
+    }
+}
+
+// SM and RM: insert mode (4), and with '?' origin mode (6) and automatic
+// margins (7). Other modes change nothing shown here.
+void fnSetModes(ConsoleScreen &st, bool bSet)
+{
+    const bool bPrivate = st.m_stVt.m_chMarker == '?';
+    if (!bPrivate && st.m_stVt.m_chMarker != 0) {
+        return;
+    }
+    for (int i = 0; i < st.m_stVt.m_nParams; ++i) {
+        const std::uint32_t nMode = st.m_stVt.m_anParam[i];
+        if (bPrivate && nMode == 6) {
+            st.m_bOrigin = bSet;
+            fnHome(st);
+        } else if (bPrivate && nMode == 7) {
+            st.m_bAutoWrap = bSet;
+            st.m_bWrapNext = false;
+        } else if (!bPrivate && nMode == 4) {
+            st.m_bInsert = bSet;
+        }
+    }
+}
+
+void fnSaveCursor(ConsoleScreen &st)
+{
+    st.m_nSavedRow = st.m_nRow;
+    st.m_nSavedCol = st.m_nCol;
+    st.m_bSavedOrigin = st.m_bOrigin;
+}
+
+void fnRestoreCursor(ConsoleScreen &st)
+{
+    st.m_bOrigin = st.m_bSavedOrigin;
+    fnGoTo(st, st.m_nSavedRow, st.m_nSavedCol);
+}
+
+// ESC [ marker values separated by ';' final, queued whole or not at all.
+void fnAnswer(ConsoleScreen &st, char chMarker, const int *anValue, int nValues, char chFinal)
+{
+    char ach[32] = {static_cast<char>(kEsc), '['};
+    int nLen = 2;
+    if (chMarker != 0) {
+        ach[nLen++] = chMarker;
+    }
+    for (int i = 0; i < nValues; ++i) {
+        if (i != 0) {
+            ach[nLen++] = ';';
+        }
+        char achDigits[8];
+        int nDigits = 0;
+        for (int n = anValue[i]; n != 0 || nDigits == 0; n /= 10) {
+            achDigits[nDigits++] = static_cast<char>('0' + n % 10);
+        }
+        while (nDigits > 0) {
+            ach[nLen++] = achDigits[--nDigits];
+        }
+    }
+    ach[nLen++] = chFinal;
+    if (st.m_nReplyLen + nLen <= kReplyChars) {
+        std::memcpy(st.m_achReply + st.m_nReplyLen, ach, static_cast<size_t>(nLen));
+        st.m_nReplyLen += nLen;
+    }
+}
+
+// The reports a far end asks for to learn where the cursor is and what
+// the terminal is: DSR (5 n status, 6 n cursor position, relative to the
+// region in origin mode), DA (a VT100 with the advanced video option) and
+// the window size in characters (18 t), which resize and the like read.
+void fnReport(ConsoleScreen &st, std::uint8_t chFinal)
+{
+    const std::uint32_t nAsked = fnVtParam(st.m_stVt, 0, 0);
+    if (chFinal == 'n' && nAsked == 5) {
+        const int anValue[] = {0};
+        fnAnswer(st, 0, anValue, 1, 'n');
+    } else if (chFinal == 'n' && nAsked == 6) {
+        const int anValue[] = {st.m_nRow + 1 - (st.m_bOrigin ? st.m_nMarginTop : 0), st.m_nCol + 1};
+        fnAnswer(st, 0, anValue, 2, 'R');
+    } else if (chFinal == 'c' && nAsked == 0) {
+        const int anValue[] = {1, 2};
+        fnAnswer(st, '?', anValue, 2, 'c');
+    } else if (chFinal == 't' && nAsked == 18) {
+        const int anValue[] = {8, st.m_nHeight, st.m_nCols};
+        fnAnswer(st, 0, anValue, 3, 't');
+    }
+}
+
+// The sequences that move the cursor or change the text.
+void fnCsiEdit(ConsoleScreen &st, std::uint8_t chFinal)
 {
     const VtParser &stVt = st.m_stVt;
-    if (stVt.m_chMarker != 0 || stVt.m_chInter != 0) {
-        return; // private modes and the like change nothing shown here
-    }
     const int n = static_cast<int>(fnVtParam(stVt, 0, 1));
     switch (chFinal) {
     case 'A':
-        fnGoTo(st, st.m_nRow - n, st.m_nCol);
+        fnMoveRows(st, -n);
         break;
     case 'B':
-        fnGoTo(st, st.m_nRow + n, st.m_nCol);
+        fnMoveRows(st, n);
         break;
     case 'C':
         fnGoTo(st, st.m_nRow, st.m_nCol + n);
@@ -218,16 +466,21 @@ void fnCsi(ConsoleScreen &st, std::uint8_t chFinal)
     case 'D':
         fnGoTo(st, st.m_nRow, st.m_nCol - n);
         break;
+    case 'E':
+    case 'F':
+        fnMoveRows(st, chFinal == 'E' ? n : -n);
+        st.m_nCol = 0;
+        break;
     case 'G':
     case '`':
         fnGoTo(st, st.m_nRow, n - 1);
         break;
     case 'd':
-        fnGoTo(st, n - 1, st.m_nCol);
+        fnGoTo(st, fnAddressRow(st, n - 1), st.m_nCol);
         break;
     case 'H':
     case 'f':
-        fnGoTo(st, n - 1, static_cast<int>(fnVtParam(stVt, 1, 1)) - 1);
+        fnGoTo(st, fnAddressRow(st, n - 1), static_cast<int>(fnVtParam(stVt, 1, 1)) - 1);
         break;
     case 'K':
         fnEraseInLine(st, fnVtParam(stVt, 0, 0));
@@ -235,18 +488,49 @@ void fnCsi(ConsoleScreen &st, std::uint8_t chFinal)
     case 'J':
         fnEraseInDisplay(st, fnVtParam(stVt, 0, 0));
         break;
-    case 'P':
-        fnShiftChars(st, n, false);
+    case 'L':
+    case 'M':
+        fnShiftLines(st, n, chFinal == 'L');
         break;
+    case 'S':
+    case 'T':
+        fnScrollRegion(st, n, chFinal == 'S');
+        break;
+    case 'P':
     case '@':
-        fnShiftChars(st, n, true);
+        fnShiftChars(st, n, chFinal == '@');
         break;
     case 'X':
         fnErase(st, st.m_nRow, st.m_nCol, st.m_nCol + n);
         break;
-    default: // SGR and the rest: nothing this view shows
+    case 'r':
+        fnSetRegion(st);
         break;
+    case 's':
+        fnSaveCursor(st);
+        break;
+    case 'u':
+        fnRestoreCursor(st);
+        break;
+    default:
+        return;
     }
+    st.m_bWrapNext = false;
+}
+
+void fnCsi(ConsoleScreen &st, std::uint8_t chFinal)
+{
+    const VtParser &stVt = st.m_stVt;
+    if (stVt.m_chInter != 0) {
+        return;
+    }
+    if (chFinal == 'h' || chFinal == 'l') {
+        fnSetModes(st, chFinal == 'h');
+    } else if (stVt.m_chMarker == 0) {
+        fnReport(st, chFinal);
+        fnCsiEdit(st, chFinal);
+    }
+    // SGR, other private sequences and the rest: nothing this view shows
 }
 
 void fnEsc(ConsoleScreen &st, std::uint8_t chFinal)
@@ -263,14 +547,13 @@ void fnEsc(ConsoleScreen &st, std::uint8_t chFinal)
         fnLineFeed(st);
         break;
     case 'M':
-        fnGoTo(st, st.m_nRow - 1, st.m_nCol);
+        fnReverseIndex(st);
         break;
     case '7':
-        st.m_nSavedRow = st.m_nRow;
-        st.m_nSavedCol = st.m_nCol;
+        fnSaveCursor(st);
         break;
     case '8':
-        fnGoTo(st, st.m_nSavedRow, st.m_nSavedCol);
+        fnRestoreCursor(st);
         break;
     default:
         break;
@@ -282,20 +565,20 @@ void fnExecute(ConsoleScreen &st, std::uint8_t by, std::int32_t nStamp)
     switch (by) {
     case 0:
     case kBel:
+    case kSo: // character set shifts (vt100's sgr0 ends in SI): nothing to show,
+    case kSi: // and a shown one would take a column the far end does not count
         break;
     case kBs:
-        st.m_nCol = st.m_nCol > 0 ? (st.m_nCol < kRowChars ? st.m_nCol : kRowChars) - 1 : 0;
+        fnGoTo(st, st.m_nRow, st.m_nCol - 1);
         break;
     case kTab:
-        st.m_nCol = st.m_nCol / kTabStop * kTabStop + kTabStop < kRowChars
-                        ? st.m_nCol / kTabStop * kTabStop + kTabStop
-                        : kRowChars - 1;
+        fnGoTo(st, st.m_nRow, st.m_nCol / kTabStop * kTabStop + kTabStop);
         break;
     case kLf:
         fnLineFeed(st);
         break;
     case kCr:
-        st.m_nCol = 0;
+        fnGoTo(st, st.m_nRow, 0);
         break;
     default: // shown as the character itself, as in the classic view
         fnPut(st, static_cast<char>(by), nStamp);
@@ -359,28 +642,27 @@ std::uint32_t fnPutStamp(char *pch, std::int32_t nStamp)
     return dwLen;
 }
 
-// The view's text of one line: CR LF unless it is the first kept line, its
-// stamp, its characters.
+// The view's text of one line: its stamp, its characters.
 std::uint32_t fnRenderLine(ConsoleScreen &st, std::uint64_t qwLine, char *pch)
 {
-    std::uint32_t dwLen = 0;
-    if (qwLine != st.m_qwFirst) {
-        pch[dwLen++] = '\r';
-        pch[dwLen++] = '\n';
-    }
     if (qwLine >= st.m_qwHistEnd) {
         const ScreenRow &stRow = fnRow(st, static_cast<int>(qwLine - st.m_qwHistEnd));
-        dwLen += stRow.m_nStamp != kNoStamp ? fnPutStamp(pch + dwLen, stRow.m_nStamp) : 0;
+        const std::uint32_t dwLen = stRow.m_nStamp != kNoStamp ? fnPutStamp(pch, stRow.m_nStamp) : 0;
         std::memcpy(pch + dwLen, stRow.m_ach, stRow.m_nLen);
         return dwLen + stRow.m_nLen;
     }
     const HistoryLine &stLine = fnHistLine(st, qwLine);
-    dwLen += stLine.m_nStamp != kNoStamp ? fnPutStamp(pch + dwLen, stLine.m_nStamp) : 0;
+    const std::uint32_t dwLen = stLine.m_nStamp != kNoStamp ? fnPutStamp(pch, stLine.m_nStamp) : 0;
     const std::uint32_t dwAt = stLine.m_dwStart % kHistoryChars;
     const std::uint32_t dwFirst = stLine.m_nLen < kHistoryChars - dwAt ? stLine.m_nLen : kHistoryChars - dwAt;
     std::memcpy(pch + dwLen, st.m_achRing + dwAt, dwFirst);
     std::memcpy(pch + dwLen + dwFirst, st.m_achRing, stLine.m_nLen - dwFirst);
     return dwLen + stLine.m_nLen;
+}
+
+bool fnBefore(ScreenPos stA, ScreenPos stB)
+{
+    return stA.m_qwLine < stB.m_qwLine || (stA.m_qwLine == stB.m_qwLine && stA.m_dwCol < stB.m_dwCol);
 }
 
 } // namespace
@@ -389,19 +671,50 @@ void fnScreenReset(ConsoleScreen &st, bool bConsole, std::uint32_t dwLimit)
 {
     st.m_bConsole = bConsole;
     st.m_dwLimit = dwLimit < kHistoryChars ? dwLimit : kHistoryChars;
-    st.m_qwFirst = 0;
-    st.m_qwHistEnd = 0;
+    st.m_qwFirst = fnEnd(st);
+    st.m_qwHistEnd = st.m_qwFirst;
     st.m_dwRingEnd = 0;
     st.m_dwRingUsed = 0;
-    st.m_nTop = 0;
+    for (int i = 0; i < kLiveRows; ++i) {
+        st.m_abySlot[i] = static_cast<std::uint8_t>(i);
+    }
+    st.m_nCols = bConsole ? kDefaultCols : kRowChars;
+    st.m_nHeight = kDefaultRows;
     st.m_nRows = 0;
-    st.m_nRow = 0;
-    st.m_nCol = 0;
-    st.m_nSavedRow = 0;
-    st.m_nSavedCol = 0;
+    st.m_bAutoWrap = true;
+    st.m_bOrigin = false;
+    st.m_bInsert = false;
+    st.m_nMarginTop = 0;
+    st.m_nMarginBottom = st.m_nHeight - 1;
+    fnGoTo(st, 0, 0);
+    fnSaveCursor(st);
     fnVtReset(st.m_stVt);
     st.m_bCrHeld = false;
-    fnAddRow(st);
+    st.m_nReplyLen = 0;
+}
+
+void fnScreenSize(ConsoleScreen &st, int nCols, int nRows)
+{
+    if (!st.m_bConsole) {
+        return;
+    }
+    nCols = fnClamp(nCols, 1, kRowChars);
+    nRows = fnClamp(nRows, 1, kLiveRows);
+    fnTrim(st);
+    for (; st.m_nRows > nRows; --st.m_nRows) {
+        fnPushTop(st);
+        fnTurn(st, 0, st.m_nRows - 1, true);
+        st.m_nRow = st.m_nRow > 0 ? st.m_nRow - 1 : 0;
+    }
+    for (int i = 0; i < st.m_nRows; ++i) {
+        ScreenRow &stRow = fnRow(st, i);
+        stRow.m_nLen = static_cast<std::uint16_t>(fnMin(stRow.m_nLen, nCols));
+    }
+    st.m_nCols = nCols;
+    st.m_nHeight = nRows;
+    st.m_nMarginTop = 0;
+    st.m_nMarginBottom = nRows - 1;
+    fnGoTo(st, st.m_nRow, st.m_nCol);
 }
 
 void fnScreenFeed(ConsoleScreen &st, const std::uint8_t *pby, std::uint32_t dwCount, std::int32_t nStamp)
@@ -413,6 +726,22 @@ void fnScreenFeed(ConsoleScreen &st, const std::uint8_t *pby, std::uint32_t dwCo
             fnFeedText(st, pby[i], nStamp);
         }
     }
+    fnTrim(st);
+}
+
+std::uint32_t fnScreenTakeReply(ConsoleScreen &st, char *pch, std::uint32_t dwRoom)
+{
+    const int nTake =
+        dwRoom < static_cast<std::uint32_t>(st.m_nReplyLen) ? static_cast<int>(dwRoom) : st.m_nReplyLen;
+    std::memcpy(pch, st.m_achReply, static_cast<size_t>(nTake));
+    st.m_nReplyLen -= nTake;
+    std::memmove(st.m_achReply, st.m_achReply + nTake, static_cast<size_t>(st.m_nReplyLen));
+    return static_cast<std::uint32_t>(nTake);
+}
+
+std::uint64_t fnScreenFirst(const ConsoleScreen &st)
+{
+    return st.m_qwFirst;
 }
 
 std::uint32_t fnScreenLines(const ConsoleScreen &st)
@@ -420,36 +749,47 @@ std::uint32_t fnScreenLines(const ConsoleScreen &st)
     return static_cast<std::uint32_t>(fnEnd(st) - st.m_qwFirst);
 }
 
-std::uint32_t fnScreenLineText(ConsoleScreen &st, std::uint32_t dwIndex, char *pch)
+std::uint32_t fnScreenLineText(ConsoleScreen &st, std::uint64_t qwLine, char *pch)
 {
-    const std::uint64_t qwLine = st.m_qwFirst + dwIndex;
-    if (qwLine >= fnEnd(st)) {
+    if (qwLine < st.m_qwFirst || qwLine >= fnEnd(st)) {
         return 0;
     }
-    char achLine[kLineTextMax];
-    const std::uint32_t dwLen = fnRenderLine(st, qwLine, achLine);
-    const std::uint32_t dwSkip = qwLine != st.m_qwFirst ? 2 : 0;
-    std::memcpy(pch, achLine + dwSkip, dwLen - dwSkip);
-    return dwLen - dwSkip;
+    return fnRenderLine(st, qwLine, pch);
+}
+
+bool fnScreenSelection(const ConsoleScreen &st, ScreenPos &stFrom, ScreenPos &stTo)
+{
+    if (fnBefore(stTo, stFrom)) {
+        const ScreenPos stSwap = stFrom;
+        stFrom = stTo;
+        stTo = stSwap;
+    }
+    const ScreenPos stStart = {st.m_qwFirst, 0};
+    if (stTo.m_qwLine < st.m_qwFirst) {
+        stTo = stStart;
+    }
+    if (stFrom.m_qwLine < st.m_qwFirst) {
+        stFrom = stStart;
+    }
+    return fnBefore(stFrom, stTo);
 }
 
 std::uint32_t fnScreenText(ConsoleScreen &st, ScreenPos stFrom, ScreenPos stTo, char *pch,
                            std::uint32_t dwRoom)
 {
-    const bool bSwap = stTo.m_dwLine < stFrom.m_dwLine ||
-                       (stTo.m_dwLine == stFrom.m_dwLine && stTo.m_dwCol < stFrom.m_dwCol);
-    const ScreenPos stA = bSwap ? stTo : stFrom;
-    const ScreenPos stB = bSwap ? stFrom : stTo;
-    const std::uint32_t dwLines = fnScreenLines(st);
-    const std::uint32_t dwLast = stB.m_dwLine < dwLines ? stB.m_dwLine : dwLines - 1;
+    if (!fnScreenSelection(st, stFrom, stTo)) {
+        return 0;
+    }
+    const std::uint64_t qwLast = stTo.m_qwLine < fnEnd(st) ? stTo.m_qwLine : fnEnd(st) - 1;
     std::uint32_t dwLen = 0;
     char achLine[2 + kLineTextMax] = {'\r', '\n'};
-    for (std::uint32_t dwLine = stA.m_dwLine; dwLine <= dwLast && dwLines > 0; ++dwLine) {
-        const std::uint32_t dwChars = fnScreenLineText(st, dwLine, achLine + 2);
-        const std::uint32_t dwEnd = dwLine == stB.m_dwLine && stB.m_dwCol < dwChars ? stB.m_dwCol : dwChars;
+    for (std::uint64_t qwLine = stFrom.m_qwLine; qwLine <= qwLast; ++qwLine) {
+        const std::uint32_t dwChars = fnRenderLine(st, qwLine, achLine + 2);
+        const std::uint32_t dwEnd =
+            qwLine == stTo.m_qwLine && stTo.m_dwCol < dwChars ? stTo.m_dwCol : dwChars;
         // Every line after the first brings its CR LF.
         const std::uint32_t dwBegin =
-            dwLine != stA.m_dwLine ? 0 : 2 + (stA.m_dwCol < dwEnd ? stA.m_dwCol : dwEnd);
+            qwLine != stFrom.m_qwLine ? 0 : 2 + (stFrom.m_dwCol < dwEnd ? stFrom.m_dwCol : dwEnd);
         std::uint32_t dwPart = 2 + dwEnd - dwBegin;
         if (pch != nullptr) {
             dwPart = dwRoom - dwLen < dwPart ? dwRoom - dwLen : dwPart;

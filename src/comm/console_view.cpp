@@ -126,14 +126,24 @@ void fnViewUnlock()
     LeaveCriticalSection(&gcsScreen);
 }
 
+ULONGLONG fnViewFirst()
+{
+    return fnScreenFirst(gstScreen);
+}
+
 DWORD fnViewLines()
 {
     return fnScreenLines(gstScreen);
 }
 
-DWORD fnViewLineText(DWORD dwIndex, char *pch)
+DWORD fnViewLineText(ULONGLONG qwLine, char *pch)
 {
-    return fnScreenLineText(gstScreen, dwIndex, pch);
+    return fnScreenLineText(gstScreen, qwLine, pch);
+}
+
+BOOL fnViewSelection(ScreenPos &stFrom, ScreenPos &stTo)
+{
+    return fnScreenSelection(gstScreen, stFrom, stTo);
 }
 
 DWORD fnViewText(ScreenPos stFrom, ScreenPos stTo, char *pch, DWORD dwRoom)

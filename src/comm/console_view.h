@@ -34,9 +34,13 @@ void fnViewPainting();
 // The window reads the screen between these two calls.
 void fnViewLock();
 void fnViewUnlock();
+// The number of the oldest kept line, and how many are kept.
+ULONGLONG fnViewFirst();
 DWORD fnViewLines();
-// At most kViewLineChars characters, no terminator.
-DWORD fnViewLineText(DWORD dwIndex, char *pch);
+// Line qwLine: at most kViewLineChars characters, no terminator.
+DWORD fnViewLineText(ULONGLONG qwLine, char *pch);
+// As fnScreenSelection.
+BOOL fnViewSelection(ScreenPos &stFrom, ScreenPos &stTo);
 // As fnScreenText.
 DWORD fnViewText(ScreenPos stFrom, ScreenPos stTo, char *pch, DWORD dwRoom);
 

@@ -28,6 +28,12 @@ void fnClear(VtParser &st)
     st.m_chMarker = 0;
     st.m_chInter = 0;
     st.m_nParams = 0;
+    st.m_nString = 0;
+}
+
+bool fnInString(VtState nState)
+{
+    return nState >= kVtDcsEntry;
 }
 
 void fnEnter(VtParser &st, VtState nState)
@@ -224,9 +230,14 @@ void fnVtReset(VtParser &st)
 
 // ESC, CAN and SUB act in every state. Bytes from 0x80 up are characters in
 // the ground state (UTF-8 and code pages use them), so 8-bit C1 controls are
-// not recognised.
+// not recognised. A string's kVtStringMax-th byte after its introducer ends
+// it.
 VtAction fnVtFeed(VtParser &st, std::uint8_t by)
 {
+    if (fnInString(st.m_nState) && by != kEsc && by != kCan && by != kSub && ++st.m_nString >= kVtStringMax) {
+        st.m_nState = kVtGround;
+        return kVtNone;
+    }
     if (by == kEsc) {
         fnEnter(st, kVtEscape);
         return kVtNone;

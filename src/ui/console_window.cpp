@@ -15,17 +15,25 @@ const int kWheelLines = 3;
 const COLORREF kOpenBackground = RGB(255, 255, 255);
 const COLORREF kClosedBackground = RGB(192, 192, 192);
 
-// The first line shown, and whether the view follows the newest line.
-DWORD gdwTop;
+// The number of the first line shown, and whether the view follows the
+// newest line.
+ULONGLONG gqwTop;
 BOOL gbPinned = TRUE;
 char gachLine[kViewLineChars];
 // The mouse selection: where the drag started and where it is now.
 ScreenPos gstAnchor;
 ScreenPos gstCaret;
 
-bool fnSelected()
+// The selection in order and on kept lines; false when there is none, its
+// lines dropped or the view cleared.
+bool fnSelected(ScreenPos &stFrom, ScreenPos &stTo)
 {
-    return gstAnchor.m_dwLine != gstCaret.m_dwLine || gstAnchor.m_dwCol != gstCaret.m_dwCol;
+    stFrom = gstAnchor;
+    stTo = gstCaret;
+    fnViewLock();
+    const BOOL bSelected = fnViewSelection(stFrom, stTo);
+    fnViewUnlock();
+    return bSelected != FALSE;
 }
 
 // The edit control's font, the one the user chose for the terminal.
@@ -54,12 +62,23 @@ DWORD fnRowsShown(HWND hWnd)
 }
 
 // Screen lock held.
-void fnPlaceTop(DWORD dwLines, DWORD dwRows)
+void fnPlaceTop(ULONGLONG qwFirst, DWORD dwLines, DWORD dwRows)
 {
-    const DWORD dwLast = dwLines > dwRows ? dwLines - dwRows : 0;
-    if (gbPinned || gdwTop > dwLast) {
-        gdwTop = dwLast;
+    const ULONGLONG qwLast = qwFirst + (dwLines > dwRows ? dwLines - dwRows : 0);
+    if (gbPinned || gqwTop > qwLast) {
+        gqwTop = qwLast;
+    } else if (gqwTop < qwFirst) {
+        gqwTop = qwFirst;
     }
+}
+
+// The first line shown, counted from the oldest kept one.
+long fnTopIndex()
+{
+    fnViewLock();
+    const ULONGLONG qwFirst = fnViewFirst();
+    fnViewUnlock();
+    return gqwTop > qwFirst ? static_cast<long>(gqwTop - qwFirst) : 0;
 }
 
 void fnSetScrollBar(HWND hWnd, DWORD dwLines, DWORD dwRows)
@@ -69,22 +88,19 @@ void fnSetScrollBar(HWND hWnd, DWORD dwLines, DWORD dwRows)
     stSi.fMask = SIF_RANGE | SIF_PAGE | SIF_POS | SIF_DISABLENOSCROLL;
     stSi.nMax = dwLines > 0 ? static_cast<int>(dwLines - 1) : 0;
     stSi.nPage = dwRows;
-    stSi.nPos = static_cast<int>(gdwTop);
+    stSi.nPos = static_cast<int>(fnTopIndex());
     SetScrollInfo(hWnd, SB_VERT, &stSi, TRUE);
 }
 
 // The selected characters of a line drawn over it in the selection colours.
-void fnPaintSelected(HDC hDc, int iTop, DWORD dwIndex, DWORD dwLen)
+void fnPaintSelected(HDC hDc, int iTop, ULONGLONG qwLine, DWORD dwLen)
 {
-    const bool bSwap = gstCaret.m_dwLine < gstAnchor.m_dwLine ||
-                       (gstCaret.m_dwLine == gstAnchor.m_dwLine && gstCaret.m_dwCol < gstAnchor.m_dwCol);
-    const ScreenPos &stA = bSwap ? gstCaret : gstAnchor;
-    const ScreenPos &stB = bSwap ? gstAnchor : gstCaret;
-    if (!fnSelected() || dwIndex < stA.m_dwLine || dwIndex > stB.m_dwLine) {
+    ScreenPos stA, stB;
+    if (!fnSelected(stA, stB) || qwLine < stA.m_qwLine || qwLine > stB.m_qwLine) {
         return;
     }
-    DWORD dwFrom = dwIndex == stA.m_dwLine ? stA.m_dwCol : 0;
-    DWORD dwTo = dwIndex == stB.m_dwLine ? stB.m_dwCol : dwLen;
+    DWORD dwFrom = qwLine == stA.m_qwLine ? stA.m_dwCol : 0;
+    DWORD dwTo = qwLine == stB.m_qwLine ? stB.m_dwCol : dwLen;
     dwTo = dwTo < dwLen ? dwTo : dwLen;
     dwFrom = dwFrom < dwTo ? dwFrom : dwTo;
     SIZE stSize = {};
@@ -96,16 +112,16 @@ void fnPaintSelected(HDC hDc, int iTop, DWORD dwIndex, DWORD dwLen)
     SetBkColor(hDc, rgbBack);
 }
 
-void fnPaintRows(HDC hDc, const RECT &rcClient, DWORD dwLines)
+void fnPaintRows(HDC hDc, const RECT &rcClient)
 {
     const int iHeight = fnLineHeight(hDc);
     RECT rcRow = rcClient;
     rcRow.top = 0;
-    for (DWORD dwIndex = gdwTop; rcRow.top < rcClient.bottom; ++dwIndex) {
+    for (ULONGLONG qwLine = gqwTop; rcRow.top < rcClient.bottom; ++qwLine) {
         rcRow.bottom = rcRow.top + iHeight;
-        const DWORD dwLen = dwIndex < dwLines ? fnViewLineText(dwIndex, gachLine) : 0;
+        const DWORD dwLen = fnViewLineText(qwLine, gachLine);
         ExtTextOutA(hDc, kMargin, rcRow.top, ETO_OPAQUE, &rcRow, gachLine, dwLen, NULL);
-        fnPaintSelected(hDc, rcRow.top, dwIndex, dwLen);
+        fnPaintSelected(hDc, rcRow.top, qwLine, dwLen);
         rcRow.top = rcRow.bottom;
     }
 }
@@ -128,8 +144,8 @@ LRESULT OnPaint(HWND hWnd)
     SetBkColor(hDc, gstCommx.m_bCommOpen == 1 ? kOpenBackground : kClosedBackground);
     fnViewLock();
     const DWORD dwLines = fnViewLines();
-    fnPlaceTop(dwLines, dwRows);
-    fnPaintRows(hDc, rc, dwLines);
+    fnPlaceTop(fnViewFirst(), dwLines, dwRows);
+    fnPaintRows(hDc, rc);
     fnViewUnlock();
     SelectObject(hDc, hOld);
     EndPaint(hWnd, &stPs);
@@ -144,17 +160,18 @@ void fnScrollTo(HWND hWnd, long lTop)
     const DWORD dwRows = fnRowsShown(hWnd);
     fnViewLock();
     const DWORD dwLines = fnViewLines();
+    const ULONGLONG qwFirst = fnViewFirst();
     fnViewUnlock();
     const long lLast = dwLines > dwRows ? static_cast<long>(dwLines - dwRows) : 0;
     lTop = lTop < 0 ? 0 : (lTop > lLast ? lLast : lTop);
-    gdwTop = static_cast<DWORD>(lTop);
+    gqwTop = qwFirst + static_cast<ULONGLONG>(lTop);
     gbPinned = lTop == lLast;
     InvalidateRect(hWnd, NULL, FALSE);
 }
 
 LRESULT OnVScroll(HWND hWnd, WPARAM wParam)
 {
-    const long lTop = static_cast<long>(gdwTop);
+    const long lTop = fnTopIndex();
     const long lPage = static_cast<long>(fnRowsShown(hWnd));
     SCROLLINFO stSi = {};
     stSi.cbSize = sizeof stSi;
@@ -192,12 +209,12 @@ LRESULT OnVScroll(HWND hWnd, WPARAM wParam)
 LRESULT OnMouseWheel(HWND hWnd, WPARAM wParam)
 {
     const int iNotches = GET_WHEEL_DELTA_WPARAM(wParam) / WHEEL_DELTA;
-    fnScrollTo(hWnd, static_cast<long>(gdwTop) - iNotches * kWheelLines);
+    fnScrollTo(hWnd, fnTopIndex() - iNotches * kWheelLines);
     return 0;
 }
 
 const ScreenPos kTextStart = {0, 0};
-const ScreenPos kTextEnd = {0xffffffffu, 0xffffffffu};
+const ScreenPos kTextEnd = {~0ull, 0xffffffffu};
 
 // The text between two places into pch (room for dwRoom characters, none
 // when pch is NULL); returns its length.
@@ -229,8 +246,11 @@ LRESULT OnGetText(WPARAM wParam, LPARAM lParam)
 // global memory of its own.
 LRESULT OnCopy(HWND hWnd)
 {
-    const ScreenPos stFrom = fnSelected() ? gstAnchor : kTextStart;
-    const ScreenPos stTo = fnSelected() ? gstCaret : kTextEnd;
+    ScreenPos stFrom, stTo;
+    if (!fnSelected(stFrom, stTo)) {
+        stFrom = kTextStart;
+        stTo = kTextEnd;
+    }
     const DWORD dwLen = fnTextBetween(stFrom, stTo, NULL, 0);
     HGLOBAL hMem = GlobalAlloc(GMEM_MOVEABLE, dwLen + 1);
     if (hMem == NULL) {
@@ -259,9 +279,9 @@ ScreenPos fnPosAt(HWND hWnd, LPARAM lParam)
     const int iY = static_cast<short>(HIWORD(lParam));
     HDC hDc = GetDC(hWnd);
     HGDIOBJ hOld = SelectObject(hDc, fnFont());
-    ScreenPos stPos = {gdwTop + static_cast<DWORD>(iY > 0 ? iY / fnLineHeight(hDc) : 0), 0};
+    ScreenPos stPos = {gqwTop + static_cast<DWORD>(iY > 0 ? iY / fnLineHeight(hDc) : 0), 0};
     fnViewLock();
-    const DWORD dwLen = fnViewLineText(stPos.m_dwLine, gachLine);
+    const DWORD dwLen = fnViewLineText(stPos.m_qwLine, gachLine);
     fnViewUnlock();
     INT iFit = 0;
     SIZE stSize;
