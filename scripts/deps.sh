@@ -7,7 +7,7 @@ set -eu
 
 packages="cmake make g++ python3 util-linux mount
 g++-mingw-w64-i686 g++-mingw-w64-x86-64-win32
-wine wine32:i386 wine64 xvfb x11-apps socat
+wine wine32:i386 wine64 xvfb x11-apps socat xterm
 clang libclang-rt-14-dev googletest libgtest-dev
 nsis gcc-multilib
 qemu-system-x86 busybox-static"

@@ -2,6 +2,7 @@
 
 #include "console_screen.h"
 #include "hex_text.h"
+#include "key_write.h"
 #include "line_end.h"
 #include "resource.h"
 #include "window_records.h"
@@ -90,16 +91,26 @@ void fnViewShow(BOOL bShow)
     ShowWindow(hHidden, SW_HIDE);
 }
 
+// The console's answers to the far end's queries (cursor position, size,
+// identity) leave like a typed key's sequence, outside the screen lock. One
+// that cannot be sent is dropped: the far end asks again or goes on without.
 void fnViewBlock(const BYTE *pby, DWORD dwCount, const TermOptBlock &stOpt, BOOL bEcho)
 {
     const std::int32_t nStamp = stOpt.m_bTimestamps == 1 && !bEcho ? fnNowStamp() : kNoStamp;
+    char achReply[kReplyChars];
+    DWORD dwReply = 0;
     fnViewLock();
     if (stOpt.m_bConsole == 1 && stOpt.m_nDisplay == 0) {
         fnScreenFeed(gstScreen, pby, dwCount, nStamp);
+        dwReply = fnScreenTakeReply(gstScreen, achReply, sizeof achReply);
     } else {
         fnFeedTranslated(pby, dwCount, stOpt, nStamp);
     }
     fnViewUnlock();
+    DWORD dwError = 0;
+    if (dwReply > 0) {
+        fnWriteKeys(reinterpret_cast<const BYTE *>(achReply), dwReply, &dwError);
+    }
 }
 
 // Painting comes when the user-interface thread has nothing else to do, so

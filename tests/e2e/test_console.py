@@ -129,6 +129,35 @@ class ConsoleTest(unittest.TestCase):
         app.type_text("rm zv-less.txt")
         app.type_char(ENTER)
 
+    def test_6_a_vt100_of_80_by_24(self):
+        """Readline wraps a long command at the 80th column, `resize` reads
+        back the size the console answers, and a pager pages."""
+        app = self.app
+        app.set_terminal_options(stamps=0)
+        app.type_char(ENTER)
+        wait_until(lambda: self.lines()[-1] == "$ ", 5, "a prompt")
+        command = "echo " + "x" * 145
+        self.run_line(command, "x" * 65)
+        self.assertEqual(self.lines()[-5:], ["$ " + command[:78], command[78:], "x" * 80, "x" * 65, "$ "])
+        self.run_line("resize", "export COLUMNS LINES;")
+        self.assertEqual(self.lines()[-4:-1], ["COLUMNS=80;", "LINES=24;", "export COLUMNS LINES;"])
+        self.run_line("seq -f 'row %g' 1 200 > zv-pages.txt", "$ seq -f 'row %g' 1 200 > zv-pages.txt")
+
+        def page(first, last, marker):
+            want = ["row %d" % n for n in range(first, last + 1)]
+            wait_until(lambda: self.lines()[-24:] == want + [marker], 10,
+                       "rows %d to %d (seen %r)" % (first, last, self.lines()[-3:]))
+
+        app.type_text("less zv-pages.txt")
+        app.type_char(ENTER)
+        page(1, 23, "zv-pages.txt")
+        app.type_text(" ")
+        page(24, 46, ":")
+        app.type_text("G")
+        page(178, 200, "(END)")
+        app.type_text("q")
+        self.run_line("rm zv-pages.txt", "$ rm zv-pages.txt")
+
 
 if __name__ == "__main__":
     unittest.main()
