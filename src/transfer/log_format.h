@@ -26,8 +26,9 @@
 // With the console view on, control sequences are removed with the
 // terminal's parser; BS moves back over the line and ESC [ K cuts it where
 // it stands, as they would on the screen. Other control bytes show as
-// <0x07> (with the view off, every one but TAB, CR and LF; with it on,
-// every one it does not act on, but NUL), bytes from 0x80 up as they came.
+// <0x07> (with the view off, every one and DEL but TAB, CR and LF; with it
+// on, every one it does not act on but NUL, and DEL not at all), bytes from
+// 0x80 up as they came.
 //
 // Hex: each read as rows of 16 bytes, stamped with the read's time: the
 // offset (bytes of that direction since the log began, 8 or more hex
