@@ -19,11 +19,11 @@ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
     -DZEVRIK_FUZZ=ON -DZEVRIK_SANITIZE=OFF >/dev/null
 cmake --build "$build" -j2 --target fuzz_csi_image fuzz_hex_text fuzz_rx_check fuzz_console_screen \
-    fuzz_port_names csi_seed
+    fuzz_port_names fuzz_log_name fuzz_log_text csi_seed
 
 mkdir -p "$build/corpus/fuzz_csi_image" "$build/corpus/fuzz_hex_text" "$build/corpus/fuzz_rx_check" \
-    "$build/corpus/fuzz_console_screen" "$build/corpus/fuzz_port_names" \
-    "$build/artifacts"
+    "$build/corpus/fuzz_console_screen" "$build/corpus/fuzz_port_names" "$build/corpus/fuzz_log_name" \
+    "$build/corpus/fuzz_log_text" "$build/artifacts"
 "$build/tests/fuzz/csi_seed" "$build/corpus/fuzz_csi_image/default-settings" \
     "$build/corpus/fuzz_csi_image/block-settings"
 # Limit 64, then a valid pattern list.
@@ -37,8 +37,16 @@ printf '\001\007\000\033[?2004h$ ab\b \bc\r\n\033[31mx\033[0m\033]0;t\007\033[2J
 printf '\001\003\000\033[2;5r\033[?6h\033[6n\033[9;1Hx\nyz\033M\033[2L\033[M\033[?7l\033[18t\033[H\033[J' \
     >"$build/corpus/fuzz_console_screen/region"
 printf 'AUX\000COM3\000com256\000\000' >"$build/corpus/fuzz_port_names/list"
+# Output room 64, counter 7, a time in 2023, port COM3, then the pattern.
+printf '\100\007\000\000\000\000\144\056\331\214\001\000\000\004COM3%%P-%%Y%%m%%d-%%H%%M%%S-%%N.log' \
+    >"$build/corpus/fuzz_log_name/pattern"
+# Text, console view: a command and its coloured answer, a tick, an opening, a
+# corrected typo 3 s later.
+printf '\020\000\005$ ls\r\n\033[31mred\033[0m\r\n\011\002\002\370\002ab\b \bc\r\n' \
+    >"$build/corpus/fuzz_log_text/session"
 
-for target in fuzz_csi_image fuzz_hex_text fuzz_rx_check fuzz_console_screen fuzz_port_names; do
+for target in fuzz_csi_image fuzz_hex_text fuzz_rx_check fuzz_console_screen fuzz_port_names fuzz_log_name \
+    fuzz_log_text; do
     echo "== $target for ${seconds}s"
     "$build/tests/fuzz/$target" -max_total_time="$seconds" -print_final_stats=1 \
         -artifact_prefix="$build/artifacts/$target-" "$build/corpus/$target"
