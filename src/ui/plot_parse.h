@@ -7,7 +7,7 @@
 // number cut at the limit is never recorded, and how the bytes came in reads
 // never changes what is found. Fields are separated by commas, semicolons and
 // tabs (a line holding any of them) or by spaces; other control bytes count as
-// spaces.
+// spaces, and ESC [ sequences (colours) are skipped.
 //
 // - Labelled: a name, ':' or '=', then a number ("temp:23.5", "x = 1"), and
 //   ">name:value" lines. A name does not start with a digit, '+', '-' or '.'.
