@@ -572,7 +572,7 @@ std::size_t fnPlotParseFeed(PlotParser &st, const char *pch, std::size_t cch, Pl
 {
     fnClearLine(stLine);
     std::size_t i = 0;
-    while (i < cch && stLine.m_wMask == 0) {
+    while (i < cch && stLine.m_wMask == 0 && stLine.m_wNew == 0) {
         // With no line end in the next kPlotLineMax + 1 bytes the line is too long.
         const std::size_t cchLook = std::min(cch - i, kPlotLineMax + 1 - st.m_dwPending);
         const char *pchEnd = fnLineEnd(pch + i, cchLook);

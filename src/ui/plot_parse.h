@@ -78,10 +78,11 @@ const std::uint8_t kPlotNoChannel = 0xFF;
 
 void fnPlotParseInit(PlotParser &st, std::uint8_t byFormats);
 
-// Reads received bytes up to the end of the next line that holds values, or
-// all of them; returns how many it took (at least one when cch > 0). stLine
-// holds that line's values, or none (m_wMask 0). The glue calls it in a loop
-// until the read is used up, recording each line with values.
+// Reads received bytes up to the end of the next line that holds values or
+// made channels, or all of them; returns how many it took (at least one when
+// cch > 0). stLine holds that line's values (m_wMask 0: none). The glue calls
+// it in a loop until the read is used up, handing each stLine to
+// fnPlotStoreAdd.
 std::size_t fnPlotParseFeed(PlotParser &st, const char *pch, std::size_t cch, PlotLine &stLine);
 
 // Ends the pending line as if its line end had come (the port closes, or the
