@@ -8,9 +8,15 @@ namespace {
 
 const std::uint64_t kqwNone = ~0ull;
 
-std::uint32_t fnBlock(const PlotStore &st, std::uint64_t qwLine)
+std::uint64_t fnRoundUp(std::uint64_t qw, std::uint32_t dwUnit)
 {
-    return static_cast<std::uint32_t>((qwLine / kPlotBlockRows) & (st.m_dwRowCap / kPlotBlockRows - 1));
+    return (qw + dwUnit - 1) / dwUnit * dwUnit;
+}
+
+// The summary slot of the block of N lines that holds line index qwLine.
+template <std::uint32_t N> std::uint32_t fnUnit(const PlotStore &st, std::uint64_t qwLine)
+{
+    return static_cast<std::uint32_t>((qwLine / N) & (st.m_dwRowCap / N - 1));
 }
 
 bool fnHas(std::uint16_t wMask, unsigned nChannel)
@@ -23,18 +29,30 @@ double fnX(const PlotStore &st, PlotAxis nAxis, std::uint64_t qwLine)
     return nAxis == kPlotAxisLine ? static_cast<double>(qwLine + 1) : st.m_adTime[fnPlotSlot(st, qwLine)];
 }
 
-void fnSummarise(PlotStore &st, std::uint32_t dwBlock, unsigned nChannel, double d)
+// A line that starts a block empties its summary.
+template <std::uint32_t N> void fnStartUnit(const PlotStore &st, PlotSummary<N> &stSum, std::uint64_t qwLine)
 {
+    if (qwLine % N == 0) {
+        stSum.m_awValue[fnUnit<N>(st, qwLine)] = 0;
+        stSum.m_awGap[fnUnit<N>(st, qwLine)] = 0;
+    }
+}
+
+template <std::uint32_t N>
+void fnSummarise(const PlotStore &st, PlotSummary<N> &stSum, std::uint64_t qwLine, unsigned nChannel,
+                 double d)
+{
+    const std::uint32_t dwUnit = fnUnit<N>(st, qwLine);
     if (!std::isfinite(d)) {
-        st.m_awBlockGap[dwBlock] = static_cast<std::uint16_t>(st.m_awBlockGap[dwBlock] | 1u << nChannel);
+        stSum.m_awGap[dwUnit] = static_cast<std::uint16_t>(stSum.m_awGap[dwUnit] | 1u << nChannel);
         return;
     }
-    double &dMin = st.m_aadBlockMin[nChannel][dwBlock];
-    double &dMax = st.m_aadBlockMax[nChannel][dwBlock];
-    if (!fnHas(st.m_awBlockValue[dwBlock], nChannel)) {
+    double &dMin = stSum.m_aadMin[nChannel][dwUnit];
+    double &dMax = stSum.m_aadMax[nChannel][dwUnit];
+    if (!fnHas(stSum.m_awValue[dwUnit], nChannel)) {
         dMin = d;
         dMax = d;
-        st.m_awBlockValue[dwBlock] = static_cast<std::uint16_t>(st.m_awBlockValue[dwBlock] | 1u << nChannel);
+        stSum.m_awValue[dwUnit] = static_cast<std::uint16_t>(stSum.m_awValue[dwUnit] | 1u << nChannel);
         return;
     }
     dMin = std::min(dMin, d);
@@ -63,40 +81,56 @@ void fnMergeLines(const PlotStore &st, unsigned nChannel, std::uint64_t qwFrom, 
     }
 }
 
-void fnMergeBlock(const PlotStore &st, unsigned nChannel, std::uint32_t dwBlock, PlotCell &stCell)
+template <std::uint32_t N>
+void fnMergeUnit(const PlotStore &st, const PlotSummary<N> &stSum, unsigned nChannel, std::uint64_t qwLine,
+                 PlotCell &stCell)
 {
-    if (fnHas(st.m_awBlockGap[dwBlock], nChannel)) {
+    const std::uint32_t dwUnit = fnUnit<N>(st, qwLine);
+    if (fnHas(stSum.m_awGap[dwUnit], nChannel)) {
         stCell.m_byFlags |= kPlotCellGap;
     }
-    if (fnHas(st.m_awBlockValue[dwBlock], nChannel)) {
-        stCell.m_dMin = std::min(stCell.m_dMin, st.m_aadBlockMin[nChannel][dwBlock]);
-        stCell.m_dMax = std::max(stCell.m_dMax, st.m_aadBlockMax[nChannel][dwBlock]);
+    if (fnHas(stSum.m_awValue[dwUnit], nChannel)) {
+        stCell.m_dMin = std::min(stCell.m_dMin, stSum.m_aadMin[nChannel][dwUnit]);
+        stCell.m_dMax = std::max(stCell.m_dMax, stSum.m_aadMax[nChannel][dwUnit]);
         stCell.m_byFlags |= kPlotCellValue;
     }
 }
 
-// Lines [qwFrom, qwTo): those before the first whole block and after the
-// last one one by one, whole blocks from their summaries.
-void fnReduceLines(const PlotStore &st, unsigned nChannel, std::uint64_t qwFrom, std::uint64_t qwTo,
-                   PlotCell &stCell)
+// Lines [qwFrom, qwTo) of one channel: whole blocks of kPlotFineRows from
+// their summaries, the lines before and after them one by one.
+void fnMergeFine(const PlotStore &st, unsigned nChannel, std::uint64_t qwFrom, std::uint64_t qwTo,
+                 PlotCell &stCell)
 {
-    stCell.m_dMin = std::numeric_limits<double>::infinity();
-    stCell.m_dMax = -std::numeric_limits<double>::infinity();
-    stCell.m_byFlags = 0;
-    const std::uint64_t qwBlocks =
-        std::min(qwTo, (qwFrom + kPlotBlockRows - 1) / kPlotBlockRows * kPlotBlockRows);
-    fnMergeLines(st, nChannel, qwFrom, qwBlocks, stCell);
-    std::uint64_t q = qwBlocks;
-    for (; q + kPlotBlockRows <= qwTo; q += kPlotBlockRows) {
-        fnMergeBlock(st, nChannel, fnBlock(st, q), stCell);
+    const std::uint64_t qwUnits = std::min(qwTo, fnRoundUp(qwFrom, kPlotFineRows));
+    fnMergeLines(st, nChannel, qwFrom, qwUnits, stCell);
+    std::uint64_t q = qwUnits;
+    for (; q + kPlotFineRows <= qwTo; q += kPlotFineRows) {
+        fnMergeUnit(st, st.m_stFine, nChannel, q, stCell);
     }
     fnMergeLines(st, nChannel, q, qwTo, stCell);
 }
 
+// The same with whole blocks of kPlotBlockRows first. The cell is built in
+// a local, which the compiler keeps in registers.
+void fnReduceLines(const PlotStore &st, unsigned nChannel, std::uint64_t qwFrom, std::uint64_t qwTo,
+                   PlotCell &stOut)
+{
+    PlotCell stCell = {std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity(), 0};
+    const std::uint64_t qwUnits = std::min(qwTo, fnRoundUp(qwFrom, kPlotBlockRows));
+    fnMergeFine(st, nChannel, qwFrom, qwUnits, stCell);
+    std::uint64_t q = qwUnits;
+    for (; q + kPlotBlockRows <= qwTo; q += kPlotBlockRows) {
+        fnMergeUnit(st, st.m_stBlocks, nChannel, q, stCell);
+    }
+    fnMergeFine(st, nChannel, q, qwTo, stCell);
+    stOut = stCell;
+}
+
 bool fnBlockHas(const PlotStore &st, unsigned nChannel, std::uint64_t qwLine)
 {
-    const std::uint32_t dwBlock = fnBlock(st, qwLine);
-    return fnHas(static_cast<std::uint16_t>(st.m_awBlockValue[dwBlock] | st.m_awBlockGap[dwBlock]), nChannel);
+    const std::uint32_t dwUnit = fnUnit<kPlotBlockRows>(st, qwLine);
+    return fnHas(static_cast<std::uint16_t>(st.m_stBlocks.m_awValue[dwUnit] | st.m_stBlocks.m_awGap[dwUnit]),
+                 nChannel);
 }
 
 // The last line before qwLine with a point of the channel, kqwNone if none;
@@ -161,19 +195,17 @@ void fnPlotStoreAdd(PlotStore &st, const PlotLine &stLine, const PlotNames &stNa
     }
     const std::uint64_t qwLine = st.m_qwEnd;
     const std::uint32_t dwSlot = fnPlotSlot(st, qwLine);
-    const std::uint32_t dwBlock = fnBlock(st, qwLine);
     // Searches by time need times in order.
     const double dLast = qwLine > st.m_qwFirst ? st.m_adTime[fnPlotSlot(st, qwLine - 1)] : 0.0;
     st.m_adTime[dwSlot] = dTime >= dLast ? dTime : dLast;
     st.m_awMask[dwSlot] = stLine.m_wMask;
-    if (qwLine % kPlotBlockRows == 0) {
-        st.m_awBlockValue[dwBlock] = 0;
-        st.m_awBlockGap[dwBlock] = 0;
-    }
+    fnStartUnit(st, st.m_stFine, qwLine);
+    fnStartUnit(st, st.m_stBlocks, qwLine);
     for (unsigned c = 0; c < kPlotChannels; ++c) {
         if (fnHas(stLine.m_wMask, c)) {
             st.m_aadValue[c][dwSlot] = stLine.m_adValue[c];
-            fnSummarise(st, dwBlock, c, stLine.m_adValue[c]);
+            fnSummarise(st, st.m_stFine, qwLine, c, stLine.m_adValue[c]);
+            fnSummarise(st, st.m_stBlocks, qwLine, c, stLine.m_adValue[c]);
         }
     }
     st.m_qwEnd = qwLine + 1;
@@ -218,18 +250,28 @@ void fnPlotReduce(const PlotStore &st, const PlotRange &stRange, std::uint16_t w
 {
     dwColumns = static_cast<std::uint32_t>(std::min<std::size_t>(dwColumns, cCells / kPlotChannels));
     const double dSpan = stRange.m_dTo - stRange.m_dFrom;
-    std::uint64_t qwFrom = fnPlotLineAt(st, stRange.m_nAxis, stRange.m_dFrom, false);
-    for (std::uint32_t k = 0; k < dwColumns; ++k) {
-        const double dEdge = stRange.m_dFrom + dSpan * (k + 1) / dwColumns;
-        const std::uint64_t qwTo =
-            std::max(qwFrom, k + 1 < dwColumns ? fnPlotLineAt(st, stRange.m_nAxis, dEdge, false)
-                                               : fnPlotLineAt(st, stRange.m_nAxis, stRange.m_dTo, true));
+    // A run of columns at a time, channel by channel, so that each channel's
+    // lines are read in order: the lines around one column's end are those
+    // around the next one's start.
+    const std::uint32_t kdwRun = 256;
+    std::uint64_t aqwEdge[kdwRun + 1];
+    aqwEdge[kdwRun] = fnPlotLineAt(st, stRange.m_nAxis, stRange.m_dFrom, false);
+    for (std::uint32_t dwRun = 0; dwRun < dwColumns; dwRun += kdwRun) {
+        const std::uint32_t dwCount = std::min(kdwRun, dwColumns - dwRun);
+        aqwEdge[0] = aqwEdge[kdwRun];
+        for (std::uint32_t i = 1; i <= dwCount; ++i) {
+            const std::uint32_t k = dwRun + i;
+            const double dEdge = stRange.m_dFrom + dSpan * k / dwColumns;
+            aqwEdge[i] = std::max(aqwEdge[i - 1],
+                                  k < dwColumns ? fnPlotLineAt(st, stRange.m_nAxis, dEdge, false)
+                                                : fnPlotLineAt(st, stRange.m_nAxis, stRange.m_dTo, true));
+        }
         for (unsigned c = 0; c < kPlotChannels; ++c) {
-            if (fnHas(wChannels, c)) {
-                fnReduceLines(st, c, qwFrom, qwTo, pstCells[c * dwColumns + k]);
+            for (std::uint32_t i = 0; i < dwCount && fnHas(wChannels, c); ++i) {
+                fnReduceLines(st, c, aqwEdge[i], aqwEdge[i + 1], pstCells[c * dwColumns + dwRun + i]);
             }
         }
-        qwFrom = qwTo;
+        aqwEdge[kdwRun] = aqwEdge[dwCount];
     }
 }
 

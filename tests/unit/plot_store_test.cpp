@@ -86,7 +86,7 @@ TEST(PlotStore, RingKeepsTheNewestBlocksWithGapsAndTimesInOrder)
 
 // Random lines in a ring that wrapped, reduced over random windows into
 // columns, against the same cells worked out line by line. Columns spanning
-// hundreds of lines read whole blocks from their summaries.
+// up to 512 lines read whole blocks of 8 and 64 lines from their summaries.
 TEST(PlotStore, ReduceMatchesEveryLineRead)
 {
     static PlotStore st;
