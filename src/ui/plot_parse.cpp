@@ -196,11 +196,8 @@ bool fnValueWord(const char *pch, std::size_t cch, double &d)
         ++pch;
         --cch;
     }
-    if (fnGapWord(pch, cch, d)) {
-        return true;
-    }
     const char *p = fnPlotNumber(pch, pch + cch, d);
-    return p != nullptr && fnIsUnit(pch, p, pch + cch);
+    return p != nullptr ? fnIsUnit(pch, p, pch + cch) : fnGapWord(pch, cch, d);
 }
 
 bool fnIsName(const char *pch, std::size_t cch)
