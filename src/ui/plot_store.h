@@ -1,8 +1,9 @@
 // The plot's recorded lines and what a redraw reads of them. Pure code, no
 // allocation, no lock: the glue keeps one static PlotStore, adds lines from
 // the receive thread and reads from the UI thread, each under its own lock.
-// No read walks the lines one by one beyond 2 x kPlotFineRows per pixel
-// column, so a lock is held for milliseconds at most.
+// A redraw reads at most 2 x (kPlotFineRows - 1) lines one by one per pixel
+// column and channel, the rest from summaries, so a lock is held for
+// milliseconds at most.
 //
 // A ring of the newest lines: each has its time (seconds since the start,
 // kept non-decreasing), its line number (1 for the first line recorded since
@@ -11,8 +12,7 @@
 // lines goes, so at least kPlotRowMax - kPlotBlockRows lines, and so points
 // per channel, are kept. Blocks of kPlotBlockRows lines, and of kPlotFineRows
 // within them, keep summaries that a redraw reads instead of their lines
-// where a pixel column spans them: in a column over a thousand lines, those
-// two levels take the reads from a hundred cache lines down to a few.
+// where a pixel column spans them.
 //
 // Memory: the arrays are 175 MiB of static storage (values 128 MiB, times
 // 8, line flags 2, summaries 37); only the pages used are touched: about
