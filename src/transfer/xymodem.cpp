@@ -11,6 +11,11 @@ const std::uint32_t kXsSettleMs = 100;
 // A 'C' this soon after a file's first block is a request from before it
 // (a receiver asks again every few seconds), not a call for it again.
 const std::uint32_t kXsStaleCMs = 1000;
+// The end (EOT, or YMODEM's closing block 0) comes after every data block was
+// acknowledged. lrzsz flushes its last ACK away when it closes a pty, so an
+// end met with silence this often counts as done; a NAK keeps it going.
+const std::uint32_t kXsEndWaitMs = 3000;
+const std::uint32_t kXsEndSilentTries = 2;
 // Between the receiver's requests before the first block.
 const std::uint32_t kXrRequestMs = 3000;
 // 'C's before an XMODEM receiver falls back to checksum.
@@ -54,6 +59,11 @@ bool fnXrAbortSeen(const std::uint8_t *pby, std::uint32_t cb)
 
 // Sender.
 
+bool fnXsAtEnd(const XySend &st)
+{
+    return st.m_nState == kXsWaitEotAck || (st.m_nState == kXsWaitAck && !st.m_bHaveFile);
+}
+
 void fnXsPutFrame(XferCore &stCore, XySend &st)
 {
     if (fnXferRoom(stCore) < st.m_dwFrameLen) {
@@ -62,7 +72,7 @@ void fnXsPutFrame(XferCore &stCore, XySend &st)
     fnXferPut(stCore, st.m_abyFrame, st.m_dwFrameLen);
     st.m_bReacted = true;
     st.m_dwSentAt = stCore.m_dwNow;
-    fnXferWait(stCore, kXferAnswerMs);
+    fnXferWait(stCore, fnXsAtEnd(st) ? kXsEndWaitMs : kXferAnswerMs);
 }
 
 // Frames m_abyFrame[3 ..] that the caller filled: header, numbers, check.
@@ -87,6 +97,7 @@ void fnXsSendEot(XferCore &stCore, XySend &st)
 {
     st.m_abyFrame[0] = kXferEot;
     st.m_dwFrameLen = 1;
+    st.m_dwSilent = 0;
     st.m_nState = kXsWaitEotAck;
     fnXsPutFrame(stCore, st);
 }
@@ -134,6 +145,7 @@ void fnXsSendHeader(XferCore &stCore, XySend &st)
     st.m_qwAt = 0;
     st.m_dwDataLen = 0;
     st.m_byBlock = 1;
+    st.m_dwSilent = 0;
     fnXsSeal(st, 0, dwLen, true);
     st.m_nState = kXsWaitAck;
     fnXsPutFrame(stCore, st);
@@ -218,6 +230,7 @@ void fnXsByte(XferCore &stCore, XySend &st, std::uint8_t by)
         } else if (bC && st.m_bYmodem) { // the ACK was lost
             fnXsFirst(stCore, st);
         } else if (bNak) { // many receivers NAK the first EOT
+            st.m_dwSilent = 0;
             fnXsRetry(stCore, st);
         }
         break;
@@ -486,6 +499,10 @@ void fnXySendTimeOut(XferCore &stCore, XySend &st)
         break;
     case kXsWaitAck:
     case kXsWaitEotAck:
+        if (fnXsAtEnd(st) && ++st.m_dwSilent >= kXsEndSilentTries) {
+            fnXferEnd(stCore, kXferSuccess, false);
+            break;
+        }
         ++stCore.m_stProg.m_dwErrors;
         fnXsRetry(stCore, st);
         break;

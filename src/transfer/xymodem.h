@@ -29,6 +29,7 @@ struct XySend {
     std::uint8_t m_byBlock;      // number of the next data block
     std::uint32_t m_dwRetries;   // in a row for what is in flight
     std::uint32_t m_dwSentAt;
+    std::uint32_t m_dwSilent;    // time-outs without any answer to the end
     XferFileInfo m_stFile;
     std::uint64_t m_qwAt;        // file offset of the block in flight
     std::uint32_t m_dwDataLen;   // file bytes in it (0 for block 0)

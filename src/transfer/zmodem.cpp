@@ -16,8 +16,10 @@ const std::uint8_t kZCBin = 1; // ZFILE's ZF0: a binary file
 const std::uint32_t kZSubWorst = 2 * (kZSubMax + 4) + 3 + 2 * (3 + 2 * 9);
 // The closing "OO" may follow our ZFIN a little later, or never.
 const std::uint32_t kZrOOMs = 1000;
-// ZFINs sent before the sender ends anyway: every file was confirmed.
-const std::uint32_t kZsFinTries = 3;
+// ZFINs sent before the sender ends anyway: every file was confirmed, and
+// lrzsz's rz flushes its last ZFIN away when it closes a pty.
+const std::uint32_t kZsFinTries = 2;
+const std::uint32_t kZsFinWaitMs = 3000;
 const std::uint32_t kZCans = 5;
 
 bool fnIsFlow(std::uint8_t by)
@@ -298,7 +300,8 @@ void fnZsNextFile(XferCore &stCore, ZSend &st)
         st.m_dwEnd = st.m_stFile.m_qwSize > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<std::uint32_t>(st.m_stFile.m_qwSize);
         fnZsWait(stCore, st, kZsWaitFileReply);
     } else {
-        fnZsWait(stCore, st, kZsWaitFin);
+        st.m_nState = kZsWaitFin;
+        fnXferWait(stCore, kZsFinWaitMs);
     }
     fnZsControlFrame(stCore, st);
 }
@@ -798,11 +801,13 @@ void fnZSendTimeOut(XferCore &stCore, ZSend &st)
         fnZsReposition(stCore, st, st.m_dwPos - st.m_dwSinceAck, true);
         break;
     case kZsWaitFin:
-        if (st.m_dwRetries + 1 >= kZsFinTries) {
+        if (++st.m_dwRetries >= kZsFinTries) {
             fnXferEnd(stCore, kXferSuccess, false);
             return;
         }
-        [[fallthrough]];
+        fnXferWait(stCore, kZsFinWaitMs);
+        fnZsControlFrame(stCore, st);
+        break;
     default:
         ++stCore.m_stProg.m_dwErrors;
         if (fnZsRetry(stCore, st)) {
