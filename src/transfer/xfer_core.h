@@ -20,10 +20,10 @@ enum XmodemVariant { kXmodemChecksum, kXmodemCrc, kXmodem1k };
 struct XferSettings {
     XferProtocol m_nProtocol;
     XmodemVariant m_nXmodemVariant;
-    bool m_bZmodemEscapeAll; // every control character escaped, both ways
-    bool m_bZmodemCrc32;     // 32-bit frames when the receiver can
+    bool m_bZmodemEscapeAll;            // every control character escaped, both ways
+    bool m_bZmodemCrc32;                // 32-bit frames when the receiver can
     std::uint32_t m_dwFirstWaitSeconds; // for the far end's first request or block
-    bool m_bAutoStart;       // the glue starts a ZMODEM receive on the far sz's ZRQINIT
+    bool m_bAutoStart;                  // the glue starts a ZMODEM receive on the far sz's ZRQINIT
 };
 
 XferSettings fnXferDefaultSettings();
@@ -35,9 +35,9 @@ enum XferResult {
     kXferTooManyRetries, // 10 in a row for one block or position
     kXferCancelledByFar,
     kXferCancelledByUser,
-    kXferWriteFailed,    // the sink refused a file or its data (disk full)
+    kXferWriteFailed, // the sink refused a file or its data (disk full)
     kXferReadFailed,
-    kXferProtocolError,  // a peer out of step: wrong block, unexpected frame
+    kXferProtocolError, // a peer out of step: wrong block, unexpected frame
 };
 
 // One line for the end message; bSend tells who was waited for.
@@ -48,11 +48,11 @@ const std::uint32_t kXferNameMax = 256;
 struct XferFileInfo {
     char m_achName[kXferNameMax]; // as sent: the plain name, no folders
     std::uint64_t m_qwSize;
-    bool m_bSizeKnown;            // false for XMODEM and a header without size
-    std::uint32_t m_dwMtime;      // seconds since 1970 UTC, 0 unknown
-    std::uint32_t m_dwMode;       // Unix mode bits, 0 unknown
-    std::uint32_t m_dwFilesLeft;  // this one and the later ones, 0 unknown
-    std::uint64_t m_qwBytesLeft;  // likewise
+    bool m_bSizeKnown;           // false for XMODEM and a header without size
+    std::uint32_t m_dwMtime;     // seconds since 1970 UTC, 0 unknown
+    std::uint32_t m_dwMode;      // Unix mode bits, 0 unknown
+    std::uint32_t m_dwFilesLeft; // this one and the later ones, 0 unknown
+    std::uint64_t m_qwBytesLeft; // likewise
 };
 
 // The sender's files, implemented by the glue.
@@ -84,14 +84,14 @@ struct XferProgress {
     char m_achName[kXferNameMax];
     std::uint64_t m_qwFileSize; // meaningful with m_bSizeKnown
     bool m_bSizeKnown;
-    std::uint64_t m_qwFileDone; // acknowledged (send) or written (receive)
+    std::uint64_t m_qwFileDone;  // acknowledged (send) or written (receive)
     std::uint64_t m_qwBatchSize; // 0 unknown
     std::uint64_t m_qwBatchDone;
-    std::uint32_t m_dwFiles;     // files begun
+    std::uint32_t m_dwFiles; // files begun
     std::uint32_t m_dwFilesSkipped;
-    std::uint32_t m_dwBlocks;    // blocks or data subpackets
-    std::uint32_t m_dwRetries;   // blocks, headers or positions sent again
-    std::uint32_t m_dwErrors;    // bad blocks, bad frames and time-outs
+    std::uint32_t m_dwBlocks;  // blocks or data subpackets
+    std::uint32_t m_dwRetries; // blocks, headers or positions sent again
+    std::uint32_t m_dwErrors;  // bad blocks, bad frames and time-outs
 };
 
 // Room for two 1K XMODEM blocks or several escaped ZMODEM subpackets.

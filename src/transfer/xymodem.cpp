@@ -161,13 +161,14 @@ void fnXsFirst(XferCore &stCore, XySend &st)
     }
 }
 
-void fnXsRetry(XferCore &stCore, XySend &st)
+// bShown false: the NAK to a first EOT is the usual way, not a retry to show.
+void fnXsRetry(XferCore &stCore, XySend &st, bool bShown = true)
 {
     if (++st.m_dwRetries > kXferRetries) {
         fnXferEnd(stCore, kXferTooManyRetries, true);
         return;
     }
-    ++stCore.m_stProg.m_dwRetries;
+    stCore.m_stProg.m_dwRetries += bShown ? 1 : 0;
     fnXsPutFrame(stCore, st);
 }
 
@@ -179,8 +180,8 @@ void fnXsAcked(XferCore &stCore, XySend &st)
             fnXferEnd(stCore, kXferSuccess, false);
             return;
         }
+        // A 'C' behind the ACK in the same feed was sent after it: it counts.
         st.m_nState = kXsWaitDataStart;
-        st.m_bReacted = true;
         fnXferWait(stCore, kXferAnswerMs);
         return;
     }
@@ -225,13 +226,12 @@ void fnXsByte(XferCore &stCore, XySend &st, std::uint8_t by)
             fnXferEnd(stCore, kXferSuccess, false);
         } else if (bAck) {
             st.m_nState = kXsWaitNextHeader;
-            st.m_bReacted = true;
             fnXferWait(stCore, kXferAnswerMs);
         } else if (bC && st.m_bYmodem) { // the ACK was lost
             fnXsFirst(stCore, st);
         } else if (bNak) { // many receivers NAK the first EOT
             st.m_dwSilent = 0;
-            fnXsRetry(stCore, st);
+            fnXsRetry(stCore, st, st.m_dwRetries > 0);
         }
         break;
     case kXsWaitDataStart:
@@ -322,8 +322,9 @@ bool fnXrWriteData(XferCore &stCore, XyRecv &st, const std::uint8_t *pby, std::u
         --dwData;
     }
     for (; dwData > 0 && st.m_qwHeldSubs > 0;) {
-        const std::uint32_t dwRun = st.m_qwHeldSubs < sizeof kSubs.m_aby ? static_cast<std::uint32_t>(st.m_qwHeldSubs)
-                                                                       : sizeof kSubs.m_aby;
+        const std::uint32_t dwRun = st.m_qwHeldSubs < sizeof kSubs.m_aby
+                                        ? static_cast<std::uint32_t>(st.m_qwHeldSubs)
+                                        : sizeof kSubs.m_aby;
         if (!fnXrWrite(stCore, st, kSubs.m_aby, dwRun)) {
             return false;
         }
@@ -357,7 +358,8 @@ void fnXrGoodBlock(XferCore &stCore, XyRecv &st, std::uint8_t byNumber, const st
 {
     st.m_dwRetries = 0;
     st.m_bEotSeen = false;
-    if (byNumber == static_cast<std::uint8_t>(st.m_byExpected - 1) && (st.m_bInFile || st.m_byExpected == 0)) {
+    if (byNumber == static_cast<std::uint8_t>(st.m_byExpected - 1) &&
+        (st.m_bInFile || st.m_byExpected == 0)) {
         fnXrAnswer(stCore, st, kXferAck); // a duplicate: our ACK was lost
         return;
     }

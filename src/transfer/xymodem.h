@@ -22,17 +22,17 @@ enum XySendState { kXsWaitStart, kXsSettle, kXsWaitAck, kXsWaitEotAck, kXsWaitDa
 struct XySend {
     XySendState m_nState;
     bool m_bYmodem;
-    bool m_bCrc;       // the receiver asked with 'C'
-    bool m_bHaveFile;  // YMODEM: false once the closing block 0 is out
-    bool m_bReacted;   // answered a byte of the current feed
+    bool m_bCrc;      // the receiver asked with 'C'
+    bool m_bHaveFile; // YMODEM: false once the closing block 0 is out
+    bool m_bReacted;  // answered a byte of the current feed
     bool m_bCanSeen;
-    std::uint8_t m_byBlock;      // number of the next data block
-    std::uint32_t m_dwRetries;   // in a row for what is in flight
+    std::uint8_t m_byBlock;    // number of the next data block
+    std::uint32_t m_dwRetries; // in a row for what is in flight
     std::uint32_t m_dwSentAt;
-    std::uint32_t m_dwSilent;    // time-outs without any answer to the end
+    std::uint32_t m_dwSilent; // time-outs without any answer to the end
     XferFileInfo m_stFile;
-    std::uint64_t m_qwAt;        // file offset of the block in flight
-    std::uint32_t m_dwDataLen;   // file bytes in it (0 for block 0)
+    std::uint64_t m_qwAt;      // file offset of the block in flight
+    std::uint32_t m_dwDataLen; // file bytes in it (0 for block 0)
     std::uint8_t m_abyFrame[kXyFrameMax];
     std::uint32_t m_dwFrameLen;
 };
@@ -47,7 +47,7 @@ struct XyRecv {
     bool m_bInFile;     // YMODEM: past block 0 of a file
     bool m_bDiscard;    // YMODEM: the sink skipped the file; data thrown away
     bool m_bCanSeen;
-    bool m_bEotSeen;    // the first EOT was answered with NAK
+    bool m_bEotSeen; // the first EOT was answered with NAK
     std::uint8_t m_byExpected;
     std::uint32_t m_dwRequests; // 'C's sent before the first block
     std::uint32_t m_dwRetries;

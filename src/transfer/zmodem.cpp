@@ -83,6 +83,7 @@ ZEvent fnHeaderDone(ZReader &st, bool bGood)
     if (fnHasData(st.m_abyHeader[0])) {
         st.m_nState = kZdSub;
         st.m_dwData = 0;
+        st.m_bSubDone = false;
     }
     return kZeHeader;
 }
@@ -136,6 +137,10 @@ ZEvent fnBinHeaderByte(ZReader &st, std::uint8_t by)
 
 ZEvent fnSubByte(ZReader &st, std::uint8_t by)
 {
+    if (st.m_bSubDone) { // the last one was handed out: a new subpacket of the frame
+        st.m_bSubDone = false;
+        st.m_dwData = 0;
+    }
     std::uint8_t byOut = 0;
     const ZUnescaped nKind = fnUnescape(st, by, byOut);
     if (nKind == kZuByte && st.m_dwData < kZSubMax) {
@@ -171,9 +176,11 @@ ZEvent fnSubCheckByte(ZReader &st, std::uint8_t by)
     if (st.m_dwHave < (st.m_bCrc32 ? 4u : 2u)) {
         return kZeNone;
     }
-    const bool bGood = fnCheckMatches(st.m_bCrc32, st.m_abyData, st.m_dwData, st.m_byEnd, true, st.m_abyHeader + 5);
+    const bool bGood =
+        fnCheckMatches(st.m_bCrc32, st.m_abyData, st.m_dwData, st.m_byEnd, true, st.m_abyHeader + 5);
     const bool bMore = st.m_byEnd == kZCrcG || st.m_byEnd == kZCrcQ;
     st.m_nState = bGood && bMore ? kZdSub : kZdHunt;
+    st.m_bSubDone = true;
     return bGood ? kZeSub : kZeBadSub;
 }
 
@@ -208,8 +215,8 @@ std::size_t fnPutEscapedRun(ZEscape &stEsc, const std::uint8_t *pby, std::size_t
     return n;
 }
 
-std::size_t fnPutCheck(ZEscape &stEsc, bool bCrc32, const std::uint8_t *pby, std::size_t cb, const std::uint8_t *pbyEnd,
-                       std::uint8_t *pbyOut)
+std::size_t fnPutCheck(ZEscape &stEsc, bool bCrc32, const std::uint8_t *pby, std::size_t cb,
+                       const std::uint8_t *pbyEnd, std::uint8_t *pbyOut)
 {
     std::uint8_t abyCheck[4];
     if (bCrc32) {
@@ -297,7 +304,8 @@ void fnZsNextFile(XferCore &stCore, ZSend &st)
     st.m_bHaveFile = stCore.m_pSource->fnNextFile(st.m_stFile);
     if (st.m_bHaveFile) {
         fnXferBeginFile(stCore, st.m_stFile);
-        st.m_dwEnd = st.m_stFile.m_qwSize > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<std::uint32_t>(st.m_stFile.m_qwSize);
+        st.m_dwEnd = st.m_stFile.m_qwSize > 0xFFFFFFFFu ? 0xFFFFFFFFu
+                                                        : static_cast<std::uint32_t>(st.m_stFile.m_qwSize);
         fnZsWait(stCore, st, kZsWaitFileReply);
     } else {
         st.m_nState = kZsWaitFin;
@@ -383,8 +391,8 @@ void fnZsHeader(XferCore &stCore, ZSend &st)
     const std::uint8_t byType = st.m_stIn.m_abyHeader[0];
     const std::uint32_t dwValue = fnZHeaderValue(st.m_stIn);
     const ZSendState nState = st.m_nState;
-    const bool bInFile = nState == kZsWaitFileReply || nState == kZsData || nState == kZsWaitAck ||
-                         nState == kZsWaitEofReply;
+    const bool bInFile =
+        nState == kZsWaitFileReply || nState == kZsData || nState == kZsWaitAck || nState == kZsWaitEofReply;
     switch (byType) {
     case kZRinit:
         if (nState == kZsWaitInit) {
@@ -685,6 +693,7 @@ void fnZReaderReset(ZReader &st)
     st.m_bEscape = false;
     st.m_dwHave = 0;
     st.m_dwData = 0;
+    st.m_bSubDone = false;
 }
 
 ZEvent fnZRead(ZReader &st, std::uint8_t by)

@@ -18,8 +18,26 @@
 const std::uint32_t kZSubMax = 1024;
 
 enum ZFrameType {
-    kZRqinit, kZRinit, kZSinit, kZAck, kZFile, kZSkip, kZNak, kZAbort, kZFin, kZRpos, kZData, kZEof,
-    kZFerr, kZCrc, kZChallenge, kZCompl, kZCan, kZFreecnt, kZCommand, kZStderr
+    kZRqinit,
+    kZRinit,
+    kZSinit,
+    kZAck,
+    kZFile,
+    kZSkip,
+    kZNak,
+    kZAbort,
+    kZFin,
+    kZRpos,
+    kZData,
+    kZEof,
+    kZFerr,
+    kZCrc,
+    kZChallenge,
+    kZCompl,
+    kZCan,
+    kZFreecnt,
+    kZCommand,
+    kZStderr
 };
 
 // ZRINIT's capability flags (its fourth data byte, ZF0).
@@ -43,7 +61,8 @@ struct ZReader {
     std::uint32_t m_dwHave;      // header bytes or hex digits, check bytes
     std::uint8_t m_abyData[kZSubMax];
     std::uint32_t m_dwData;
-    std::uint8_t m_byEnd;        // ZCRCE .. ZCRCW of the subpacket
+    bool m_bSubDone;      // m_abyData was handed out with an event
+    std::uint8_t m_byEnd; // ZCRCE .. ZCRCW of the subpacket
 };
 
 void fnZReaderReset(ZReader &st);
@@ -59,7 +78,13 @@ struct ZEscape {
 };
 
 enum ZSendState {
-    kZsWaitInit, kZsWaitSinitAck, kZsWaitFileReply, kZsData, kZsWaitAck, kZsWaitEofReply, kZsWaitFin
+    kZsWaitInit,
+    kZsWaitSinitAck,
+    kZsWaitFileReply,
+    kZsData,
+    kZsWaitAck,
+    kZsWaitEofReply,
+    kZsWaitFin
 };
 
 struct ZSend {
@@ -68,11 +93,11 @@ struct ZSend {
     ZEscape m_stEsc;
     bool m_bCrc32;
     bool m_bHaveFile;
-    bool m_bFrameOpen; // a ZDATA header is out and its frame not ended
+    bool m_bFrameOpen;        // a ZDATA header is out and its frame not ended
     std::uint32_t m_dwWindow; // bytes between ZCRCW waits, 0 streaming
     std::uint32_t m_dwSinceAck;
-    std::uint32_t m_dwPos;     // next file byte to send
-    std::uint32_t m_dwEnd;     // the file's size
+    std::uint32_t m_dwPos; // next file byte to send
+    std::uint32_t m_dwEnd; // the file's size
     std::uint32_t m_dwLastRpos;
     std::uint32_t m_dwRetries;
     std::uint32_t m_dwFirstDeadline;
@@ -85,8 +110,8 @@ enum ZRecvState { kZrWaitFile, kZrFileInfo, kZrSinitInfo, kZrWaitData, kZrData, 
 struct ZRecv {
     ZRecvState m_nState;
     ZReader m_stIn;
-    bool m_bBegun;       // the sender has spoken
-    std::uint8_t m_byOs; // of the closing "OO"
+    bool m_bBegun;          // the sender has spoken
+    std::uint8_t m_byOs;    // of the closing "OO"
     std::uint8_t m_byReply; // the last header sent, sent again on a time-out
     std::uint32_t m_dwReplyValue;
     std::uint32_t m_dwPos; // bytes of the file written

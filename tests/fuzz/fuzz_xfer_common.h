@@ -28,7 +28,8 @@ struct FuzzSource : XferSource {
     {
         const std::uint64_t qwSize = dwFiles == 1 ? dwSize : 3;
         Require(cb <= 1024);
-        const std::uint32_t n = qwAt >= qwSize ? 0 : static_cast<std::uint32_t>(qwSize - qwAt < cb ? qwSize - qwAt : cb);
+        const std::uint32_t n =
+            qwAt >= qwSize ? 0 : static_cast<std::uint32_t>(qwSize - qwAt < cb ? qwSize - qwAt : cb);
         std::memset(pby, 0x18, n); // every byte one that ZMODEM escapes
         return static_cast<std::int32_t>(n);
     }

@@ -57,8 +57,8 @@ int main(int argc, char **argv)
         fnRecord(stSet, 40, vecToRx, vecToTx);
         const std::uint8_t byMode = static_cast<std::uint8_t>((i == 3 ? 1 : 0) | (i % 3) << 1);
         fnWrite(std::string(argv[1]) + "/" + apszName[i] + "-recv", {byMode, 40, 0}, vecToRx);
-        fnWrite(std::string(argv[1]) + "/" + apszName[i] + "-send", {static_cast<std::uint8_t>(byMode | 8), 40, 0},
-                vecToTx);
+        fnWrite(std::string(argv[1]) + "/" + apszName[i] + "-send",
+                {static_cast<std::uint8_t>(byMode | 8), 40, 0}, vecToTx);
     }
     for (int i = 0; i < 4; ++i) {
         XferSettings stSet = fnXferDefaultSettings();

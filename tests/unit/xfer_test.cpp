@@ -50,9 +50,13 @@ struct MemSink : XferSink {
     bool bOpen = false;
     std::size_t nFailAfter = SIZE_MAX; // bytes the disk holds
     std::size_t nWritten = 0;
+    std::string strSkip; // a file the user declines
     XferOpen fnOpen(const XferFileInfo &st) override
     {
         EXPECT_FALSE(bOpen);
+        if (!strSkip.empty() && strSkip == st.m_achName) {
+            return kXferOpenSkip;
+        }
         vecFiles.push_back({st.m_achName, {}, false});
         bOpen = true;
         return kXferOpenOk;
@@ -100,7 +104,8 @@ struct Link {
     bool fnMove(XferSession &stFrom, XferSession &stTo, const Faults &stF, bool bBack)
     {
         std::uint8_t aby[4096];
-        const std::size_t cb = fnXferTakeOutput(stFrom, aby, std::uniform_int_distribution<std::size_t>(1, dwChunkMax)(rng));
+        const std::size_t cb =
+            fnXferTakeOutput(stFrom, aby, std::uniform_int_distribution<std::size_t>(1, dwChunkMax)(rng));
         Bytes vec;
         for (std::size_t i = 0; i < cb; ++i) {
             const std::uint32_t dwDice = rng() % 100000;
@@ -205,7 +210,8 @@ TEST(XferTransfer, EverySizeByteExactOrClearFailure)
         for (std::size_t cb : kastSizes) {
             for (int nRun = 0; nRun < 4; ++nRun) {
                 const bool bNoisy = nRun > 0;
-                SCOPED_TRACE(std::string(stCase.pszName) + " " + std::to_string(cb) + " run " + std::to_string(nRun));
+                SCOPED_TRACE(std::string(stCase.pszName) + " " + std::to_string(cb) + " run " +
+                             std::to_string(nRun));
                 Link stLink;
                 stLink.rng.seed(static_cast<unsigned>(cb * 7 + nRun));
                 stLink.stSource.vecFiles = {{"f.bin", fnRandom(cb, static_cast<unsigned>(cb + nRun)), true}};
@@ -226,6 +232,9 @@ TEST(XferTransfer, EverySizeByteExactOrClearFailure)
                     EXPECT_EQ(kXferSuccess, nRx);
                     EXPECT_EQ(kXferSuccess, stLink.stTx.m_stCore.m_nResult);
                     EXPECT_EQ(cb, stLink.stRx.m_stCore.m_stProg.m_qwBatchDone);
+                    for (const XferSession *p : {&stLink.stTx, &stLink.stRx}) {
+                        EXPECT_EQ(0u, p->m_stCore.m_stProg.m_dwErrors + p->m_stCore.m_stProg.m_dwRetries);
+                    }
                 }
                 nNoisyRuns += bNoisy ? 1 : 0;
                 nNoisyOk += bNoisy && nRx == kXferSuccess ? 1 : 0;
@@ -235,24 +244,35 @@ TEST(XferTransfer, EverySizeByteExactOrClearFailure)
     }
 }
 
+// Three files, then the same with the middle one declined by the receiver
+// (ZSKIP in ZMODEM; YMODEM receives it and throws it away).
 TEST(XferTransfer, BatchOfThreeWithNamesAndSizes)
 {
     for (XferProtocol nProtocol : {kXferYmodem, kXferZmodem}) {
-        Link stLink;
-        stLink.stSource.vecFiles = {{"one.txt", fnRandom(5000, 1), true},
-                                    {"two.bin", fnRandom(0, 2), true},
-                                    {"three.img", fnRandom(70000, 3), true}};
-        stLink.fnStart(fnSettings(nProtocol));
-        ASSERT_TRUE(stLink.fnRun({0, 0, 0}));
-        EXPECT_EQ(kXferSuccess, stLink.stRx.m_stCore.m_nResult);
-        EXPECT_EQ(kXferSuccess, stLink.stTx.m_stCore.m_nResult);
-        ASSERT_EQ(3u, stLink.stSink.vecFiles.size());
-        for (int i = 0; i < 3; ++i) {
-            EXPECT_EQ(stLink.stSource.vecFiles[i].strName, stLink.stSink.vecFiles[i].strName);
-            EXPECT_TRUE(stLink.stSource.vecFiles[i].vecData == stLink.stSink.vecFiles[i].vecData);
+        for (const char *pszSkip : {"", "two.bin"}) {
+            Link stLink;
+            stLink.stSource.vecFiles = {{"one.txt", fnRandom(5000, 1), true},
+                                        {"two.bin", fnRandom(3000, 2), true},
+                                        {"three.img", fnRandom(70000, 3), true}};
+            stLink.stSink.strSkip = pszSkip;
+            stLink.fnStart(fnSettings(nProtocol));
+            ASSERT_TRUE(stLink.fnRun({0, 0, 0}));
+            EXPECT_EQ(kXferSuccess, stLink.stRx.m_stCore.m_nResult);
+            EXPECT_EQ(kXferSuccess, stLink.stTx.m_stCore.m_nResult);
+            std::vector<MemFile> vecWant = stLink.stSource.vecFiles;
+            vecWant.erase(std::remove_if(vecWant.begin(), vecWant.end(),
+                                         [&](const MemFile &st) { return st.strName == pszSkip; }),
+                          vecWant.end());
+            ASSERT_EQ(vecWant.size(), stLink.stSink.vecFiles.size());
+            for (std::size_t i = 0; i < vecWant.size(); ++i) {
+                EXPECT_EQ(vecWant[i].strName, stLink.stSink.vecFiles[i].strName);
+                EXPECT_TRUE(vecWant[i].vecData == stLink.stSink.vecFiles[i].vecData);
+            }
+            const XferProgress &stRx = stLink.stRx.m_stCore.m_stProg;
+            EXPECT_EQ(3u, stRx.m_dwFiles);
+            EXPECT_EQ(*pszSkip != 0 ? 1u : 0u, stRx.m_dwFilesSkipped);
+            EXPECT_EQ(0u, stRx.m_dwErrors + stLink.stTx.m_stCore.m_stProg.m_dwErrors);
         }
-        EXPECT_EQ(3u, stLink.stRx.m_stCore.m_stProg.m_dwFiles);
-        EXPECT_EQ(75000u, stLink.stTx.m_stCore.m_stProg.m_qwBatchDone);
     }
 }
 
@@ -338,9 +358,11 @@ Bytes fnTakeAll(XferSession &st)
 // What lrzsz's rz sends first, as published in the ZMODEM paper's format.
 TEST(XferFrames, ZmodemHexZrinitBothWays)
 {
-    static const char kszZrinit[] = "**\x18" "B0100000023be50\r\x8a\x11";
+    static const char kszZrinit[] = "**\x18"
+                                    "B0100000023be50\r\x8a\x11";
     std::uint8_t aby[32];
-    EXPECT_EQ(fnText(kszZrinit, sizeof kszZrinit - 1), Bytes(aby, aby + fnZHexHeader(aby, kZRinit, 0x23000000)));
+    EXPECT_EQ(fnText(kszZrinit, sizeof kszZrinit - 1),
+              Bytes(aby, aby + fnZHexHeader(aby, kZRinit, 0x23000000)));
     ZReader st = {};
     fnZReaderReset(st);
     std::vector<ZEvent> vecEvents;
@@ -412,7 +434,8 @@ TEST(XferFrames, FileHeaderAndSafeNames)
     st.m_qwBytesLeft = 300000;
     std::uint8_t aby[128];
     const std::size_t cb = fnXferFormatFileHeader(st, aby, sizeof aby);
-    static const char kszWant[] = "fw.bin\0" "204800 1234567 100644 0 2 300000";
+    static const char kszWant[] = "fw.bin\0"
+                                  "204800 1234567 100644 0 2 300000";
     EXPECT_EQ(fnText(kszWant, sizeof kszWant), Bytes(aby, aby + cb));
     XferFileInfo stBack;
     ASSERT_TRUE(fnXferParseFileHeader(aby, cb, stBack));
@@ -423,8 +446,9 @@ TEST(XferFrames, FileHeaderAndSafeNames)
     EXPECT_EQ(2u, stBack.m_dwFilesLeft);
     EXPECT_EQ(300000u, stBack.m_qwBytesLeft);
     EXPECT_FALSE(fnXferParseFileHeader(reinterpret_cast<const std::uint8_t *>("\0\0"), 2, stBack));
-    const char *apszCases[][2] = {{"/etc/passwd", "passwd"}, {"..\\..\\boot.ini", "boot.ini"}, {"a:b?.txt", "a_b_.txt"},
-                                  {"..", "received"}, {"dir/", "received"}, {"x. ", "x"}};
+    const char *apszCases[][2] = {{"/etc/passwd", "passwd"}, {"..\\..\\boot.ini", "boot.ini"},
+                                  {"a:b?.txt", "a_b_.txt"},  {"..", "received"},
+                                  {"dir/", "received"},      {"x. ", "x"}};
     for (const auto &astr : apszCases) {
         char ach[64];
         fnXferSafeName(astr[0], ach, sizeof ach);
@@ -437,10 +461,15 @@ TEST(XferFrames, AutoStartSeesZrqinitAcrossChunks)
     ZAutoStart st = {};
     std::size_t cbUsed = 0;
     static const char kszShell[] = "$ sz fw.bin\r\nrz\r**\x18";
-    EXPECT_FALSE(fnZAutoStartFeed(st, reinterpret_cast<const std::uint8_t *>(kszShell), sizeof kszShell - 1, &cbUsed));
-    EXPECT_TRUE(fnZAutoStartFeed(st, reinterpret_cast<const std::uint8_t *>("B00000000000000\r"), 16, &cbUsed));
+    EXPECT_FALSE(
+        fnZAutoStartFeed(st, reinterpret_cast<const std::uint8_t *>(kszShell), sizeof kszShell - 1, &cbUsed));
+    EXPECT_TRUE(
+        fnZAutoStartFeed(st, reinterpret_cast<const std::uint8_t *>("B00000000000000\r"), 16, &cbUsed));
     EXPECT_EQ(3u, cbUsed);
-    EXPECT_FALSE(fnZAutoStartFeed(st, reinterpret_cast<const std::uint8_t *>("**\x18" "B0100"), 8, &cbUsed));
+    EXPECT_FALSE(fnZAutoStartFeed(st,
+                                  reinterpret_cast<const std::uint8_t *>("**\x18"
+                                                                         "B0100"),
+                                  8, &cbUsed));
 }
 
 } // namespace
