@@ -135,10 +135,9 @@ void fnXsSendHeader(XferCore &stCore, XySend &st)
     std::uint32_t dwLen = 128;
     std::memset(st.m_abyFrame + 3, 0, 1024);
     if (st.m_bHaveFile) {
-        std::size_t cb = fnXferFormatFileHeader(st.m_stFile, st.m_abyFrame + 3, 128);
-        if (cb == 0) {
+        if (fnXferFormatFileHeader(st.m_stFile, st.m_abyFrame + 3, 128) == 0) { // a long name
             dwLen = 1024;
-            cb = fnXferFormatFileHeader(st.m_stFile, st.m_abyFrame + 3, 1024);
+            fnXferFormatFileHeader(st.m_stFile, st.m_abyFrame + 3, 1024);
         }
         fnXferBeginFile(stCore, st.m_stFile);
     }
@@ -146,7 +145,7 @@ void fnXsSendHeader(XferCore &stCore, XySend &st)
     st.m_dwDataLen = 0;
     st.m_byBlock = 1;
     st.m_dwSilent = 0;
-    fnXsSeal(st, 0, dwLen, true);
+    fnXsSeal(st, 0, dwLen, st.m_bCrc);
     st.m_nState = kXsWaitAck;
     fnXsPutFrame(stCore, st);
 }
@@ -358,8 +357,7 @@ void fnXrGoodBlock(XferCore &stCore, XyRecv &st, std::uint8_t byNumber, const st
 {
     st.m_dwRetries = 0;
     st.m_bEotSeen = false;
-    if (byNumber == static_cast<std::uint8_t>(st.m_byExpected - 1) &&
-        (st.m_bInFile || st.m_byExpected == 0)) {
+    if (byNumber == static_cast<std::uint8_t>(st.m_byExpected - 1) && st.m_bInFile) {
         fnXrAnswer(stCore, st, kXferAck); // a duplicate: our ACK was lost
         return;
     }
