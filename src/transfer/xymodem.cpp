@@ -333,6 +333,15 @@ bool fnXrWriteData(XferCore &stCore, XyRecv &st, const std::uint8_t *pby, std::u
     return fnXrWrite(stCore, st, pby, dwData);
 }
 
+// Something wrong came: wait for quiet, then NAK.
+void fnXrPurge(XferCore &stCore, XyRecv &st)
+{
+    ++stCore.m_stProg.m_dwErrors;
+    st.m_nState = kXrPurge;
+    st.m_bCanSeen = false;
+    fnXferWait(stCore, kXrPurgeMs);
+}
+
 // YMODEM block 0: a file begins, or the batch ends.
 void fnXrHeader(XferCore &stCore, XyRecv &st, const std::uint8_t *pby, std::uint32_t cb)
 {
@@ -390,10 +399,7 @@ void fnXrBlockDone(XferCore &stCore, XyRecv &st)
         bGood = bGood && fnXmodemChecksum(pby + 2, cb) == pby[2 + cb];
     }
     if (!bGood) {
-        ++stCore.m_stProg.m_dwErrors;
-        st.m_nState = kXrPurge;
-        st.m_bCanSeen = false;
-        fnXferWait(stCore, kXrPurgeMs);
+        fnXrPurge(stCore, st);
         return;
     }
     fnXrGoodBlock(stCore, st, pby[0], pby + 2, cb);
@@ -447,7 +453,10 @@ void fnXrWaitByte(XferCore &stCore, XyRecv &st, std::uint8_t by)
         st.m_nState = kXrInBlock;
         fnXferWait(stCore, kXrByteMs);
     } else if (by == kXferEot && (st.m_bInFile || !st.m_bYmodem)) {
-        fnXrEot(stCore, st);
+        st.m_nState = kXrEot;
+        fnXferWait(stCore, kXrPurgeMs);
+    } else if (!bCan && (st.m_bStageBegun || st.m_bEotSeen)) { // the rest of a block whose start was lost
+        fnXrPurge(stCore, st);
     }
 }
 
@@ -541,6 +550,9 @@ void fnXyRecvFeed(XferCore &stCore, XyRecv &st, const std::uint8_t *pby, std::si
                 fnXrBlockDone(stCore, st);
             }
             break;
+        case kXrEot:
+            fnXrPurge(stCore, st);
+            break;
         case kXrPurge:
             if (pby[i] == kXferCan && st.m_bCanSeen) {
                 fnXferEnd(stCore, kXferCancelledByFar, false);
@@ -557,6 +569,10 @@ void fnXyRecvFeed(XferCore &stCore, XyRecv &st, const std::uint8_t *pby, std::si
 
 void fnXyRecvTimeOut(XferCore &stCore, XyRecv &st)
 {
+    if (st.m_nState == kXrEot) {
+        fnXrEot(stCore, st);
+        return;
+    }
     if (st.m_nState == kXrInBlock && fnXrAbortSeen(st.m_abyBlock, st.m_dwHave)) {
         fnXferEnd(stCore, kXferCancelledByFar, false);
         return;

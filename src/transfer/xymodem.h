@@ -9,7 +9,8 @@
 // reacts once per call: stale 'C's and NAKs never send a block out of turn.
 // Receiver: asks with 'C' (falls back to NAK after three for XMODEM), ACKs
 // duplicates and drops them, NAKs a bad block once the line has gone quiet,
-// and wants EOT twice (NAK to the first) so that line noise cannot end a file.
+// and wants EOT twice (NAK to the first), each followed by quiet, so that a
+// 0x04 in the rest of a block whose start was lost cannot end a file.
 #ifndef ZEVRIK_XYMODEM_H
 #define ZEVRIK_XYMODEM_H
 
@@ -37,7 +38,8 @@ struct XySend {
     std::uint32_t m_dwFrameLen;
 };
 
-enum XyRecvState { kXrWaitBlock, kXrInBlock, kXrPurge };
+// kXrEot: an EOT came and the line must stay quiet for it to count.
+enum XyRecvState { kXrWaitBlock, kXrInBlock, kXrPurge, kXrEot };
 
 struct XyRecv {
     XyRecvState m_nState;
