@@ -10,7 +10,10 @@
 // Receiver: asks with 'C' (falls back to NAK after three for XMODEM), ACKs
 // duplicates and drops them, NAKs a bad block once the line has gone quiet,
 // and wants EOT twice (NAK to the first), each followed by quiet, so that a
-// 0x04 in the rest of a block whose start was lost cannot end a file.
+// 0x04 in the rest of a block whose start was lost cannot end a file. An
+// XMODEM file carries no size: the SUBs that end its last block are taken for
+// padding and dropped (a file that really ends in 0x1A loses them; YMODEM
+// and ZMODEM send the size, and YMODEM's receiver cuts the file to it).
 #ifndef ZEVRIK_XYMODEM_H
 #define ZEVRIK_XYMODEM_H
 

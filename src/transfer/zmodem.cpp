@@ -448,7 +448,7 @@ void fnZsSendSub(XferCore &stCore, ZSend &st)
 {
     const std::uint32_t dwMax = st.m_dwWindow != 0 && st.m_dwWindow < kZSubMax ? st.m_dwWindow : kZSubMax;
     std::uint32_t dwLen = st.m_dwEnd - st.m_dwPos < dwMax ? st.m_dwEnd - st.m_dwPos : dwMax;
-    const std::int32_t nRead = stCore.m_pSource->fnRead(st.m_dwPos, st.m_abyRead, dwLen);
+    const std::int32_t nRead = dwLen == 0 ? 0 : stCore.m_pSource->fnRead(st.m_dwPos, st.m_abyRead, dwLen);
     if (nRead < 0 || static_cast<std::uint32_t>(nRead) > dwLen) {
         fnXferEnd(stCore, kXferReadFailed, true);
         return;
