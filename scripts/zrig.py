@@ -17,7 +17,7 @@ Rig(build_dir, name, display=None, wine_dir="wine")
     pid: its Wine programs (and the prefix's wineserver through
     `wineserver -k`), its socat cables and its Xvfb.
 
-rig.add_cable(com_name, lines=True, relay=False) -> Cable
+rig.add_cable(com_name, lines=True, relay=False, noise=None) -> Cable
     A null-modem cable: `app_path` is mapped to COM `com_name` for the
     programs run under Wine, `far_path` is the pty a test opens (see
     open_far) to play the device at the other end.  `kill()` ends that
@@ -27,21 +27,22 @@ rig.add_cable(com_name, lines=True, relay=False) -> Cable
     leaves a bare pty pair, on which Wine cannot wait for line events.
     relay=True maps the COM name to a link in the scratch directory that
     leads to the pty, so that lay_again() can put a new cable behind the
-    same COM number.
+    same COM number.  noise=NoiseSpec(...) makes a noisy cable (below).
 rig.lay_again(cable, lines=True) -> Cable
     A new cable behind the COM number of a pulled relay=True cable: its link
     now leads to the new pty, so the next CreateFile of that port finds it
-    (the mapping stays, so nothing restarts).
-rig.add_loopback(com_name, lines=True) -> Cable
-    A cable whose far end echoes everything it receives (far_path is None),
-    with a loopback plug: the port's own DTR drives its DSR and DCD, its
-    RTS its CTS.
-cable.set_lines(dtr=None, rts=None, ri=None)
-    The far end raises (True) or drops (False) its DTR and RTS, and rings
-    the app end; None leaves a line as it is.  The far end starts with DTR
-    and RTS on, the app end with nothing.
-cable.far_lines() -> {"dsr", "cts", "dcd", "ri"}
-    What the far end sees: the app's DTR as DSR and DCD, its RTS as CTS.
+    (the mapping stays, so nothing restarts).  A noisy cable's noise stays.
+NoiseSpec(flip=1e-4, drop=1e-5, seed=1)
+    In each direction of a noisy cable, the chance that a bit arrives
+    flipped and the chance that a byte is lost.  zrig_noise.py, the cable's
+    process instead of socat, places them by the seed and the byte's place
+    in its direction's stream only: the same seed and bytes give the same
+    noise however they were read.  NoiseSpec(0, 0) passes bytes unchanged.
+cable.noise_counts() -> {"to_far": {...}, "to_app": {...}}
+    What a noisy cable did so far in each direction ("to_far": what the app
+    end sent): "read" and "passed" bytes, "flips" and "drops".  Each event
+    is a line of cable.noise_log ("to_far flip BYTE BIT", "to_app drop
+    BYTE"; BYTE counts from 0 in that direction's stream, lost bytes too).
 rig.map_com(com_name, unix_path)
     Maps a COM name to a pty of one of the rig's cables, or to a real device
     that was named in Rig(..., allow_devices=[...]) (only `make run` does so).
@@ -97,6 +98,7 @@ Windows programs this machine can run; `python3 scripts/zrig.py prefix
 BUILD_DIR` creates (or checks) the prefix and prints how long it took.
 """
 
+import collections
 import fcntl
 import glob
 import json
@@ -113,6 +115,8 @@ import tempfile
 import termios
 import time
 import zlib
+
+import zrig_noise
 
 NOBODY_UID = 65534
 NOBODY_GID = 65534
@@ -504,8 +508,13 @@ class LineTable:
         self._map.close()
 
 
+# The noise of a noisy cable, each direction: the chance that a bit arrives
+# flipped, the chance that a byte is lost, and the seed that places them.
+NoiseSpec = collections.namedtuple("NoiseSpec", "flip drop seed", defaults=(1e-4, 1e-5, 1))
+
+
 class Cable:
-    """One socat pty pair.  The rig keeps both ends open so that programs
+    """One socat pty pair (or the noise relay's).  The rig keeps both ends open so that programs
     may open and close them as often as they like without socat seeing a
     hang-up; kill() makes the device vanish."""
 
@@ -516,6 +525,7 @@ class Cable:
         self.app_path = app_path
         self.far_path = far_path
         self.link = None
+        self.noise = self.noise_log = self._noise_counts = None
         self._holders = [os.open(p, os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK)
                          for p in (app_path, far_path) if p]
         self._slots = []
@@ -562,6 +572,18 @@ class Cable:
         table, app, far = self._line_slots()
         return {"received": table.get(far, "brk"), "sent": table.get(app, "breaks_sent"),
                 "last_ms": table.get(app, "last_break_ms")}
+
+    def noise_counts(self):
+        """What the noise relay did so far, per direction ("to_far": what the
+        app end sent, "to_app": what it was sent): {"read", "passed", "flips",
+        "drops"} bytes and events."""
+        if self._noise_counts is None:
+            raise RuntimeError("this cable has no noise relay")
+        with open(self._noise_counts, "rb") as f:
+            values = zrig_noise.COUNTS.unpack(f.read(zrig_noise.COUNTS.size))
+        n = len(zrig_noise.COUNT_FIELDS)
+        return {d: dict(zip(zrig_noise.COUNT_FIELDS, values[i * n:(i + 1) * n]))
+                for i, d in enumerate(zrig_noise.DIRECTIONS)}
 
     def _line_slots(self):
         if not self._slots:
@@ -876,14 +898,22 @@ class Rig:
     # --- cables and ports ----------------------------------------------
 
     def _socat(self, second):
-        log = os.path.join(self.logs, "socat-%s-%d.log" % (self.name, len(self.cables)))
+        log = self._cable_log("socat")
+        want = 2 if second.startswith("pty") else 1
+        return self._pty_maker(["socat", "-d", "-d", "-lf", log, "pty,raw,echo=0", second], log, want)
+
+    def _cable_log(self, kind):
+        log = os.path.join(self.logs, "%s-%s-%d.log" % (kind, self.name, len(self.cables)))
         if os.path.exists(log):
             os.remove(log)
-        proc = self._popen(["socat", "-d", "-d", "-lf", log, "pty,raw,echo=0", second],
-                           with_display=False, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                           private_dev=False)
+        return log
+
+    def _pty_maker(self, argv, log, want):
+        """Starts the process of a cable, which names its ptys in `log` as
+        socat does; (process, [pty paths])."""
+        proc = self._popen(argv, with_display=False, stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL, private_dev=False)
         self._procs.remove(proc)
-        want = 2 if second.startswith("pty") else 1
         deadline = time.monotonic() + 10
         ptys = []
         while time.monotonic() < deadline:
@@ -895,15 +925,33 @@ class Rig:
             time.sleep(0.02)
         if len(ptys) < want:
             _end_process(proc, 2)
-            raise RuntimeError("socat did not make its ptys; see %s" % log)
-        return proc, ptys
+            raise RuntimeError("%s did not make its ptys; see %s" % (os.path.basename(argv[0]), log))
+        return proc, ptys[:want]
 
-    def add_cable(self, com_name, lines=True, relay=False):
+    def _noise_relay(self, noise):
+        """The process of a noisy cable: (process, [app pty, far pty], (log, counts file))."""
+        log = self._cable_log("noise")
+        counts = os.path.join(self.scratch, "noise-%d.counts" % len(self.cables))
+        with open(counts, "wb") as f:
+            f.write(bytes(zrig_noise.COUNTS.size))
+        os.chown(counts, *self.guard.owner)
+        argv = [sys.executable, os.path.join(os.path.dirname(os.path.abspath(__file__)), "zrig_noise.py"),
+                log, counts, repr(float(noise.flip)), repr(float(noise.drop)), str(noise.seed)]
+        proc, ptys = self._pty_maker(argv, log, 2)
+        return proc, ptys, (log, counts)
+
+    def add_cable(self, com_name, lines=True, relay=False, noise=None):
         """A null-modem cable; its app end is mapped to `com_name` (unless None).
         lines=False leaves it a bare pty pair without control lines; relay=True
-        maps the port to a link that lay_again() can point elsewhere."""
-        proc, ptys = self._socat("pty,raw,echo=0")
+        maps the port to a link that lay_again() can point elsewhere; a
+        NoiseSpec as `noise` passes the bytes through zrig_noise.py."""
+        files = (None, None)
+        if noise is None:
+            proc, ptys = self._socat("pty,raw,echo=0")
+        else:
+            proc, ptys, files = self._noise_relay(noise)
         cable = Cable(self, com_name, proc, ptys[0], ptys[1], lines)
+        cable.noise, (cable.noise_log, cable._noise_counts) = noise, files
         self.cables.append(cable)
         if com_name:
             self.map_com(com_name, self._point_link(com_name, cable) if relay else cable.app_path)
@@ -913,7 +961,7 @@ class Rig:
         """A new cable at the COM number of `cable`, found through its link."""
         if cable.link is None:
             raise ValueError("%s was not laid with relay=True" % cable.com_name)
-        new = self.add_cable(None, lines)
+        new = self.add_cable(None, lines, noise=cable.noise)
         new.com_name = cable.com_name
         self._point_link(cable.com_name, new)
         return new

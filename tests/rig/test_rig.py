@@ -2,13 +2,16 @@
 
     test_rig.py --build-dir DIR --cable-test EXE --guard-probe EXE CASE...
 
-CASE: cable, lines, guard, teardown, screenshot.
+CASE: cable, lines, guard, teardown, screenshot, noise.
 """
 
 import argparse
 import json
+import math
 import os
+import random
 import re
+import select
 import shutil
 import struct
 import subprocess
@@ -214,7 +217,6 @@ class LinesTest(unittest.TestCase):
 
 
 def _read_exactly(fd, count, timeout=5):
-    import select
     data = b""
     deadline = time.monotonic() + timeout
     while len(data) < count and time.monotonic() < deadline:
@@ -356,7 +358,98 @@ class ScreenshotTest(unittest.TestCase):
                              % (face, re.escape(name)))
 
 
-CASES = {"cable": CableTest, "lines": LinesTest, "guard": GuardTest, "teardown": TeardownTest, "screenshot": ScreenshotTest}
+def _exchange(pairs, quiet=1.0, limit=120):
+    """Sends each (source fd, sink fd, data) at the same time and returns what
+    each sink received once everything is sent and the line is quiet."""
+    for src, dst, _ in pairs:
+        os.set_blocking(src, False)
+        os.set_blocking(dst, False)
+    sent = [0] * len(pairs)
+    got = [bytearray() for _ in pairs]
+    last = time.monotonic()
+    deadline = last + limit
+    while time.monotonic() < deadline:
+        writing = [p[0] for i, p in enumerate(pairs) if sent[i] < len(p[2])]
+        readable, writable, _ = select.select([p[1] for p in pairs], writing, [], 0.1)
+        for i, (src, dst, data) in enumerate(pairs):
+            try:
+                if src in writable and sent[i] < len(data):
+                    sent[i] += os.write(src, data[sent[i]:sent[i] + 4096])
+                if dst in readable:
+                    got[i] += os.read(dst, 65536)
+                    last = time.monotonic()
+            except BlockingIOError:
+                pass
+        if not writing and time.monotonic() - last > quiet:
+            break
+    return [bytes(g) for g in got]
+
+
+def _noise_events(log):
+    """{direction: ({(byte, bit) flipped}, {byte dropped})} from a relay's log."""
+    events = {d: (set(), set()) for d in ("to_far", "to_app")}
+    with open(log) as f:
+        for line in f:
+            word = line.split()
+            if word[1] == "flip":
+                events[word[0]][0].add((int(word[2]), int(word[3])))
+            elif word[1] == "drop":
+                events[word[0]][1].add(int(word[2]))
+    return events
+
+
+def _within_6_sigma(count, trials, p):
+    mean = trials * p
+    sigma = math.sqrt(trials * p * (1 - p))
+    return mean - 6 * sigma <= count <= mean + 6 * sigma
+
+
+class NoiseTest(unittest.TestCase):
+    SIZE = 256 * 1024
+
+    def test_noisy_cables_flip_and_drop_as_seeded_and_a_quiet_one_is_exact(self):
+        specs = [zrig.NoiseSpec(flip=0, drop=0), zrig.NoiseSpec(),
+                 zrig.NoiseSpec(flip=1e-3, drop=1e-3, seed=5), zrig.NoiseSpec(flip=1e-3, drop=1e-3, seed=5)]
+        to_far = random.Random(1).randbytes(self.SIZE)
+        to_app = random.Random(2).randbytes(self.SIZE)
+        with zrig.Rig(ARGS.build_dir, "rig-noise", display="none") as rig:
+            cables = [rig.add_cable("COM5" if i == 0 else None, noise=spec) for i, spec in enumerate(specs)]
+            fds = [(zrig.open_far(c.app_path), zrig.open_far(c.far_path)) for c in cables]
+            try:
+                pairs = [p for app, far in fds for p in ((app, far, to_far), (far, app, to_app))]
+                got = _exchange(pairs)
+            finally:
+                for pair in fds:
+                    for fd in pair:
+                        os.close(fd)
+            results = []
+            for i, (cable, spec) in enumerate(zip(cables, specs)):
+                counts, events = cable.noise_counts(), _noise_events(cable.noise_log)
+                for direction, sent, received in (("to_far", to_far, got[2 * i]),
+                                                  ("to_app", to_app, got[2 * i + 1])):
+                    with self.subTest(spec=spec, direction=direction):
+                        c = counts[direction]
+                        print(spec, direction, c)
+                        self.assertEqual(c["read"], len(sent))
+                        self.assertEqual((c["passed"], c["passed"] + c["drops"]), (len(received), len(sent)))
+                        flips, drops = events[direction]
+                        self.assertEqual((len(flips), len(drops)), (c["flips"], c["drops"]))
+                        # Apart from the logged drops, the bytes differ in the logged bits only.
+                        kept = [at for at in range(len(sent)) if at not in drops]
+                        changed = {(at, bit) for at, b in zip(kept, received) for bit in range(8)
+                                   if (sent[at] ^ b) >> bit & 1}
+                        self.assertEqual(changed, flips)
+                        self.assertTrue(_within_6_sigma(c["flips"], 8 * c["passed"], spec.flip), c)
+                        self.assertTrue(_within_6_sigma(c["drops"], len(sent), spec.drop), c)
+                results.append(got[2 * i:2 * i + 2])
+            # Plain comparisons: a diff of 256 KiB would take minutes.
+            self.assertTrue(results[0] == [to_far, to_app], "the quiet cable changed bytes")
+            self.assertTrue(results[2] == results[3], "one seed, two different noises")
+            self.assertTrue(results[1] != results[2])
+
+
+CASES = {"cable": CableTest, "lines": LinesTest, "guard": GuardTest, "teardown": TeardownTest,
+         "screenshot": ScreenshotTest, "noise": NoiseTest}
 
 
 def main():
