@@ -43,6 +43,40 @@ cable.noise_counts() -> {"to_far": {...}, "to_app": {...}}
     end sent): "read" and "passed" bytes, "flips" and "drops".  Each event
     is a line of cable.noise_log ("to_far flip BYTE BIT", "to_app drop
     BYTE"; BYTE counts from 0 in that direction's stream, lost bytes too).
+rig.add_uboot(com_name, lines=True, timeout=30) -> UBoot
+    A cable mapped to `com_name` with U-Boot (Debian's u-boot-qemu, the
+    qemu_arm image, under qemu-system-arm -M virt, behind the guard) on its
+    far end; start_uboot() on it.
+rig.start_uboot(cable, timeout=30) -> UBoot
+    Boots U-Boot at the far end of an existing cable (not a noisy one),
+    stops its autoboot with a Ctrl-C and returns at its "=> " prompt,
+    having read its boot output off the app end: start it before the
+    program opens the port.  The COM mapping is not touched, so it may boot
+    again on a cable laid when the run began.  Bytes typed while no U-Boot
+    ran are dropped.
+uboot.output() -> bytes         everything U-Boot sent (qemu copies it to
+                                uboot.output_path), readable while the
+                                program under test owns the app end.
+uboot.mark() -> int             the output's length, for `after=`.
+uboot.wait_for(pattern, after=0, timeout=10) -> re.Match
+    Waits until the output from `after` on matches the bytes regex;
+    AssertionError with U-Boot's last words on time-out or if qemu ended.
+uboot.wait_prompt(after=0, timeout=10)   the same for UBoot.PROMPT, an
+                                idle "=> " ending the output.
+uboot.stop()                    ends qemu (the rig's close() does too); the
+                                cable stays.  uboot.alive, uboot.cable,
+                                uboot.boot_seconds, UBoot.LOAD_ADDR
+                                (0x40200000, free RAM for loadx/loady).
+rig.add_loopback(com_name, lines=True) -> Cable
+    A cable whose far end echoes everything it receives (far_path is None),
+    with a loopback plug: the port's own DTR drives its DSR and DCD, its
+    RTS its CTS.
+cable.set_lines(dtr=None, rts=None, ri=None)
+    The far end raises (True) or drops (False) its DTR and RTS, and rings
+    the app end; None leaves a line as it is.  The far end starts with DTR
+    and RTS on, the app end with nothing.
+cable.far_lines() -> {"dsr", "cts", "dcd", "ri"}
+    What the far end sees: the app's DTR as DSR and DCD, its RTS as CTS.
 rig.map_com(com_name, unix_path)
     Maps a COM name to a pty of one of the rig's cables, or to a real device
     that was named in Rig(..., allow_devices=[...]) (only `make run` does so).
@@ -105,6 +139,7 @@ import json
 import mmap
 import os
 import re
+import select
 import shutil
 import signal
 import stat
@@ -604,6 +639,70 @@ class Cable:
         return self.proc.poll() is None
 
 
+UBOOT_IMAGE = "/usr/lib/u-boot/qemu_arm/u-boot.bin"
+
+
+class UBoot:
+    """U-Boot under qemu-system-arm at the far end of a cable.  qemu keeps a
+    copy of everything U-Boot sends in `output_path`, so a test can follow
+    U-Boot while the program under test reads the cable."""
+
+    # At its prompt: nothing came after it.
+    PROMPT = rb"\n=> \Z"
+    # Free RAM above U-Boot's load area, for loadx/loady and crc32.
+    LOAD_ADDR = 0x40200000
+
+    def __init__(self, rig, cable, proc, output_path):
+        self.rig = rig
+        self.cable = cable
+        self.proc = proc
+        self.output_path = output_path
+        self.boot_seconds = None
+
+    def output(self):
+        """Everything U-Boot has sent since it started."""
+        try:
+            with open(self.output_path, "rb") as f:
+                return f.read()
+        except FileNotFoundError:
+            return b""
+
+    def mark(self):
+        """A place in the output, for wait_for(after=...)."""
+        return len(self.output())
+
+    def wait_for(self, pattern, after=0, timeout=10):
+        """The re.Match of `pattern` (bytes) in the output from `after` on, as
+        soon as it is there; AssertionError after `timeout` s."""
+        timeout *= TIME_FACTOR
+        deadline = time.monotonic() + timeout
+        while True:
+            text = self.output()[after:]
+            found = re.search(pattern, text)
+            if found:
+                return found
+            if self.proc.poll() is not None:
+                raise AssertionError("qemu ended (rc %s) waiting for %r; U-Boot said %r"
+                                     % (self.proc.returncode, pattern, text[-300:]))
+            if time.monotonic() >= deadline:
+                raise AssertionError("U-Boot did not say %r within %.0f s; it said %r"
+                                     % (pattern, timeout, text[-300:]))
+            time.sleep(0.02)
+
+    def wait_prompt(self, after=0, timeout=10):
+        return self.wait_for(self.PROMPT, after, timeout)
+
+    def stop(self):
+        """Ends qemu; the cable stays, and start_uboot() may boot it again."""
+        _end_process(self.proc, 5)
+        if self.proc in self.rig._procs:
+            self.rig._procs.remove(self.proc)
+
+    @property
+    def alive(self):
+        return self.proc.poll() is None
+
+
 def _end_process(proc, grace):
     """Ends one process the rig started: SIGTERM, then SIGKILL after `grace` s."""
     if proc.poll() is not None:
@@ -986,6 +1085,63 @@ class Rig:
         if com_name:
             self.map_com(com_name, cable.app_path)
         return cable
+
+    def add_uboot(self, com_name, lines=True, timeout=30):
+        """A cable mapped to `com_name` with U-Boot booted at its far end."""
+        return self.start_uboot(self.add_cable(com_name, lines), timeout)
+
+    def start_uboot(self, cable, timeout=30):
+        """Boots U-Boot at the far end of `cable` and returns at its prompt,
+        its boot output read off the app end: start it before the program
+        under test opens the port.  Its autoboot is stopped with a Ctrl-C."""
+        if not os.path.exists(UBOOT_IMAGE):
+            raise RuntimeError("%s is missing: install u-boot-qemu (scripts/deps.sh)" % UBOOT_IMAGE)
+        if cable.noise is not None:
+            raise ValueError("U-Boot's boot output is read off the app end byte for byte: not through noise")
+        app = os.open(cable.app_path, os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK)
+        far = os.open(cable.far_path, os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK)
+        try:
+            # Bytes typed while no U-Boot ran would stop its autoboot and
+            # reach its prompt; its own output must not reach the program.
+            termios.tcflush(far, termios.TCIFLUSH)
+            termios.tcflush(app, termios.TCIFLUSH)
+            uboot = self._qemu_uboot(cable)
+            try:
+                t0 = time.monotonic()
+                stop = uboot.wait_for(rb"Hit any key to stop autoboot", timeout=timeout)
+                os.write(app, b"\x03")
+                uboot.wait_prompt(after=stop.end(), timeout=timeout)
+                uboot.boot_seconds = time.monotonic() - t0
+                self._drain(app, len(uboot.output()), timeout)
+            except BaseException:
+                uboot.stop()
+                raise
+        finally:
+            os.close(far)
+            os.close(app)
+        return uboot
+
+    def _qemu_uboot(self, cable):
+        output = os.path.join(self.scratch, "uboot-%s.out" % os.path.basename(cable.far_path))
+        if os.path.exists(output):
+            os.remove(output)
+        cmd = ["qemu-system-arm", "-M", "virt", "-m", "256", "-bios", UBOOT_IMAGE,
+               "-nodefaults", "-nic", "none", "-display", "none", "-monitor", "none",
+               "-chardev", "serial,id=console,path=%s,logfile=%s" % (cable.far_path, output),
+               "-serial", "chardev:console"]
+        proc = self._popen(cmd, log_name="qemu-%s.log" % self.name, with_display=False)
+        return UBoot(self, cable, proc, output)
+
+    @staticmethod
+    def _drain(fd, count, timeout):
+        """Reads and drops `count` bytes from a pty end."""
+        deadline = time.monotonic() + timeout * TIME_FACTOR
+        while count > 0:
+            left = deadline - time.monotonic()
+            if left <= 0:
+                raise RuntimeError("%d bytes of U-Boot's output never reached the app end" % count)
+            if select.select([fd], [], [], left)[0]:
+                count -= len(os.read(fd, count))
 
     def map_com(self, com_name, unix_path):
         m = re.fullmatch(r"COM(\d+)", com_name.upper())

@@ -2,7 +2,7 @@
 
     test_rig.py --build-dir DIR --cable-test EXE --guard-probe EXE CASE...
 
-CASE: cable, lines, guard, teardown, screenshot, noise.
+CASE: cable, lines, guard, teardown, screenshot, uboot, noise.
 """
 
 import argparse
@@ -358,6 +358,65 @@ class ScreenshotTest(unittest.TestCase):
                              % (face, re.escape(name)))
 
 
+class UBootTest(unittest.TestCase):
+    """U-Boot at the far end, driven from the app end as the program would,
+    with lrzsz's sb sending in its place."""
+
+    def test_boots_to_its_prompt_takes_a_ymodem_image_and_boots_again(self):
+        image = random.Random(23).randbytes(200 * 1024 + 123)
+        path = os.path.join(ARGS.build_dir, "wine", "uboot-image.bin")
+        with open(path, "wb") as f:
+            f.write(image)
+        with zrig.Rig(ARGS.build_dir, "rig-uboot", display="none") as rig:
+            uboot = rig.add_uboot("COM5")
+            print("U-Boot prompt %.2f s after qemu started" % uboot.boot_seconds)
+            app = zrig.open_far(uboot.cable.app_path)
+            try:
+                self.assertEqual(_read_exactly(app, 1, timeout=0.3), b"", "boot output left for the program")
+                mark = uboot.mark()
+                os.write(app, b"version\r")
+                uboot.wait_prompt(after=mark)
+                said = uboot.output()[mark:]
+                self.assertIn(b"U-Boot 20", said)
+                self.assertEqual(_read_exactly(app, len(said)), said)
+
+                mark = uboot.mark()
+                os.write(app, b"loady 0x%x\r" % uboot.LOAD_ADDR)
+                uboot.wait_for(rb"ymodem\) download.*\r\nC", after=mark)
+                t0 = time.monotonic()
+                sent = subprocess.run(["sb", "-k", path], stdin=app, stdout=app, stderr=subprocess.PIPE,
+                                      timeout=120)
+                self.assertEqual(sent.returncode, 0, sent.stderr)
+                uboot.wait_prompt(after=mark, timeout=20)
+                print("sb: %d bytes in %.1f s" % (len(image), time.monotonic() - t0))
+                self.assertRegex(uboot.output()[mark:], rb"Total Size\s+= 0x[0-9a-f]+ = %d Bytes" % len(image))
+
+                mark = uboot.mark()
+                os.write(app, b"crc32 0x%x ${filesize}\r" % uboot.LOAD_ADDR)
+                found = uboot.wait_for(rb"==> ([0-9a-f]{8})", after=mark)
+                self.assertEqual(found.group(1).decode(), "%08x" % zlib.crc32(image))
+                uboot.wait_prompt(after=mark)
+
+                # Stopped and booted again behind the same port: what was
+                # typed in between never reaches the new U-Boot.
+                uboot.stop()
+                self.assertFalse(uboot.alive)
+                self.assertTrue(uboot.cable.alive)
+                _read_exactly(app, 1 << 20, timeout=0.3)
+                os.write(app, b"bogus\r")
+                time.sleep(0.2)
+                again = rig.start_uboot(uboot.cable)
+                mark = again.mark()
+                os.write(app, b"version\r")
+                again.wait_prompt(after=mark)
+                self.assertNotIn(b"ogus", again.output())
+                self.assertEqual(_read_exactly(app, 1 << 20, timeout=0.5), again.output()[mark:])
+            finally:
+                os.close(app)
+            pid = again.proc.pid
+        self.assertFalse(_pid_alive(pid), "the rig left qemu running")
+
+
 def _exchange(pairs, quiet=1.0, limit=120):
     """Sends each (source fd, sink fd, data) at the same time and returns what
     each sink received once everything is sent and the line is quiet."""
@@ -449,7 +508,7 @@ class NoiseTest(unittest.TestCase):
 
 
 CASES = {"cable": CableTest, "lines": LinesTest, "guard": GuardTest, "teardown": TeardownTest,
-         "screenshot": ScreenshotTest, "noise": NoiseTest}
+         "screenshot": ScreenshotTest, "uboot": UBootTest, "noise": NoiseTest}
 
 
 def main():
