@@ -37,8 +37,7 @@ struct RxRun {
 
 void fnShowBytes(const BYTE *pby, DWORD dwCount, BOOL bEcho)
 {
-    fnDisplayBlock(pby, dwCount, gstTermOpt.m_stCur.m_nDisplay, gstTermOpt.m_stCur.m_nCrTrans,
-                   gstTermOpt.m_stCur.m_nLfTrans, bEcho);
+    fnDisplayBlock(pby, dwCount, fnDisplayOptions(), bEcho);
 }
 
 // Shows the live total of the reception that is on, so a count kept back

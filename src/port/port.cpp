@@ -1,8 +1,8 @@
 #include "port.h"
 
 #include "port_reopen.h"
-#include "resource.h"
 #include "settings.h"
+#include "terminal_display.h"
 #include "window_records.h"
 
 namespace {
@@ -58,7 +58,7 @@ int fnApplyFlowControl(HWND hOwner)
 int fnClosePort(HWND hOwner)
 {
     if (fnReopenCancel()) {
-        SetDlgItemTextA(gstTerminal.m_hDlg, IDC_TERM_EDIT, "");
+        fnTerminalEmpty();
     }
     if (gstCommx.m_hComm == INVALID_HANDLE_VALUE) {
         gstCommx.m_bCommOpen = 0;
@@ -69,6 +69,6 @@ int fnClosePort(HWND hOwner)
                     gstCommx.m_achCurCommNumShort, MB_OK);
         return 1;
     }
-    SetDlgItemTextA(gstTerminal.m_hDlg, IDC_TERM_EDIT, "");
+    fnTerminalEmpty();
     return 0;
 }

@@ -3,6 +3,7 @@
 #include "ccc.h"
 #include "echo.h"
 #include "jobs.h"
+#include "rx_display.h"
 #include "rx_watch.h"
 #include "settings.h"
 #include "window_records.h"
@@ -155,6 +156,7 @@ int fnOpenSteps(HWND hOwner, BOOL bReport)
     }
     if (nCode == kOpenOk) {
         gstCommx.m_bReopened = bReport ? 0 : 1;
+        fnDisplaySetOptions(gstTermOpt.m_stCur);
         nCode = fnStartWorkers(bReport);
     }
     if (nCode == kOpenOk && !SetCommMask(gstCommx.m_hComm, kModemEvents)) {
