@@ -40,7 +40,7 @@ DisplayShared gstShared;
 BOOL gbOwed;
 DWORD gdwViewKey = kNoViewKey;
 
-// The notice: posted and not yet taken; being served; when the classic
+// The notice: sent and not yet taken; being served; when the classic
 // control was last rewritten.
 HWND ghWindow;
 volatile LONG gbNotice;
@@ -65,12 +65,15 @@ void fnEmptyText()
     ++gstShared.m_dwSerial;
 }
 
-// Every change has been made before the notice, so the pane reads it.
+// Every change has been made before the notice, so the pane reads it. The
+// notice is sent, not posted: a message waiting in the queue would keep a
+// dialog's modal loop, which shows the dialog once the queue is empty, from
+// showing it at all while bytes stream in.
 void fnTell()
 {
     gbOwed = FALSE;
     if (ghWindow != NULL && InterlockedExchange(&gbNotice, 1) == 0) {
-        PostMessageA(ghWindow, kWmDisplayChanged, 0, 0);
+        SendNotifyMessageA(ghWindow, kWmDisplayChanged, 0, 0);
     }
 }
 
@@ -188,7 +191,15 @@ BOOL fnDisplayOwed()
     return gbOwed;
 }
 
+// While the pane serves a notice, the receive thread's short waits retry.
 void fnDisplayShow()
+{
+    if (gbOwed && gbServing == 0) {
+        fnTell();
+    }
+}
+
+void fnDisplayShowNow()
 {
     if (gbOwed) {
         fnTell();

@@ -2,10 +2,10 @@
 // here and told to the user-interface thread. The classic text (the last
 // ~2 KB, line ends translated or HEX pairs) lives under a lock of its own, the
 // history and console screen under its own (console_view.h). The receive
-// thread changes them and posts kWmDisplayChanged to the window set with
-// fnDisplaySetWindow, at most one at a time; that thread takes the notice
-// before it reads what changed (src/ui/terminal_display.h), so no change is
-// lost.
+// thread changes them and sends kWmDisplayChanged to the window set with
+// fnDisplaySetWindow without waiting for it, at most one at a time; that
+// thread takes the notice before it reads what changed
+// (src/ui/terminal_display.h), so no change is lost.
 //
 // Under Wine a rewrite of the classic edit control takes ~50 ms, so while
 // bytes keep coming the control is rewritten at most once per
@@ -38,9 +38,12 @@ void fnDisplayClear();
 // A change the pane has not been told of yet.
 BOOL fnDisplayOwed();
 
-// Tells the pane of what changed: at once, or only when the classic control
-// may be rewritten again.
+// Tells the pane of what changed: once it has served the last notice (the
+// bytes paused), at once (the thread stops showing, for a message or for
+// good), or only when the classic control may be rewritten again (the bytes
+// keep coming).
 void fnDisplayShow();
+void fnDisplayShowNow();
 void fnDisplayShowIfDue();
 
 // ---- the terminal options ----------------------------------------------
@@ -56,7 +59,7 @@ TermOptBlock fnDisplayOptions();
 // Notices go to hWnd from now on.
 void fnDisplaySetWindow(HWND hWnd);
 
-// Taken first on a notice: a change from now on posts a new one.
+// Taken first on a notice: a change from now on sends a new one.
 void fnDisplayNoticeTaken();
 // The view to show: 0 for the classic text, otherwise the history and console
 // view made with the options of that fnViewKey.

@@ -54,7 +54,7 @@ void fnTerminalViewsInit(HWND hPane)
 }
 
 // The notice is taken before anything is read, so a change made meanwhile
-// posts another. The view paints from the screen when the thread is idle,
+// sends another. The view paints from the screen when the thread is idle,
 // so many blocks make one paint.
 void fnTerminalShowChanges()
 {

@@ -10,7 +10,7 @@
 #include "settings_data.h"
 
 // Takes the pane's edit control, makes the view beside it, and has the
-// receive display's notices posted to the pane.
+// receive display's notices sent to the pane.
 void fnTerminalViewsInit(HWND hPane);
 
 // The pane got kWmDisplayChanged: shows what changed.
