@@ -37,8 +37,7 @@ struct RxRun {
 
 void fnShowBytes(const BYTE *pby, DWORD dwCount, BOOL bEcho)
 {
-    fnDisplayBlock(pby, dwCount, gstTermOpt.m_stCur.m_nDisplay, gstTermOpt.m_stCur.m_nCrTrans,
-                   gstTermOpt.m_stCur.m_nLfTrans, bEcho);
+    fnDisplayBlock(pby, dwCount, fnDisplayOptions(), bEcho);
 }
 
 // Shows the live total of the reception that is on, so a count kept back
@@ -68,6 +67,14 @@ void fnShowOwed(RxRun &stRun)
     if (stRun.m_stCount.m_bOwed) {
         fnShowRxCount(stRun);
     }
+}
+
+// The run stops showing, for a message or for good, so nothing kept back
+// waits for the pane.
+void fnShowLast(RxRun &stRun)
+{
+    fnDisplayShowNow();
+    fnShowOwed(stRun);
 }
 
 // Called under the hand-over lock while the reception is on.
@@ -176,7 +183,7 @@ void fnDeliver(RxRun &stRun, DWORD dwCount, const char *pszWriteError)
         if (bWritten) {
             fnCountRxFile(stRun);
         } else {
-            fnShowOwed(stRun);
+            fnShowLast(stRun);
             MessageBoxA(NULL, pszWriteError, kCaption, MB_OK);
             SendMessageA(gstFileRx.m_hDlg, WM_COMMAND, IDOK, 0);
         }
@@ -343,7 +350,7 @@ BOOL fnEndedByUser(const RxRun &stRun)
 // have emptied the terminal before this showed them, so it is emptied again.
 void fnShowBeforeFailure(RxRun &stRun)
 {
-    fnShowOwed(stRun);
+    fnShowLast(stRun);
     if (fnEndedByUser(stRun)) {
         fnDisplayClear();
     }
@@ -370,7 +377,7 @@ void fnRxCleanUp(RxRun &stRun, RxEnd nEnd)
     } else if (fnEndedByUser(stRun)) {
         fnDisplayClear();
     } else {
-        fnShowOwed(stRun);
+        fnShowLast(stRun);
     }
 }
 

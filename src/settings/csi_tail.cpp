@@ -1,6 +1,6 @@
 #include "csi_tail.h"
 
-#include "csi_image.h"
+#include "csi_fields.h"
 
 #include <cstring>
 

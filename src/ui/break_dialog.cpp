@@ -1,7 +1,7 @@
 #include "break_dialog.h"
 
-#include "ccc.h"
 #include "dialog_place.h"
+#include "jobs.h"
 #include "resource.h"
 #include "settings.h"
 #include "ui_state.h"
@@ -15,8 +15,7 @@ const char kTitle[] = "Send Break";
 // the break is refused with a message.
 bool fnRefusedForFile(HWND hOwner)
 {
-    const HANDLE hJob = gstCcc.m_stTx.m_hIsTransmitData;
-    if (gstCcc.m_stTx.m_nMode != 1 || hJob == NULL || WaitForSingleObject(hJob, 0) != WAIT_OBJECT_0) {
+    if (!fnFileTxOn()) {
         return false;
     }
     MessageBoxA(hOwner, "A file is being sent: no break until it has ended.", kTitle, MB_OK);

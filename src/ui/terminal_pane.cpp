@@ -1,11 +1,11 @@
 #include "terminal_pane.h"
 
-#include "console_view.h"
-#include "console_window.h"
 #include "echo.h"
 #include "key_write.h"
 #include "resource.h"
+#include "rx_display.h"
 #include "settings.h"
+#include "terminal_display.h"
 #include "window_records.h"
 
 namespace {
@@ -46,9 +46,7 @@ void fnTransmit(const BYTE *pby, DWORD dwCount)
 INT_PTR OnInitDialog(HWND hDlg)
 {
     gstTerminal.m_hDlg = hDlg;
-    gstTerminal.m_hEdit = GetDlgItem(hDlg, IDC_TERM_EDIT);
-    gstTerminal.m_hView = fnCreateConsoleWindow(hDlg);
-    fnViewInit();
+    fnTerminalViewsInit(hDlg);
     return FALSE;
 }
 
@@ -205,6 +203,9 @@ INT_PTR CALLBACK fnTerminalProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lPar
         return OnChar(wParam);
     case WM_KEYDOWN:
         return OnKeyDown(wParam);
+    case kWmDisplayChanged:
+        fnTerminalShowChanges();
+        return TRUE;
     default:
         return FALSE;
     }

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "resource.h"
+#include "rx_display.h"
 #include "settings.h"
 #include "ui_state.h"
 #include "window_records.h"
@@ -92,9 +93,11 @@ INT_PTR OnCommand(HWND hDlg, WPARAM wParam)
     switch (wParam) {
     case IDC_TB_ASCII:
         gstTermOpt.m_stCur.m_nDisplay = 0;
+        fnDisplaySetOptions(gstTermOpt.m_stCur);
         break;
     case IDC_TB_HEX:
         gstTermOpt.m_stCur.m_nDisplay = 1;
+        fnDisplaySetOptions(gstTermOpt.m_stCur);
         break;
     case IDC_TB_RE:
         gstToolbar.m_bRxEnable =

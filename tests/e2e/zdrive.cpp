@@ -253,8 +253,8 @@ HWND FirstMessageBox()
 }
 
 // The panes are told apart by what they hold: the toolbar has the ASCII
-// radio button 1010, the status bar the summary 1015, the terminal pane only
-// its text 1002: the edit control, or the history and console view.
+// radio button 1010, the status bar the summary 1015, the terminal pane its
+// edit control 1002 (beside the history and console view 1090).
 enum class Pane { Toolbar, Terminal, StatusBar };
 
 bool IsPane(HWND hChild, Pane pane)
@@ -263,7 +263,7 @@ bool IsPane(HWND hChild, Pane pane)
     bool bHasAscii = GetDlgItem(hChild, 1010) != nullptr;
     bool bHasSummary = GetDlgItem(hChild, 1015) != nullptr;
     HWND hEdit = GetDlgItem(hChild, 1002);
-    bool bHasEdit = hEdit != nullptr && (ClassOf(hEdit) == "Edit" || ClassOf(hEdit) == "ZevrikConsoleView");
+    bool bHasEdit = hEdit != nullptr && ClassOf(hEdit) == "Edit";
     switch (pane) {
     case Pane::Toolbar: return bHasAscii;
     case Pane::StatusBar: return bHasSummary;
