@@ -52,6 +52,7 @@ struct CsiRecords {
     FlowCtrlData *m_pstFlowCtrl;
     TermOptData *m_pstTermOpt;
     DataTransData *m_pstDataTrans;
+    LogSettings *m_pstLog;
 };
 
 // Field routines: each moves one value at *pdwPos and advances the position.
