@@ -4,7 +4,9 @@
 #include "hex_text.h"
 #include "key_write.h"
 #include "line_end.h"
+#include "log_time.h"
 #include "resource.h"
+#include "wall_clock.h"
 #include "window_records.h"
 
 namespace {
@@ -22,11 +24,11 @@ char gachPiece[kPieceChars + 1];
 // A paint asked for and not yet begun: the blocks meanwhile ask for none.
 volatile LONG gbPaintOwed;
 
+// The time of day on the log's clock, so a line's stamp on the screen and in
+// the log agree.
 std::int32_t fnNowStamp()
 {
-    SYSTEMTIME st;
-    GetLocalTime(&st);
-    return ((st.wHour * 60 + st.wMinute) * 60 + st.wSecond) * 1000 + st.wMilliseconds;
+    return static_cast<std::int32_t>(fnWallClockMs() % kLogMsPerDay);
 }
 
 void fnFeed(const char *pch, int iLen, std::int32_t nStamp)
