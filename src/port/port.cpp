@@ -3,6 +3,8 @@
 #include "ccc.h"
 #include "echo.h"
 #include "jobs.h"
+#include "log_file.h"
+#include "log_status.h"
 #include "port_reopen.h"
 #include "resource.h"
 #include "rx_watch.h"
@@ -157,6 +159,8 @@ int fnOpenSteps(HWND hOwner, BOOL bReport)
     }
     if (nCode == kOpenOk) {
         gstCommx.m_bReopened = bReport ? 0 : 1;
+        // Before the workers, so that the log has the first byte read.
+        fnLogOnOpened(gstCommx.m_bReopened);
         nCode = fnStartWorkers(bReport);
     }
     if (nCode == kOpenOk && !SetCommMask(gstCommx.m_hComm, kModemEvents)) {
@@ -187,6 +191,7 @@ int fnApplyPortSettings(HWND hOwner)
     }
     fnReadBack(gstCommx.m_hComm);
     gstCommx.m_bCommOpen = 1;
+    fnLogSettingsChanged();
     return 0;
 }
 
@@ -209,6 +214,7 @@ int fnApplyFlowControl(HWND hOwner)
         gstStatusBar.m_bRts = 1;
     }
     gstCommx.m_bCommOpen = 1;
+    fnLogSettingsChanged();
     return 0;
 }
 
@@ -219,6 +225,7 @@ int fnClosePort(HWND hOwner)
 {
     if (fnReopenCancel()) {
         SetDlgItemTextA(gstTerminal.m_hDlg, IDC_TERM_EDIT, "");
+        fnLogEvent(kLogMarkClosed, gstCommx.m_achCurCommNumShort);
     }
     if (gstCommx.m_hComm == INVALID_HANDLE_VALUE) {
         gstCommx.m_bCommOpen = 0;
@@ -230,5 +237,6 @@ int fnClosePort(HWND hOwner)
         return 1;
     }
     SetDlgItemTextA(gstTerminal.m_hDlg, IDC_TERM_EDIT, "");
+    fnLogEvent(kLogMarkClosed, gstCommx.m_achCurCommNumShort);
     return 0;
 }

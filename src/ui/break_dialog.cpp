@@ -2,6 +2,7 @@
 
 #include "ccc.h"
 #include "dialog_place.h"
+#include "log_status.h"
 #include "resource.h"
 #include "settings.h"
 #include "ui_state.h"
@@ -46,6 +47,7 @@ void OnSend(HWND hDlg)
         return;
     }
     gstDataTrans.m_dwBreakMs = dwMs;
+    fnLogBreakSent(dwMs);
     EnableWindow(GetDlgItem(hDlg, IDOK), FALSE);
     EnableWindow(GetDlgItem(hDlg, IDCANCEL), FALSE);
     SetDlgItemTextA(hDlg, IDC_BRK_STATE, "Sending break...");
