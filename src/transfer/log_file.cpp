@@ -411,8 +411,8 @@ bool fnServe(char *pchReason)
     return true;
 }
 
-// The ring's records were all taken before the overrun was seen: the file
-// ends with them and the marker.
+// The ring's records have all been taken: the file ends with them and the
+// marker.
 bool fnEndOverrun(char *pchReason)
 {
     const ULONGLONG qwNow = fnWallClockMs();
@@ -432,10 +432,13 @@ bool fnRun(char *pchReason)
 {
     while (gstLog.m_bStop == 0) {
         WaitForSingleObject(gstLog.m_hWake, kTickMs);
+        // Seen before the records are taken: once it is set nothing more
+        // comes in, so this pass takes all there is.
+        const bool bOverrun = fnOverrun();
         if (!fnServe(pchReason)) {
             return false;
         }
-        if (fnOverrun()) {
+        if (bOverrun) {
             return fnEndOverrun(pchReason);
         }
     }
@@ -585,7 +588,7 @@ void fnLogEnd(char (&achReason)[kLogReasonChars])
 
 BOOL fnLogRunning()
 {
-    return gstLog.m_bAccepting != 0 ? TRUE : FALSE;
+    return gstLog.m_nState == kLogOn ? TRUE : FALSE;
 }
 
 BOOL fnLogBroken()

@@ -29,7 +29,8 @@ BOOL fnLogBegin(const char *pszPort, const char *pszDetail, char (&achReason)[kL
 // reason comes back (otherwise "").
 void fnLogEnd(char (&achReason)[kLogReasonChars]);
 
-// The log takes what it is handed; FALSE also once it has stopped by itself.
+// The log's thread runs: it takes what it is handed, or after an overrun
+// still writes what it holds.
 BOOL fnLogRunning();
 // The log's thread ended by itself: fnLogEnd gives the reason.
 BOOL fnLogBroken();

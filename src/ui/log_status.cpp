@@ -97,19 +97,26 @@ void fnTellOwed()
     gstLogStatus.m_bTelling = false;
 }
 
-void CALLBACK fnOnStatusTimer(HWND, UINT, UINT_PTR, DWORD)
+// A log that stopped by itself is collected, and its reason owed.
+void fnCollectStopped()
 {
     if (fnLogBroken()) {
         char achReason[kLogReasonChars];
         fnLogEnd(achReason);
         lstrcpynA(gstLogStatus.m_achOwed, achReason, sizeof gstLogStatus.m_achOwed);
     }
+}
+
+void CALLBACK fnOnStatusTimer(HWND, UINT, UINT_PTR, DWORD)
+{
+    fnCollectStopped();
     fnSync();
     fnTellOwed();
 }
 
 bool fnBegin(char (&achReason)[kLogReasonChars])
 {
+    fnCollectStopped();
     char achDetail[100];
     fnLogSummary(achDetail, sizeof achDetail);
     return fnLogBegin(gstCommx.m_achCurCommNumShort, achDetail, achReason) != FALSE;
@@ -164,7 +171,7 @@ void fnLogOnOpened(BOOL bReopened)
 {
     fnLogSetPort(gstCommx.m_achCurCommNumShort);
     char achReason[kLogReasonChars];
-    if (gstLogSet.m_bOnOpening != 0 && !fnLogRunning() && !fnLogBroken() && !fnBegin(achReason)) {
+    if (gstLogSet.m_bOnOpening != 0 && !fnLogRunning() && !fnBegin(achReason)) {
         lstrcpynA(gstLogStatus.m_achOwed, achReason, sizeof gstLogStatus.m_achOwed);
     }
     char achSummary[100];

@@ -8,6 +8,7 @@ terminal goes on."""
 import datetime
 import os
 import re
+import threading
 import time
 import unittest
 
@@ -280,6 +281,36 @@ class LogTest(unittest.TestCase):
                 peer.write(b"still receiving %d\r\n" % n)
                 wait_until(lambda: "still receiving %d" % n in app.terminal(), 5, "the terminal to go on")
         self.assertEqual(os.listdir(locked), [])
+        app.close_port()
+        peer.close()
+
+    def test_5_a_disk_that_falls_behind_stops_the_log_with_all_before(self):
+        """The log writes into a pipe nobody reads yet, as into a disk that
+        has stalled: the terminal takes the whole stream meanwhile; read at
+        last, the pipe holds the stream's start, whole, up to where the log
+        could hold no more, and one message says the log stopped."""
+        app, log = self.app, self.log
+        pipe = os.path.join(folder("log-stalled"), "stalled.log")
+        os.mkfifo(pipe)
+        os.chown(pipe, *suite().rig.guard.owner)
+        app.open_port(MAIN_PORT)
+        peer = Peer(app.suite.cables[MAIN_PORT])
+        log.set(fmt=RAW, pattern=win_path(pipe), append=1)
+        log.press(START)
+        log.wait_state("Logging to")
+        data = b"".join(b"%014d\r\n" % n for n in range((6 << 20) // 16))
+        peer.write(data)
+        wait_until(lambda: app.terminal().endswith(data[-16:].decode()), 60, "the whole stream on the screen")
+        self.assertEqual(app.message_boxes(), [])
+        got = []
+        reader = threading.Thread(target=lambda: got.append(read(pipe)), daemon=True)
+        reader.start()
+        self.assert_one_box(r"^The log has stopped: the disk fell more than 4 MiB behind the port\.")
+        reader.join(10)
+        self.assertTrue(3 << 20 < len(got[0]) < len(data) and data.startswith(got[0]),
+                        "the pipe got %d bytes, a prefix: %s" % (len(got[0]), data.startswith(got[0])))
+        peer.write(b"still receiving\r\n")
+        wait_until(lambda: "still receiving" in app.terminal(), 5, "the terminal to go on")
         app.close_port()
         peer.close()
 
