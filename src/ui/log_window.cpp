@@ -40,7 +40,8 @@ const int kaiSettingIds[] = {IDC_LOG_FORMAT, IDC_LOG_STAMP,  IDC_LOG_DIRS, IDC_L
 struct LogWindowRecord {
     HWND m_hDlg;
     HWND m_hMain;
-    int m_iShownState; // -1 before the first showing, else whether a log ran
+    LogSettings m_stShown; // the settings the boxes were filled with
+    int m_iShownState;     // -1 before the first showing, else whether a log ran
     char m_achShown[kLogPathChars + 96];
 };
 
@@ -63,6 +64,7 @@ void fnFillLists(HWND hDlg)
 
 void fnShowSettings(HWND hDlg, const LogSettings &st)
 {
+    gstLogWnd.m_stShown = st;
     const ZDWORD anPos[] = {st.m_nFormat, st.m_nStamp, st.m_nDirs, st.m_bAppend, st.m_nRotate};
     for (int i = 0; i < 5; ++i) {
         SendDlgItemMessageA(hDlg, kastLists[i].m_iId, CB_SETCURSEL, anPos[i], 0);
@@ -109,6 +111,7 @@ bool fnCommit(HWND hDlg)
         return false;
     }
     gstLogSet = st;
+    gstLogWnd.m_stShown = st;
     return true;
 }
 
@@ -121,6 +124,16 @@ void fnEnableControls(HWND hDlg, bool bRunning)
                  !bRunning && fnListPos(hDlg, IDC_LOG_ROTATE) == kLogRotateSize);
     EnableWindow(GetDlgItem(hDlg, IDC_LOG_START), !bRunning);
     EnableWindow(GetDlgItem(hDlg, IDC_LOG_STOP), bRunning);
+}
+
+// Settings loaded from a file while the window is up replace what its boxes
+// hold, so that closing it does not put the old ones back.
+void fnFollowSettings(HWND hDlg)
+{
+    if (std::memcmp(&gstLogSet, &gstLogWnd.m_stShown, sizeof gstLogSet) != 0) {
+        fnShowSettings(hDlg, gstLogSet);
+        fnEnableControls(hDlg, fnLogRunning() != FALSE);
+    }
 }
 
 void fnShowState(HWND hDlg)
@@ -226,6 +239,7 @@ INT_PTR CALLBACK fnLogWindowProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM)
     case WM_COMMAND:
         return OnCommand(hDlg, wParam);
     case WM_TIMER:
+        fnFollowSettings(hDlg);
         fnShowState(hDlg);
         return TRUE;
     case WM_DESTROY:
