@@ -10,6 +10,7 @@
 #include "console_view.h"
 #include "csi_file.h"
 #include "flow_dialog.h"
+#include "log_window.h"
 #include "main_window.h"
 #include "port.h"
 #include "port_scan.h"
@@ -200,6 +201,11 @@ void OnCmdSendBreak(HWND hWnd)
     fnSendBreakDialog(hWnd);
 }
 
+void OnCmdLog(HWND hWnd)
+{
+    fnLogWindowOpen(hWnd);
+}
+
 const CommandEntry kCommands[] = {
     {IDM_OPEN_CSI, OnCmdOpenCsi},
     {IDM_SAVE_CSI, OnCmdSaveCsi},
@@ -221,6 +227,7 @@ const CommandEntry kCommands[] = {
     {IDM_ABOUT, OnCmdAbout},
     {IDM_RX_CHECK, OnCmdRxCheck},
     {IDM_SEND_BREAK, OnCmdSendBreak},
+    {IDM_LOG, OnCmdLog},
 };
 
 } // namespace

@@ -4,6 +4,8 @@
 #include "hex_text.h"
 #include "key_write.h"
 #include "line_end.h"
+#include "log_time.h"
+#include "wall_clock.h"
 
 namespace {
 
@@ -27,11 +29,11 @@ struct ScreenLock {
 };
 ScreenLock gstScreenLock;
 
+// The time of day on the log's clock, so a line's stamp on the screen and in
+// the log agree.
 std::int32_t fnNowStamp()
 {
-    SYSTEMTIME st;
-    GetLocalTime(&st);
-    return ((st.wHour * 60 + st.wMinute) * 60 + st.wSecond) * 1000 + st.wMilliseconds;
+    return static_cast<std::int32_t>(fnWallClockMs() % kLogMsPerDay);
 }
 
 void fnFeed(const char *pch, int iLen, std::int32_t nStamp)

@@ -1,6 +1,7 @@
 #include "ccc.h"
 
 #include "echo.h"
+#include "log_file.h"
 #include "resource.h"
 #include "rx_display.h"
 #include "rx_watch.h"
@@ -172,6 +173,7 @@ void fnCountRxFile(RxRun &stRun)
 
 void fnDeliver(RxRun &stRun, DWORD dwCount, const char *pszWriteError)
 {
+    fnLogReceived(gstCcc.m_stRx.m_abyBuf, dwCount);
     fnRxWatchFeed(gstCcc.m_stRx.m_abyBuf, dwCount);
     BOOL bWritten = FALSE;
     const LONG nMode = fnWriteRxFile(stRun, dwCount, &bWritten);

@@ -1,5 +1,7 @@
 #include "port.h"
 
+#include "log_file.h"
+#include "log_status.h"
 #include "port_reopen.h"
 #include "settings.h"
 #include "terminal_display.h"
@@ -27,6 +29,7 @@ int fnApplyPortSettings(HWND hOwner)
     }
     fnReadBack(gstCommx.m_hComm);
     gstCommx.m_bCommOpen = 1;
+    fnLogSettingsChanged();
     return 0;
 }
 
@@ -49,6 +52,7 @@ int fnApplyFlowControl(HWND hOwner)
         gstStatusBar.m_bRts = 1;
     }
     gstCommx.m_bCommOpen = 1;
+    fnLogSettingsChanged();
     return 0;
 }
 
@@ -59,6 +63,7 @@ int fnClosePort(HWND hOwner)
 {
     if (fnReopenCancel()) {
         fnTerminalEmpty();
+        fnLogEvent(kLogMarkClosed, gstCommx.m_achCurCommNumShort);
     }
     if (gstCommx.m_hComm == INVALID_HANDLE_VALUE) {
         gstCommx.m_bCommOpen = 0;
@@ -70,5 +75,6 @@ int fnClosePort(HWND hOwner)
         return 1;
     }
     fnTerminalEmpty();
+    fnLogEvent(kLogMarkClosed, gstCommx.m_achCurCommNumShort);
     return 0;
 }

@@ -3,6 +3,8 @@
 #include "ccc.h"
 #include "echo.h"
 #include "jobs.h"
+#include "log_file.h"
+#include "log_status.h"
 #include "rx_display.h"
 #include "rx_watch.h"
 #include "settings.h"
@@ -156,6 +158,8 @@ int fnOpenSteps(HWND hOwner, BOOL bReport)
     }
     if (nCode == kOpenOk) {
         gstCommx.m_bReopened = bReport ? 0 : 1;
+        // Before the workers, so that the log has the first byte read.
+        fnLogOnOpened(gstCommx.m_bReopened);
         fnDisplaySetOptions(gstTermOpt.m_stCur);
         nCode = fnStartWorkers(bReport);
     }

@@ -1,5 +1,7 @@
 #include "csi_image.h"
 
+#include <cstring>
+
 namespace {
 
 const ZDWORD kAny = 0xFFFFFFFFu;
@@ -187,6 +189,34 @@ void fnWritePattern(CsiImage &stCsi, const PatternBlock &st)
     fnPutDword(stCsi.m_abyImage, &stCsi.m_dwPos, &st.m_dwInterval);
 }
 
+void fnLogToTail(const LogSettings &stLog, CsiTailData &stTail)
+{
+    ZDWORD *pdw = stTail.m_adwValue;
+    pdw[kTailLogFormat] = stLog.m_nFormat;
+    pdw[kTailLogStamp] = stLog.m_nStamp;
+    pdw[kTailLogDirs] = stLog.m_nDirs;
+    pdw[kTailLogPause] = stLog.m_dwPauseMs;
+    pdw[kTailLogAppend] = stLog.m_bAppend;
+    pdw[kTailLogRotate] = stLog.m_nRotate;
+    pdw[kTailLogRotateBytes] = stLog.m_dwRotateBytes;
+    pdw[kTailLogOnOpening] = stLog.m_bOnOpening;
+    std::memcpy(stTail.m_achLogPattern, stLog.m_achPattern, sizeof stTail.m_achLogPattern);
+}
+
+void fnLogFromTail(const CsiTailData &stTail, LogSettings &stLog)
+{
+    const ZDWORD *pdw = stTail.m_adwValue;
+    stLog.m_nFormat = pdw[kTailLogFormat];
+    stLog.m_nStamp = pdw[kTailLogStamp];
+    stLog.m_nDirs = pdw[kTailLogDirs];
+    stLog.m_dwPauseMs = pdw[kTailLogPause];
+    stLog.m_bAppend = pdw[kTailLogAppend];
+    stLog.m_nRotate = pdw[kTailLogRotate];
+    stLog.m_dwRotateBytes = pdw[kTailLogRotateBytes];
+    stLog.m_bOnOpening = pdw[kTailLogOnOpening];
+    std::memcpy(stLog.m_achPattern, stTail.m_achLogPattern, sizeof stLog.m_achPattern);
+}
+
 } // namespace
 
 CsiImage::CsiImage() : m_abyImage(), m_dwPos(0), m_dwValid(0), m_stFileData()
@@ -256,6 +286,7 @@ void fnSettingsToFileData(CsiImage &stCsi, const CsiRecords &stRecords)
     pdwTail[kTailPrbs] = stRecords.m_pstDataTrans->m_stCur.m_nPrbs;
     pdwTail[kTailRxStream] = stRecords.m_pstDataTrans->m_nRxStream;
     pdwTail[kTailPortCheck] = stRecords.m_pstComSet->m_stCur.m_bPortCheck;
+    fnLogToTail(*stRecords.m_pstLog, stData.m_stTail);
 }
 
 void fnFileDataToSettings(const CsiImage &stCsi, const CsiRecords &stRecords)
@@ -282,4 +313,5 @@ void fnFileDataToSettings(const CsiImage &stCsi, const CsiRecords &stRecords)
     stRecords.m_pstDataTrans->m_stCur.m_nPrbs = pdwTail[kTailPrbs];
     stRecords.m_pstDataTrans->m_nRxStream = pdwTail[kTailRxStream];
     stRecords.m_pstComSet->m_stCur.m_bPortCheck = pdwTail[kTailPortCheck];
+    fnLogFromTail(stData.m_stTail, *stRecords.m_pstLog);
 }

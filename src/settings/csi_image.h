@@ -51,6 +51,7 @@ struct CsiRecords {
     FlowCtrlData *m_pstFlowCtrl;
     TermOptData *m_pstTermOpt;
     DataTransData *m_pstDataTrans;
+    LogSettings *m_pstLog;
 };
 
 // Decodes the image into m_stFileData; 0, or the number of the first field

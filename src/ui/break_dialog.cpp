@@ -2,6 +2,7 @@
 
 #include "dialog_place.h"
 #include "jobs.h"
+#include "log_status.h"
 #include "resource.h"
 #include "settings.h"
 #include "ui_state.h"
@@ -45,6 +46,7 @@ void OnSend(HWND hDlg)
         return;
     }
     gstDataTrans.m_dwBreakMs = dwMs;
+    fnLogBreakSent(dwMs);
     EnableWindow(GetDlgItem(hDlg, IDOK), FALSE);
     EnableWindow(GetDlgItem(hDlg, IDCANCEL), FALSE);
     SetDlgItemTextA(hDlg, IDC_BRK_STATE, "Sending break...");

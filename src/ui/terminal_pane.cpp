@@ -2,6 +2,7 @@
 
 #include "echo.h"
 #include "key_write.h"
+#include "log_file.h"
 #include "resource.h"
 #include "rx_display.h"
 #include "settings.h"
@@ -39,7 +40,9 @@ bool fnTyping()
 void fnTransmit(const BYTE *pby, DWORD dwCount)
 {
     for (DWORD i = 0; i < dwCount; ++i) {
-        TransmitCommChar(gstCommx.m_hComm, static_cast<char>(pby[i]));
+        if (TransmitCommChar(gstCommx.m_hComm, static_cast<char>(pby[i]))) {
+            fnLogSent(pby + i, 1);
+        }
     }
 }
 

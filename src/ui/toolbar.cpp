@@ -26,6 +26,7 @@ const ButtonCommand kButtonCommands[] = {
     {IDC_TB_FILETRANSFER, IDM_FILE_TRANSFER},
     {IDC_TB_DATATRANSFER, IDM_DATA_TRANSFER},
     {IDC_TB_RXCHECK, IDM_RX_CHECK},
+    {IDC_TB_LOG, IDM_LOG},
 };
 
 // The tool-tip class and the progress bar of the File Transmit dialog come
@@ -70,6 +71,8 @@ INT_PTR OnInitDialog(HWND hDlg)
     }
     static char achRxCheckTip[] = "Receive Check";
     fnAddToolTip(hDlg, GetDlgItem(hDlg, IDC_TB_RXCHECK), achRxCheckTip);
+    static char achLogTip[] = "Log";
+    fnAddToolTip(hDlg, GetDlgItem(hDlg, IDC_TB_LOG), achLogTip);
     return FALSE;
 }
 

@@ -293,6 +293,7 @@ class App:
     def __init__(self, args=(), on=None, exe=None):
         self.suite = on or suite()
         desktop = "zevrik%d" % next(_desktop_numbers)
+        self.desktop = desktop  # another program joins it by its name
         self.proc = self.suite.rig.start(exe or self.suite.zevrik, args, desktop=(desktop, DESKTOP_SIZE))
         self.drv = Driver(self.suite.rig, self.suite.zdrive, desktop)
         info = self.drv.call("attach", 30000, timeout=60)
