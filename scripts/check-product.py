@@ -9,7 +9,7 @@ import subprocess
 import sys
 
 SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "comctl32.dll", "comdlg32.dll",
-               "msvcrt.dll", "advapi32.dll"}
+               "msvcrt.dll", "advapi32.dll", "shell32.dll"}
 # Resource type -> ids the program loads by number.
 EXPECTED = {
     4: {101},                                      # menu
