@@ -35,10 +35,12 @@ struct DisplayShared {
 };
 DisplayShared gstShared;
 
-// The receive thread's own: a change not told yet, and the options the text
-// was made with (fnViewKey; 0 for the classic text).
+// The receive thread's own: a change not told yet, the options the text was
+// made with (fnViewKey; 0 for the classic text), and whether they changed
+// the view to show since the last notice.
 BOOL gbOwed;
 DWORD gdwViewKey = kNoViewKey;
+BOOL gbViewSwitched;
 
 // The notice: sent and not yet taken; being served; when the classic
 // control was last rewritten.
@@ -46,6 +48,10 @@ HWND ghWindow;
 volatile LONG gbNotice;
 volatile LONG gbServing;
 volatile DWORD gdwRewrittenAt;
+// The history view was invalidated and its paint has not begun. That paint
+// reads the screen once it has begun, so it draws every block fed before:
+// those need no notice of their own.
+volatile LONG gbPaintOwed;
 
 void fnLock()
 {
@@ -75,6 +81,17 @@ void fnTell()
     if (ghWindow != NULL && InterlockedExchange(&gbNotice, 1) == 0) {
         SendNotifyMessageA(ghWindow, kWmDisplayChanged, 0, 0);
     }
+}
+
+// A change of the view to show is told even while a paint is owed.
+void fnTellChange()
+{
+    if (gdwViewKey != 0 && !gbViewSwitched && gbPaintOwed != 0) {
+        gbOwed = FALSE;
+        return;
+    }
+    gbViewSwitched = FALSE;
+    fnTell();
 }
 
 // The classic control is not being rewritten, nor about to be, and its last
@@ -144,6 +161,7 @@ void fnFollowOptions(const TermOptBlock &stOpt)
         return;
     }
     gdwViewKey = dwKey;
+    gbViewSwitched = TRUE;
     fnLock();
     fnEmptyText();
     gstShared.m_dwShownKey = dwKey;
@@ -195,21 +213,21 @@ BOOL fnDisplayOwed()
 void fnDisplayShow()
 {
     if (gbOwed && gbServing == 0) {
-        fnTell();
+        fnTellChange();
     }
 }
 
 void fnDisplayShowNow()
 {
     if (gbOwed) {
-        fnTell();
+        fnTellChange();
     }
 }
 
 void fnDisplayShowIfDue()
 {
     if (gbOwed && (gdwViewKey != 0 || fnRewriteDue())) {
-        fnTell();
+        fnTellChange();
     }
 }
 
@@ -267,6 +285,16 @@ void fnDisplayNoticeDone(BOOL bRewritten)
         gdwRewrittenAt = GetTickCount();
     }
     InterlockedExchange(&gbServing, 0);
+}
+
+void fnDisplayPaintOwed()
+{
+    InterlockedExchange(&gbPaintOwed, 1);
+}
+
+void fnDisplayPainting()
+{
+    InterlockedExchange(&gbPaintOwed, 0);
 }
 
 void fnDisplayShowView(DWORD dwKey)

@@ -71,6 +71,11 @@ BOOL fnDisplayTextSince(DWORD *pdwSerial, char *pch, DWORD dwRoom);
 // so the next rewrite waits its interval.
 void fnDisplayNoticeDone(BOOL bRewritten);
 
+// The history view is invalidated; its paint has begun (and reads the screen
+// after this call). Blocks fed in between are drawn by that paint.
+void fnDisplayPaintOwed();
+void fnDisplayPainting();
+
 // Terminal Option chose another view, shown at once; the receive thread
 // starts it anew with the next block.
 void fnDisplayShowView(DWORD dwKey);

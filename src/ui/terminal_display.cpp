@@ -55,7 +55,9 @@ void fnTerminalViewsInit(HWND hPane)
 
 // The notice is taken before anything is read, so a change made meanwhile
 // sends another. The view paints from the screen when the thread is idle,
-// so many blocks make one paint.
+// so many blocks make one paint, and the blocks fed until it begins need no
+// notice. A view hidden before its paint is invalidated again by the notice
+// that shows it.
 void fnTerminalShowChanges()
 {
     fnDisplayNoticeTaken();
@@ -64,6 +66,7 @@ void fnTerminalShowChanges()
     if (dwKey == 0) {
         bRewritten = fnRewriteEdit();
     } else {
+        fnDisplayPaintOwed();
         InvalidateRect(gstTerminal.m_hView, NULL, FALSE);
     }
     fnShowView(dwKey != 0);
