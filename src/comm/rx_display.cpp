@@ -19,6 +19,9 @@ const DWORD kHexPiece = (kConvertChars - 1) / 3;
 // No text made yet: the first block makes the view its options ask for,
 // whichever the pane showed before.
 const DWORD kNoViewKey = 0xFFFFFFFFu;
+// The receive thread waits no longer than this for the pane to rewrite the
+// classic control, should the user-interface thread be held up.
+const DWORD kServedWaitMs = 500;
 
 // What the receive and the user-interface thread share, under m_cs.
 struct DisplayShared {
@@ -28,9 +31,11 @@ struct DisplayShared {
     DWORD m_dwSerial;   // changes with every change of the text
     DWORD m_dwShownKey; // the view the pane shows (fnDisplayShownKey)
     TermOptBlock m_stOpt;
+    HANDLE m_hServed; // set while no notice waits for the pane or is served
     DisplayShared() : m_achText(), m_iTextLen(0), m_dwSerial(0), m_dwShownKey(0), m_stOpt()
     {
         InitializeCriticalSection(&m_cs);
+        m_hServed = CreateEventA(NULL, TRUE, TRUE, NULL);
     }
 };
 DisplayShared gstShared;
@@ -74,12 +79,21 @@ void fnEmptyText()
 // Every change has been made before the notice, so the pane reads it. The
 // notice is sent, not posted: a message waiting in the queue would keep a
 // dialog's modal loop, which shows the dialog once the queue is empty, from
-// showing it at all while bytes stream in.
+// showing it at all while bytes stream in. The classic control is rewritten
+// before the receive thread reads on, so the stream waits in the port
+// meanwhile and leaves the processor to the user-interface thread.
 void fnTell()
 {
     gbOwed = FALSE;
-    if (ghWindow != NULL && InterlockedExchange(&gbNotice, 1) == 0) {
+    if (ghWindow == NULL) {
+        return;
+    }
+    if (InterlockedExchange(&gbNotice, 1) == 0) {
+        ResetEvent(gstShared.m_hServed);
         SendNotifyMessageA(ghWindow, kWmDisplayChanged, 0, 0);
+    }
+    if (gdwViewKey == 0) {
+        WaitForSingleObject(gstShared.m_hServed, kServedWaitMs);
     }
 }
 
@@ -279,12 +293,16 @@ BOOL fnDisplayTextSince(DWORD *pdwSerial, char *pch, DWORD dwRoom)
     return bChanged;
 }
 
+// A notice sent meanwhile keeps the event reset until it is served too.
 void fnDisplayNoticeDone(BOOL bRewritten)
 {
     if (bRewritten) {
         gdwRewrittenAt = GetTickCount();
     }
     InterlockedExchange(&gbServing, 0);
+    if (gbNotice == 0) {
+        SetEvent(gstShared.m_hServed);
+    }
 }
 
 void fnDisplayPaintOwed()
