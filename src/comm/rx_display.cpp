@@ -19,6 +19,9 @@ const DWORD kHexPiece = (kConvertChars - 1) / 3;
 // No text made yet: the first block makes the view its options ask for,
 // whichever the pane showed before.
 const DWORD kNoViewKey = 0xFFFFFFFFu;
+// The receive thread waits no longer than this for the pane to rewrite the
+// classic control, should the user-interface thread be held up.
+const DWORD kServedWaitMs = 500;
 
 // What the receive and the user-interface thread share, under m_cs.
 struct DisplayShared {
@@ -28,17 +31,21 @@ struct DisplayShared {
     DWORD m_dwSerial;   // changes with every change of the text
     DWORD m_dwShownKey; // the view the pane shows (fnDisplayShownKey)
     TermOptBlock m_stOpt;
+    HANDLE m_hServed; // set while no notice waits for the pane or is served
     DisplayShared() : m_achText(), m_iTextLen(0), m_dwSerial(0), m_dwShownKey(0), m_stOpt()
     {
         InitializeCriticalSection(&m_cs);
+        m_hServed = CreateEventA(NULL, TRUE, TRUE, NULL);
     }
 };
 DisplayShared gstShared;
 
-// The receive thread's own: a change not told yet, and the options the text
-// was made with (fnViewKey; 0 for the classic text).
+// The receive thread's own: a change not told yet, the options the text was
+// made with (fnViewKey; 0 for the classic text), and whether they changed
+// the view to show since the last notice.
 BOOL gbOwed;
 DWORD gdwViewKey = kNoViewKey;
+BOOL gbViewSwitched;
 
 // The notice: sent and not yet taken; being served; when the classic
 // control was last rewritten.
@@ -46,6 +53,10 @@ HWND ghWindow;
 volatile LONG gbNotice;
 volatile LONG gbServing;
 volatile DWORD gdwRewrittenAt;
+// The history view was invalidated and its paint has not begun. That paint
+// reads the screen once it has begun, so it draws every block fed before:
+// those need no notice of their own.
+volatile LONG gbPaintOwed;
 
 void fnLock()
 {
@@ -68,13 +79,33 @@ void fnEmptyText()
 // Every change has been made before the notice, so the pane reads it. The
 // notice is sent, not posted: a message waiting in the queue would keep a
 // dialog's modal loop, which shows the dialog once the queue is empty, from
-// showing it at all while bytes stream in.
+// showing it at all while bytes stream in. The classic control is rewritten
+// before the receive thread reads on, so the stream waits in the port
+// meanwhile and leaves the processor to the user-interface thread.
 void fnTell()
 {
     gbOwed = FALSE;
-    if (ghWindow != NULL && InterlockedExchange(&gbNotice, 1) == 0) {
+    if (ghWindow == NULL) {
+        return;
+    }
+    if (InterlockedExchange(&gbNotice, 1) == 0) {
+        ResetEvent(gstShared.m_hServed);
         SendNotifyMessageA(ghWindow, kWmDisplayChanged, 0, 0);
     }
+    if (gdwViewKey == 0) {
+        WaitForSingleObject(gstShared.m_hServed, kServedWaitMs);
+    }
+}
+
+// A change of the view to show is told even while a paint is owed.
+void fnTellChange()
+{
+    if (gdwViewKey != 0 && !gbViewSwitched && gbPaintOwed != 0) {
+        gbOwed = FALSE;
+        return;
+    }
+    gbViewSwitched = FALSE;
+    fnTell();
 }
 
 // The classic control is not being rewritten, nor about to be, and its last
@@ -144,6 +175,7 @@ void fnFollowOptions(const TermOptBlock &stOpt)
         return;
     }
     gdwViewKey = dwKey;
+    gbViewSwitched = TRUE;
     fnLock();
     fnEmptyText();
     gstShared.m_dwShownKey = dwKey;
@@ -195,21 +227,21 @@ BOOL fnDisplayOwed()
 void fnDisplayShow()
 {
     if (gbOwed && gbServing == 0) {
-        fnTell();
+        fnTellChange();
     }
 }
 
 void fnDisplayShowNow()
 {
     if (gbOwed) {
-        fnTell();
+        fnTellChange();
     }
 }
 
 void fnDisplayShowIfDue()
 {
     if (gbOwed && (gdwViewKey != 0 || fnRewriteDue())) {
-        fnTell();
+        fnTellChange();
     }
 }
 
@@ -261,12 +293,26 @@ BOOL fnDisplayTextSince(DWORD *pdwSerial, char *pch, DWORD dwRoom)
     return bChanged;
 }
 
+// A notice sent meanwhile keeps the event reset until it is served too.
 void fnDisplayNoticeDone(BOOL bRewritten)
 {
     if (bRewritten) {
         gdwRewrittenAt = GetTickCount();
     }
     InterlockedExchange(&gbServing, 0);
+    if (gbNotice == 0) {
+        SetEvent(gstShared.m_hServed);
+    }
+}
+
+void fnDisplayPaintOwed()
+{
+    InterlockedExchange(&gbPaintOwed, 1);
+}
+
+void fnDisplayPainting()
+{
+    InterlockedExchange(&gbPaintOwed, 0);
 }
 
 void fnDisplayShowView(DWORD dwKey)

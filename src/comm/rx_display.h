@@ -10,7 +10,9 @@
 // Under Wine a rewrite of the classic edit control takes ~50 ms, so while
 // bytes keep coming the control is rewritten at most once per
 // kShowIntervalMs from the end of its last rewrite, and as soon as they
-// pause; the console view is told of every block.
+// pause; the receive thread reads on once the rewrite is done. The history
+// and console view is told of every block that its next paint would not
+// draw anyway.
 #ifndef ZEVRIK_RX_DISPLAY_H
 #define ZEVRIK_RX_DISPLAY_H
 
@@ -70,6 +72,11 @@ BOOL fnDisplayTextSince(DWORD *pdwSerial, char *pch, DWORD dwRoom);
 // The notice is served; bRewritten: a text was written to the classic control,
 // so the next rewrite waits its interval.
 void fnDisplayNoticeDone(BOOL bRewritten);
+
+// The history view is invalidated; its paint has begun (and reads the screen
+// after this call). Blocks fed in between are drawn by that paint.
+void fnDisplayPaintOwed();
+void fnDisplayPainting();
 
 // Terminal Option chose another view, shown at once; the receive thread
 // starts it anew with the next block.

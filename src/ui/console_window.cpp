@@ -4,6 +4,7 @@
 
 #include "console_view.h"
 #include "resource.h"
+#include "rx_display.h"
 #include "settings.h"
 #include "window_records.h"
 
@@ -126,14 +127,15 @@ void fnPaintRows(HDC hDc, const RECT &rcClient)
     }
 }
 
-// The lines are read under the screen lock after BeginPaint has taken the
-// invalid region: a block told before that is drawn by this paint, and one
-// told after invalidates the view anew (terminal_display.h).
+// The paint owed is cleared once BeginPaint has taken the invalid region and
+// before the lines are read under the screen lock: a block fed before is
+// drawn by this paint, one fed after is told and invalidates the view anew.
 LRESULT OnPaint(HWND hWnd)
 {
     const DWORD dwRows = fnRowsShown(hWnd);
     PAINTSTRUCT stPs;
     HDC hDc = BeginPaint(hWnd, &stPs);
+    fnDisplayPainting();
     RECT rc;
     GetClientRect(hWnd, &rc);
     HGDIOBJ hOld = SelectObject(hDc, fnFont());

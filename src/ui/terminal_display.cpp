@@ -29,7 +29,9 @@ void fnShowView(bool bConsole)
 }
 
 // Rewrites the edit control when the text changed; TRUE when a text was
-// written. An empty control needs neither its line count nor a scroll.
+// written. An empty control needs neither its line count nor a scroll. The
+// control is painted before the rewrite counts as done, so the interval to
+// the next one is the thread's own, for input and dialogs.
 BOOL fnRewriteEdit()
 {
     if (!fnDisplayTextSince(&gdwTextSerial, gachText, sizeof gachText)) {
@@ -41,6 +43,7 @@ BOOL fnRewriteEdit()
     }
     const LRESULT lLines = SendMessageA(gstTerminal.m_hEdit, EM_GETLINECOUNT, 0, 0);
     SendMessageA(gstTerminal.m_hEdit, EM_LINESCROLL, 0, lLines);
+    UpdateWindow(gstTerminal.m_hEdit);
     return TRUE;
 }
 
@@ -55,7 +58,9 @@ void fnTerminalViewsInit(HWND hPane)
 
 // The notice is taken before anything is read, so a change made meanwhile
 // sends another. The view paints from the screen when the thread is idle,
-// so many blocks make one paint.
+// so many blocks make one paint, and the blocks fed until it begins need no
+// notice. A view hidden before its paint is invalidated again by the notice
+// that shows it.
 void fnTerminalShowChanges()
 {
     fnDisplayNoticeTaken();
@@ -64,6 +69,7 @@ void fnTerminalShowChanges()
     if (dwKey == 0) {
         bRewritten = fnRewriteEdit();
     } else {
+        fnDisplayPaintOwed();
         InvalidateRect(gstTerminal.m_hView, NULL, FALSE);
     }
     fnShowView(dwKey != 0);

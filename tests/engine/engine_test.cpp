@@ -117,12 +117,6 @@ void fnSetOptions(DWORD nDisplay, DWORD nCr, DWORD nLf)
     fnDisplaySetOptions(gstTermOpt.m_stCur);
 }
 
-// The display's notices reach the terminal through this thread's queue.
-void fnServeNotices()
-{
-    fnPump(50);
-}
-
 std::string fnPattern(DWORD dwCount, DWORD dwSeed, bool bPrintable)
 {
     std::string s;
@@ -659,34 +653,29 @@ void fnTestModemLines()
 }
 
 // With the port closed no receive thread owns the terminal text, so the
-// display can be called here directly; the notices it posts are served
-// before each look at the terminal.
+// display can be called here directly; this thread is the terminal's, so a
+// notice is served as it is sent.
 void fnTestDisplayWrites()
 {
     fnBeginGroup("terminal written only when shown");
     fnDisplayReset();
     fnSetTerminalText("");
     fnDisplayBlock(reinterpret_cast<const BYTE *>("ab"), 2, fnOptions(0, 2, 2));
-    fnServeNotices();
     CHECK_EQ_STR(fnTerminalText(), "");
     fnDisplayShow();
-    fnServeNotices();
     CHECK_EQ_STR(fnTerminalText(), "ab");
     fnDisplayBlock(reinterpret_cast<const BYTE *>("c\r"), 2, fnOptions(0, 0, 2));
     // Well past the interval: the tick count moves in steps of ~16 ms.
     Sleep(100);
     fnDisplayShowIfDue();
-    fnServeNotices();
     CHECK_EQ_STR(fnTerminalText(), "abc\r\n");
     fnDisplayClear();
-    fnServeNotices();
     CHECK_EQ_STR(fnTerminalText(), "");
 
     fnBeginGroup("display of blocks larger than its buffers");
     const std::string strBin = fnPattern(4096, 21, false);
     fnDisplayBlock(reinterpret_cast<const BYTE *>(strBin.data()), 4096, fnOptions(1, 2, 2));
     fnDisplayShow();
-    fnServeNotices();
     std::string strText = fnTerminalText();
     CHECK(strText.size() <= 2047 && strText.size() >= 1987);
     CHECK(fnEndsWith(fnHexOf(strBin), strText));
@@ -695,7 +684,6 @@ void fnTestDisplayWrites()
     fnDisplayClear();
     fnDisplayBlock(reinterpret_cast<const BYTE *>(strCr.data()), 1024, fnOptions(0, 0, 2));
     fnDisplayShow();
-    fnServeNotices();
     strText = fnTerminalText();
     std::string strPairs;
     for (int i = 0; i < 1024; ++i) {
