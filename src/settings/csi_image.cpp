@@ -195,6 +195,30 @@ void fnWritePattern(CsiImage &stCsi, const PatternBlock &st)
     fnPutDword(stCsi.m_abyImage, &stCsi.m_dwPos, &st.m_dwInterval);
 }
 
+// A double's IEEE 754 bits XOR those of its default, in two values of the
+// block, low half first: any limit comes back exactly, the default as 0.
+void fnPutDouble(ZDWORD *pdwTail, int nLow, double d, double dDefault)
+{
+    std::uint64_t qw = 0;
+    std::uint64_t qwDefault = 0;
+    std::memcpy(&qw, &d, sizeof qw);
+    std::memcpy(&qwDefault, &dDefault, sizeof qwDefault);
+    qw ^= qwDefault;
+    pdwTail[nLow] = static_cast<ZDWORD>(qw);
+    pdwTail[nLow + 1] = static_cast<ZDWORD>(qw >> 32);
+}
+
+double fnGetDouble(const ZDWORD *pdwTail, int nLow, double dDefault)
+{
+    std::uint64_t qwDefault = 0;
+    std::memcpy(&qwDefault, &dDefault, sizeof qwDefault);
+    const std::uint64_t qw =
+        (pdwTail[nLow] | static_cast<std::uint64_t>(pdwTail[nLow + 1]) << 32) ^ qwDefault;
+    double d = 0;
+    std::memcpy(&d, &qw, sizeof d);
+    return d;
+}
+
 } // namespace
 
 CsiImage::CsiImage() : m_abyImage(), m_dwPos(0), m_dwValid(0), m_stFileData()
@@ -362,4 +386,35 @@ void fnFileDataToSettings(const CsiImage &stCsi, const CsiRecords &stRecords)
     stRecords.m_pstDataTrans->m_stCur.m_nPrbs = pdwTail[kTailPrbs];
     stRecords.m_pstDataTrans->m_nRxStream = pdwTail[kTailRxStream];
     stRecords.m_pstComSet->m_stCur.m_bPortCheck = pdwTail[kTailPortCheck];
+}
+
+// Each value is 0 at its default, as every other one of the block.
+void fnPlotToFileData(CsiImage &stCsi, const PlotSettings &st)
+{
+    ZDWORD *pdwTail = stCsi.m_stFileData.m_stTail.m_adwValue;
+    PlotSettings stDefault;
+    fnPlotSettingsDefault(stDefault);
+    pdwTail[kTailPlotFormats] = kPlotFormatAll & ~st.m_byFormats;
+    pdwTail[kTailPlotAxis] = st.m_byAxis;
+    pdwTail[kTailPlotYFixed] = st.m_bYFixed ? 1 : 0;
+    pdwTail[kTailPlotSeconds] = st.m_dwSpanSeconds != stDefault.m_dwSpanSeconds ? st.m_dwSpanSeconds : 0;
+    pdwTail[kTailPlotLines] = st.m_dwSpanLines != stDefault.m_dwSpanLines ? st.m_dwSpanLines : 0;
+    fnPutDouble(pdwTail, kTailPlotYMinLow, st.m_dYMin, stDefault.m_dYMin);
+    fnPutDouble(pdwTail, kTailPlotYMaxLow, st.m_dYMax, stDefault.m_dYMax);
+}
+
+// The block's ranges keep the whole numbers within reach; the settings'
+// check brings spans into range and the limits back as a pair.
+void fnFileDataToPlot(const CsiImage &stCsi, PlotSettings &st)
+{
+    const ZDWORD *pdwTail = stCsi.m_stFileData.m_stTail.m_adwValue;
+    fnPlotSettingsDefault(st);
+    st.m_byFormats = static_cast<std::uint8_t>(kPlotFormatAll & ~pdwTail[kTailPlotFormats]);
+    st.m_byAxis = static_cast<std::uint8_t>(pdwTail[kTailPlotAxis]);
+    st.m_bYFixed = pdwTail[kTailPlotYFixed] != 0;
+    st.m_dwSpanSeconds = pdwTail[kTailPlotSeconds] != 0 ? pdwTail[kTailPlotSeconds] : st.m_dwSpanSeconds;
+    st.m_dwSpanLines = pdwTail[kTailPlotLines] != 0 ? pdwTail[kTailPlotLines] : st.m_dwSpanLines;
+    st.m_dYMin = fnGetDouble(pdwTail, kTailPlotYMinLow, st.m_dYMin);
+    st.m_dYMax = fnGetDouble(pdwTail, kTailPlotYMaxLow, st.m_dYMax);
+    fnPlotSettingsCheck(st);
 }

@@ -4,6 +4,7 @@
 #define ZEVRIK_CSI_IMAGE_H
 
 #include "csi_tail.h"
+#include "plot_settings.h"
 #include "settings_data.h"
 
 const ZDWORD kCsiImageSize = 4096;
@@ -79,5 +80,10 @@ int fnBufToFileData(CsiImage &stCsi);
 void fnFileDataToBuf(CsiImage &stCsi);
 void fnSettingsToFileData(CsiImage &stCsi, const CsiRecords &stRecords);
 void fnFileDataToSettings(const CsiImage &stCsi, const CsiRecords &stRecords);
+
+// The plot window's settings in the block after the fields, beside the
+// records: saved with them, loaded after them.
+void fnPlotToFileData(CsiImage &stCsi, const PlotSettings &stPlot);
+void fnFileDataToPlot(const CsiImage &stCsi, PlotSettings &stPlot);
 
 #endif

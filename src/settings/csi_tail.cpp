@@ -5,8 +5,12 @@
 #include <cstring>
 
 const CsiTailDef kastCsiTail[kCsiTailCount] = {
-    {"HIST", 0, 1, 0}, {"CONS", 0, 1, 0}, {"TIME", 0, 1, 0}, {"BKSP", 0, 1, 0}, {"CENT", 0, 2, 0},
-    {"ROPN", 0, 1, 0}, {"PRBS", 0, 3, 0}, {"RXCK", 0, 3, 0}, {"PCHK", 0, 1, 0},
+    {"HIST", 0, 1, 0},           {"CONS", 0, 1, 0},           {"TIME", 0, 1, 0},
+    {"BKSP", 0, 1, 0},           {"CENT", 0, 2, 0},           {"ROPN", 0, 1, 0},
+    {"PRBS", 0, 3, 0},           {"RXCK", 0, 3, 0},           {"PCHK", 0, 1, 0},
+    {"PFMT", 0, 6, 0},           {"PAXS", 0, 1, 0},           {"PYFX", 0, 1, 0},
+    {"PSPS", 0, 3600, 0},        {"PSPL", 0, 1048576, 0},     {"PYNL", 0, 0xFFFFFFFFu, 0},
+    {"PYNH", 0, 0xFFFFFFFFu, 0}, {"PYXL", 0, 0xFFFFFFFFu, 0}, {"PYXH", 0, 0xFFFFFFFFu, 0},
 };
 
 namespace {

@@ -22,6 +22,19 @@ enum CsiTailField {
     kTailPrbs,         // data pattern: 0 as the 41 fields say, 1 PRBS-7, 2 PRBS-15, 3 PRBS-23
     kTailRxStream,     // receive check expects: 0 the data pattern, 1 PRBS-7, 2 PRBS-15, 3 PRBS-23
     kTailPortCheck,    // mark present ports and show a rate the driver changed: 0 off, 1 on
+    // The plot's settings, each 0 at its default like the rows above:
+    kTailPlotFormats, // the forms the plot does not read: kPlotFormat... bits, 0 to 6
+    kTailPlotAxis,    // the plot's X axis: 0 seconds, 1 line numbers
+    kTailPlotYFixed,  // the plot's Y axis: 0 automatic, 1 fixed limits
+    kTailPlotSeconds, // the plot's span in seconds, 1 to 3600; 0 the default 10
+    kTailPlotLines,   // the plot's span in lines, 10 to 1048576; 0 the default 1000
+    // The fixed Y limits are doubles, kept exactly: each as its IEEE 754 bits
+    // XOR those of its default (0 and 100), low 32 bits then high 32 bits.
+    // Limits that are not finite or not in order load as the defaults.
+    kTailPlotYMinLow,
+    kTailPlotYMinHigh,
+    kTailPlotYMaxLow,
+    kTailPlotYMaxHigh,
     kCsiTailCount
 };
 
