@@ -12,6 +12,7 @@
 #include "flow_dialog.h"
 #include "main_window.h"
 #include "port.h"
+#include "plot_window.h"
 #include "port_scan.h"
 #include "resource.h"
 #include "rxcheck_window.h"
@@ -200,6 +201,11 @@ void OnCmdSendBreak(HWND hWnd)
     fnSendBreakDialog(hWnd);
 }
 
+void OnCmdPlot(HWND hWnd)
+{
+    fnPlotWindowOpen(hWnd);
+}
+
 const CommandEntry kCommands[] = {
     {IDM_OPEN_CSI, OnCmdOpenCsi},
     {IDM_SAVE_CSI, OnCmdSaveCsi},
@@ -221,6 +227,7 @@ const CommandEntry kCommands[] = {
     {IDM_ABOUT, OnCmdAbout},
     {IDM_RX_CHECK, OnCmdRxCheck},
     {IDM_SEND_BREAK, OnCmdSendBreak},
+    {IDM_PLOT, OnCmdPlot},
 };
 
 } // namespace

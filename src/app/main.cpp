@@ -64,6 +64,9 @@ void fnSetToolbarBitmaps(HINSTANCE hInstance)
     HANDLE hRxCheck = LoadImageA(hInstance, MAKEINTRESOURCEA(IDB_RXCHECK), IMAGE_ICON, 0, 0, 0);
     SendDlgItemMessageA(gstToolbar.m_hDlg, IDC_TB_RXCHECK, BM_SETIMAGE, IMAGE_ICON,
                         reinterpret_cast<LPARAM>(hRxCheck));
+    HANDLE hPlot = LoadImageA(hInstance, MAKEINTRESOURCEA(IDB_PLOT), IMAGE_ICON, 0, 0, 0);
+    SendDlgItemMessageA(gstToolbar.m_hDlg, IDC_TB_PLOT, BM_SETIMAGE, IMAGE_ICON,
+                        reinterpret_cast<LPARAM>(hPlot));
 }
 
 int fnRunMessageLoop()

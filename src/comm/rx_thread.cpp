@@ -1,6 +1,7 @@
 #include "ccc.h"
 
 #include "echo.h"
+#include "plot_feed.h"
 #include "resource.h"
 #include "rx_display.h"
 #include "rx_watch.h"
@@ -166,6 +167,7 @@ void fnCountRxFile(RxRun &stRun)
 void fnDeliver(RxRun &stRun, DWORD dwCount, const char *pszWriteError)
 {
     fnRxWatchFeed(gstCcc.m_stRx.m_abyBuf, dwCount);
+    fnPlotFeed(gstCcc.m_stRx.m_abyBuf, dwCount);
     BOOL bWritten = FALSE;
     const LONG nMode = fnWriteRxFile(stRun, dwCount, &bWritten);
     if (nMode == 0) {

@@ -16,6 +16,7 @@
 #define IDB_FILETRANSFER 113
 #define IDB_DATATRANSFER 114
 #define IDB_RXCHECK 115
+#define IDB_PLOT 119
 
 // Animation frames of the About box
 #define IDI_FRAME01 141
@@ -50,6 +51,7 @@
 #define IDM_ABOUT 40023
 #define IDM_RX_CHECK 40024
 #define IDM_SEND_BREAK 40025
+#define IDM_PLOT 40030
 
 // Dialog 115: toolbar pane
 #define IDD_TOOLBAR 115
@@ -66,6 +68,7 @@
 #define IDC_TB_HEX 1011
 #define IDC_TB_RE 1012
 #define IDC_TB_RXCHECK 1013
+#define IDC_TB_PLOT 1030
 
 // Dialog 116: terminal pane
 #define IDD_TERMINAL 116
@@ -111,6 +114,7 @@
 #define IDD_FILERX 129
 #define IDD_RXCHECK 130
 #define IDD_SENDBREAK 131
+#define IDD_PLOT 135
 
 // Dialog 120: Timeouts
 #define IDC_TMO_READ_INTERVAL 1032
@@ -217,5 +221,23 @@
 // Dialog 131: Send Break
 #define IDC_BRK_TIME 1080
 #define IDC_BRK_STATE 1081
+
+// Dialog 135: Plot (modeless)
+#define IDC_PLOT_PAUSE 1120
+#define IDC_PLOT_CLEAR 1121
+#define IDC_PLOT_EXPORT 1122
+#define IDC_PLOT_EXPORT_VISIBLE 1123
+#define IDC_PLOT_AXIS 1124
+#define IDC_PLOT_SPAN 1125
+#define IDC_PLOT_SPAN_UNIT 1126
+#define IDC_PLOT_YFIXED 1127
+#define IDC_PLOT_YMIN 1128
+#define IDC_PLOT_YMAX 1129
+#define IDC_PLOT_LABELS 1130
+#define IDC_PLOT_COLUMNS 1131
+#define IDC_PLOT_NAMES 1132
+#define IDC_PLOT_VIEW 1133
+#define IDC_PLOT_CURSOR 1134
+#define IDC_PLOT_STATUS 1135
 
 #endif

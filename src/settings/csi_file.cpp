@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstring>
 
+#include "plot_window.h"
+
 CsiRecord gstCsi;
 
 namespace {
@@ -82,6 +84,7 @@ int fnCsiRewindFile()
 void fnCsiEncodeSettings()
 {
     fnSettingsToFileData(gstCsi, gstCsi.m_stRecords);
+    fnPlotToFileData(gstCsi, fnPlotSettingsNow());
     fnFileDataToBuf(gstCsi);
 }
 
@@ -96,6 +99,9 @@ int fnCsiDecodeAndApply()
         return kCsiRejected;
     }
     fnFileDataToSettings(gstCsi, gstCsi.m_stRecords);
+    PlotSettings stPlot;
+    fnFileDataToPlot(gstCsi, stPlot);
+    fnPlotSettingsLoad(stPlot);
     gstCsi.m_bHaveFile = 1;
     fnCsiMessage("Loading csi File Success! ", kszCaption);
     return kCsiLoaded;

@@ -25,6 +25,7 @@ const ButtonCommand kButtonCommands[] = {
     {IDC_TB_FILETRANSFER, IDM_FILE_TRANSFER},
     {IDC_TB_DATATRANSFER, IDM_DATA_TRANSFER},
     {IDC_TB_RXCHECK, IDM_RX_CHECK},
+    {IDC_TB_PLOT, IDM_PLOT},
 };
 
 // The tool-tip class and the progress bar of the File Transmit dialog come
@@ -69,6 +70,8 @@ INT_PTR OnInitDialog(HWND hDlg)
     }
     static char achRxCheckTip[] = "Receive Check";
     fnAddToolTip(hDlg, GetDlgItem(hDlg, IDC_TB_RXCHECK), achRxCheckTip);
+    static char achPlotTip[] = "Plot";
+    fnAddToolTip(hDlg, GetDlgItem(hDlg, IDC_TB_PLOT), achPlotTip);
     return FALSE;
 }
 
