@@ -19,11 +19,12 @@ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
     -DZEVRIK_FUZZ=ON -DZEVRIK_SANITIZE=OFF >/dev/null
 cmake --build "$build" -j2 --target fuzz_csi_image fuzz_hex_text fuzz_rx_check fuzz_console_screen \
-    fuzz_port_names fuzz_log_name fuzz_log_text fuzz_plot_parse csi_seed
+    fuzz_port_names fuzz_log_name fuzz_log_text fuzz_plot_parse fuzz_xymodem fuzz_zmodem csi_seed xfer_seed
 
 mkdir -p "$build/corpus/fuzz_csi_image" "$build/corpus/fuzz_hex_text" "$build/corpus/fuzz_rx_check" \
     "$build/corpus/fuzz_console_screen" "$build/corpus/fuzz_port_names" "$build/corpus/fuzz_log_name" \
-    "$build/corpus/fuzz_log_text" "$build/corpus/fuzz_plot_parse" "$build/artifacts"
+    "$build/corpus/fuzz_log_text" "$build/corpus/fuzz_plot_parse" "$build/corpus/fuzz_xymodem" \
+    "$build/corpus/fuzz_zmodem" "$build/artifacts"
 "$build/tests/fuzz/csi_seed" "$build/corpus/fuzz_csi_image/default-settings" \
     "$build/corpus/fuzz_csi_image/block-settings"
 # Limit 64, then a valid pattern list.
@@ -47,9 +48,11 @@ printf '\020\000\005$ ls\r\n\033[31mred\033[0m\r\n\011\002\002\370\002ab\b \bc\r
 # Every form, reads of 8: labels, a names line and its columns, gaps, a colour.
 printf '\006\007temp:23.5 hum=41\r\n>x:-1.5e-3\ntime,a,b\n1,,3.25\n\033[32mnan inf 7V\n' \
     >"$build/corpus/fuzz_plot_parse/forms"
+# What each engine hears in a clean transfer between our own sender and receiver.
+"$build/tests/fuzz/xfer_seed" "$build/corpus/fuzz_xymodem" "$build/corpus/fuzz_zmodem"
 
 for target in fuzz_csi_image fuzz_hex_text fuzz_rx_check fuzz_console_screen fuzz_port_names fuzz_log_name \
-    fuzz_log_text fuzz_plot_parse; do
+    fuzz_log_text fuzz_plot_parse fuzz_xymodem fuzz_zmodem; do
     echo "== $target for ${seconds}s"
     "$build/tests/fuzz/$target" -max_total_time="$seconds" -print_final_stats=1 \
         -artifact_prefix="$build/artifacts/$target-" "$build/corpus/$target"

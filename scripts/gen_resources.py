@@ -254,7 +254,29 @@ BITMAPS = {
         '...................',
         '...................',
     ],
-    # 119: two lines over axes (Plot).
+    # 120: a page of stamped lines with a red dot: a log being written.
+    'log.bmp': [
+        '...................',
+        '..kkkkkkkkkkk......',
+        '..kWWWWWWWWWkk.....',
+        '..kWnnWkkkkWkWk....',
+        '..kWWWWWWWWWkkkk...',
+        '..kWnnWkkkkkkWWk...',
+        '..kWWWWWWWWWWWWk...',
+        '..kWnnWkkkkkkkWk...',
+        '..kWWWWWWWWWWWWk...',
+        '..kWnnWkkkkkkkWk...',
+        '..kWWWWWWWWWWWWk...',
+        '..kWnnWkkkkWRRR....',
+        '..kWWWWWWWWRRRRR...',
+        '..kWnnWkkkRRRRRRR..',
+        '..kWWWWWWWRRRRRRR..',
+        '..kkkkkkkkRRRRRRR..',
+        '...........RRRRR...',
+        '............RRR....',
+        '...................',
+    ],
+    # 121: two lines over axes (Plot).
     'plot.bmp': [
         '...................',
         '.k.................',

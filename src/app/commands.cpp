@@ -10,6 +10,7 @@
 #include "console_view.h"
 #include "csi_file.h"
 #include "flow_dialog.h"
+#include "log_window.h"
 #include "main_window.h"
 #include "port.h"
 #include "plot_window.h"
@@ -201,6 +202,11 @@ void OnCmdSendBreak(HWND hWnd)
     fnSendBreakDialog(hWnd);
 }
 
+void OnCmdLog(HWND hWnd)
+{
+    fnLogWindowOpen(hWnd);
+}
+
 void OnCmdPlot(HWND hWnd)
 {
     fnPlotWindowOpen(hWnd);
@@ -227,6 +233,7 @@ const CommandEntry kCommands[] = {
     {IDM_ABOUT, OnCmdAbout},
     {IDM_RX_CHECK, OnCmdRxCheck},
     {IDM_SEND_BREAK, OnCmdSendBreak},
+    {IDM_LOG, OnCmdLog},
     {IDM_PLOT, OnCmdPlot},
 };
 

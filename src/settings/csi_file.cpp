@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstring>
 
+#include "log_file.h"
 #include "plot_window.h"
 
 CsiRecord gstCsi;
@@ -148,6 +149,7 @@ void fnCsiInit(HWND hOwner, ComSetRecord *pstComSet, TimeoutsRecord *pstTimeouts
     gstCsi.m_stRecords.m_pstFlowCtrl = pstFlowCtrl;
     gstCsi.m_stRecords.m_pstTermOpt = pstTermOpt;
     gstCsi.m_stRecords.m_pstDataTrans = pstDataTrans;
+    gstCsi.m_stRecords.m_pstLog = &gstLogSet;
 }
 
 int fnCsiLoad()

@@ -5,12 +5,6 @@
 namespace {
 
 const ZDWORD kAny = 0xFFFFFFFFu;
-const ZBYTE kFlagSet = 0xFF;
-
-bool fnFits(ZDWORD dwPos, ZDWORD dwSize)
-{
-    return dwPos <= kCsiImageSize && dwSize <= kCsiImageSize - dwPos;
-}
 
 // Decoding state: the number of the field being decoded, the first field
 // that failed (0 while none has) and the bytes that may be decoded.
@@ -195,25 +189,47 @@ void fnWritePattern(CsiImage &stCsi, const PatternBlock &st)
     fnPutDword(stCsi.m_abyImage, &stCsi.m_dwPos, &st.m_dwInterval);
 }
 
-// A double's IEEE 754 bits XOR those of its default, in two values of the
-// block, low half first: any limit comes back exactly, the default as 0.
-void fnPutDouble(ZDWORD *pdwTail, int nLow, double d, double dDefault)
+void fnLogToTail(const LogSettings &stLog, CsiTailData &stTail)
+{
+    ZDWORD *pdw = stTail.m_adwValue;
+    pdw[kTailLogFormat] = stLog.m_nFormat;
+    pdw[kTailLogStamp] = stLog.m_nStamp;
+    pdw[kTailLogDirs] = stLog.m_nDirs;
+    pdw[kTailLogPause] = stLog.m_dwPauseMs;
+    pdw[kTailLogAppend] = stLog.m_bAppend;
+    pdw[kTailLogRotate] = stLog.m_nRotate;
+    pdw[kTailLogRotateBytes] = stLog.m_dwRotateBytes;
+    pdw[kTailLogOnOpening] = stLog.m_bOnOpening;
+    std::memcpy(stTail.m_achLogPattern, stLog.m_achPattern, sizeof stTail.m_achLogPattern);
+}
+
+void fnLogFromTail(const CsiTailData &stTail, LogSettings &stLog)
+{
+    const ZDWORD *pdw = stTail.m_adwValue;
+    stLog.m_nFormat = pdw[kTailLogFormat];
+    stLog.m_nStamp = pdw[kTailLogStamp];
+    stLog.m_nDirs = pdw[kTailLogDirs];
+    stLog.m_dwPauseMs = pdw[kTailLogPause];
+    stLog.m_bAppend = pdw[kTailLogAppend];
+    stLog.m_nRotate = pdw[kTailLogRotate];
+    stLog.m_dwRotateBytes = pdw[kTailLogRotateBytes];
+    stLog.m_bOnOpening = pdw[kTailLogOnOpening];
+    std::memcpy(stLog.m_achPattern, stTail.m_achLogPattern, sizeof stLog.m_achPattern);
+}
+
+// A double as its IEEE 754 bits in two values of the block, low half first,
+// so that any limit comes back exactly.
+void fnPutDouble(ZDWORD *pdwTail, int nLow, double d)
 {
     std::uint64_t qw = 0;
-    std::uint64_t qwDefault = 0;
     std::memcpy(&qw, &d, sizeof qw);
-    std::memcpy(&qwDefault, &dDefault, sizeof qwDefault);
-    qw ^= qwDefault;
     pdwTail[nLow] = static_cast<ZDWORD>(qw);
     pdwTail[nLow + 1] = static_cast<ZDWORD>(qw >> 32);
 }
 
-double fnGetDouble(const ZDWORD *pdwTail, int nLow, double dDefault)
+double fnGetDouble(const ZDWORD *pdwTail, int nLow)
 {
-    std::uint64_t qwDefault = 0;
-    std::memcpy(&qwDefault, &dDefault, sizeof qwDefault);
-    const std::uint64_t qw =
-        (pdwTail[nLow] | static_cast<std::uint64_t>(pdwTail[nLow + 1]) << 32) ^ qwDefault;
+    const std::uint64_t qw = pdwTail[nLow] | static_cast<std::uint64_t>(pdwTail[nLow + 1]) << 32;
     double d = 0;
     std::memcpy(&d, &qw, sizeof d);
     return d;
@@ -225,78 +241,6 @@ CsiImage::CsiImage() : m_abyImage(), m_dwPos(0), m_dwValid(0), m_stFileData()
 {
     m_stFileData.m_dwFormat = kCsiFormat;
     m_stFileData.m_dwImageSize = kCsiImageSize;
-}
-
-int fnPutDword(ZBYTE *pbyImage, ZDWORD *pdwPos, const ZDWORD *pdwValue)
-{
-    if (!fnFits(*pdwPos, 4)) {
-        return 0;
-    }
-    for (int i = 0; i < 4; ++i) {
-        pbyImage[*pdwPos + i] = static_cast<ZBYTE>(*pdwValue >> (8 * i));
-    }
-    *pdwPos += 4;
-    return 1;
-}
-
-int fnGetDword(const ZBYTE *pbyImage, ZDWORD *pdwPos, ZDWORD *pdwValue)
-{
-    if (!fnFits(*pdwPos, 4)) {
-        return 0;
-    }
-    ZDWORD dw = 0;
-    for (int i = 3; i >= 0; --i) {
-        dw = (dw << 8) | pbyImage[*pdwPos + i];
-    }
-    *pdwValue = dw;
-    *pdwPos += 4;
-    return 1;
-}
-
-int fnPutBool(ZBYTE *pbyImage, ZDWORD *pdwPos, const ZDWORD *pbValue)
-{
-    const ZBYTE by = *pbValue == 1 ? kFlagSet : 0;
-    return fnPutByte(pbyImage, pdwPos, &by);
-}
-
-int fnGetBool(const ZBYTE *pbyImage, ZDWORD *pdwPos, ZDWORD *pbValue)
-{
-    ZBYTE by = 0;
-    if (!fnGetByte(pbyImage, pdwPos, &by)) {
-        return 0;
-    }
-    *pbValue = by != 0 ? 1 : 0;
-    return 1;
-}
-
-int fnPutByte(ZBYTE *pbyImage, ZDWORD *pdwPos, const ZBYTE *pbyValue)
-{
-    return fnPutBytes(pbyImage, pdwPos, pbyValue, 1);
-}
-
-int fnGetByte(const ZBYTE *pbyImage, ZDWORD *pdwPos, ZBYTE *pbyValue)
-{
-    return fnGetBytes(pbyImage, pdwPos, pbyValue, 1);
-}
-
-int fnPutBytes(ZBYTE *pbyImage, ZDWORD *pdwPos, const void *pvValue, ZDWORD dwCount)
-{
-    if (!fnFits(*pdwPos, dwCount)) {
-        return 0;
-    }
-    std::memcpy(pbyImage + *pdwPos, pvValue, dwCount);
-    *pdwPos += dwCount;
-    return 1;
-}
-
-int fnGetBytes(const ZBYTE *pbyImage, ZDWORD *pdwPos, void *pvValue, ZDWORD dwCount)
-{
-    if (!fnFits(*pdwPos, dwCount)) {
-        return 0;
-    }
-    std::memcpy(pvValue, pbyImage + *pdwPos, dwCount);
-    *pdwPos += dwCount;
-    return 1;
 }
 
 int fnBufToFileData(CsiImage &stCsi)
@@ -360,6 +304,7 @@ void fnSettingsToFileData(CsiImage &stCsi, const CsiRecords &stRecords)
     pdwTail[kTailPrbs] = stRecords.m_pstDataTrans->m_stCur.m_nPrbs;
     pdwTail[kTailRxStream] = stRecords.m_pstDataTrans->m_nRxStream;
     pdwTail[kTailPortCheck] = stRecords.m_pstComSet->m_stCur.m_bPortCheck;
+    fnLogToTail(*stRecords.m_pstLog, stData.m_stTail);
 }
 
 void fnFileDataToSettings(const CsiImage &stCsi, const CsiRecords &stRecords)
@@ -386,35 +331,32 @@ void fnFileDataToSettings(const CsiImage &stCsi, const CsiRecords &stRecords)
     stRecords.m_pstDataTrans->m_stCur.m_nPrbs = pdwTail[kTailPrbs];
     stRecords.m_pstDataTrans->m_nRxStream = pdwTail[kTailRxStream];
     stRecords.m_pstComSet->m_stCur.m_bPortCheck = pdwTail[kTailPortCheck];
+    fnLogFromTail(stData.m_stTail, *stRecords.m_pstLog);
 }
 
-// Each value is 0 at its default, as every other one of the block.
 void fnPlotToFileData(CsiImage &stCsi, const PlotSettings &st)
 {
     ZDWORD *pdwTail = stCsi.m_stFileData.m_stTail.m_adwValue;
-    PlotSettings stDefault;
-    fnPlotSettingsDefault(stDefault);
-    pdwTail[kTailPlotFormats] = kPlotFormatAll & ~st.m_byFormats;
+    pdwTail[kTailPlotFormats] = st.m_byFormats;
     pdwTail[kTailPlotAxis] = st.m_byAxis;
     pdwTail[kTailPlotYFixed] = st.m_bYFixed ? 1 : 0;
-    pdwTail[kTailPlotSeconds] = st.m_dwSpanSeconds != stDefault.m_dwSpanSeconds ? st.m_dwSpanSeconds : 0;
-    pdwTail[kTailPlotLines] = st.m_dwSpanLines != stDefault.m_dwSpanLines ? st.m_dwSpanLines : 0;
-    fnPutDouble(pdwTail, kTailPlotYMinLow, st.m_dYMin, stDefault.m_dYMin);
-    fnPutDouble(pdwTail, kTailPlotYMaxLow, st.m_dYMax, stDefault.m_dYMax);
+    pdwTail[kTailPlotSeconds] = st.m_dwSpanSeconds;
+    pdwTail[kTailPlotLines] = st.m_dwSpanLines;
+    fnPutDouble(pdwTail, kTailPlotYMinLow, st.m_dYMin);
+    fnPutDouble(pdwTail, kTailPlotYMaxLow, st.m_dYMax);
 }
 
-// The block's ranges keep the whole numbers within reach; the settings'
-// check brings spans into range and the limits back as a pair.
+// The block's ranges keep the whole numbers in range; the limits are
+// checked as a pair.
 void fnFileDataToPlot(const CsiImage &stCsi, PlotSettings &st)
 {
     const ZDWORD *pdwTail = stCsi.m_stFileData.m_stTail.m_adwValue;
-    fnPlotSettingsDefault(st);
-    st.m_byFormats = static_cast<std::uint8_t>(kPlotFormatAll & ~pdwTail[kTailPlotFormats]);
+    st.m_byFormats = static_cast<std::uint8_t>(pdwTail[kTailPlotFormats]);
     st.m_byAxis = static_cast<std::uint8_t>(pdwTail[kTailPlotAxis]);
     st.m_bYFixed = pdwTail[kTailPlotYFixed] != 0;
-    st.m_dwSpanSeconds = pdwTail[kTailPlotSeconds] != 0 ? pdwTail[kTailPlotSeconds] : st.m_dwSpanSeconds;
-    st.m_dwSpanLines = pdwTail[kTailPlotLines] != 0 ? pdwTail[kTailPlotLines] : st.m_dwSpanLines;
-    st.m_dYMin = fnGetDouble(pdwTail, kTailPlotYMinLow, st.m_dYMin);
-    st.m_dYMax = fnGetDouble(pdwTail, kTailPlotYMaxLow, st.m_dYMax);
+    st.m_dwSpanSeconds = pdwTail[kTailPlotSeconds];
+    st.m_dwSpanLines = pdwTail[kTailPlotLines];
+    st.m_dYMin = fnGetDouble(pdwTail, kTailPlotYMinLow);
+    st.m_dYMax = fnGetDouble(pdwTail, kTailPlotYMaxLow);
     fnPlotSettingsCheck(st);
 }

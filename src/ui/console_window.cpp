@@ -126,17 +126,14 @@ void fnPaintRows(HDC hDc, const RECT &rcClient)
     }
 }
 
-// The paint owed is cleared only once BeginPaint has taken the invalid
-// region: a block marked before that is drawn by this paint (the lines are
-// read after), one marked after invalidates anew. Cleared before BeginPaint,
-// a block's invalidation could be taken by this paint while its flag stayed
-// set, and no later block would ever ask for a paint again.
+// The lines are read under the screen lock after BeginPaint has taken the
+// invalid region: a block told before that is drawn by this paint, and one
+// told after invalidates the view anew (terminal_display.h).
 LRESULT OnPaint(HWND hWnd)
 {
     const DWORD dwRows = fnRowsShown(hWnd);
     PAINTSTRUCT stPs;
     HDC hDc = BeginPaint(hWnd, &stPs);
-    fnViewPainting();
     RECT rc;
     GetClientRect(hWnd, &rc);
     HGDIOBJ hOld = SelectObject(hDc, fnFont());

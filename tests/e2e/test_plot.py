@@ -19,7 +19,7 @@ from harness import MAIN_PORT, App, Peer, suite, wait_until
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts"))
 import screenshots  # noqa: E402
 
-PLOT_BUTTON, PLOT_TITLE, EXPORT_TITLE = 1030, "Plot", "Export Plot"
+PLOT_COMMAND, PLOT_BUTTON, PLOT_TITLE, EXPORT_TITLE = 40031, 1030, "Plot", "Export Plot"
 PAUSE, CLEAR, EXPORT, VISIBLE_ONLY, AXIS, SPAN = 1120, 1121, 1122, 1123, 1124, 1125
 YFIXED, YMIN, YMAX, VIEW, CURSOR, STATUS = 1127, 1128, 1129, 1133, 1134, 1135
 HEX_RADIO, ASCII_RADIO = 1011, 1010
@@ -259,18 +259,21 @@ class PlotTest(unittest.TestCase):
         image = hs.read_file(path)
         size, = struct.unpack_from("<I", image, hs.FIELDS_END + 8)
         entries = image[hs.FIELDS_END + 16:hs.FIELDS_END + 16 + size]
-        tail = {entries[at:at + 4]: struct.unpack_from("<I", entries, at + 8)[0] for at in range(0, size, 12)}
-        self.assertEqual((tail[b"PSPS"], tail[b"PYFX"], tail[b"PFMT"], tail[b"PAXS"]), (7, 1, 0, 0))
-        low = struct.unpack("<d", struct.pack("<II", tail[b"PYNL"], tail[b"PYNH"]))[0]
-        high_bits = struct.pack("<II", tail[b"PYXL"], tail[b"PYXH"])
-        high = struct.unpack("<d", bytes(a ^ b for a, b in zip(high_bits, struct.pack("<d", 100.0))))[0]
-        self.assertEqual((low, high), (-2.5, 1000.0))
+        tail, at = {}, 0
+        while at < size:
+            length, = struct.unpack_from("<I", entries, at + 4)
+            tail[entries[at:at + 4]] = struct.unpack_from("<I", entries, at + 8)[0] if length == 4 else None
+            at += 8 + length
+        self.assertEqual((tail[b"PSPS"], tail[b"PYFX"], tail[b"PFMT"], tail[b"PAXS"]), (7, 1, 7, 0))
+        limits = [struct.unpack("<d", struct.pack("<II", tail[tag + b"L"], tail[tag + b"H"]))[0]
+                  for tag in (b"PYN", b"PYX")]
+        self.assertEqual(limits, [-2.5, 1000.0])
 
         app.call("press", self.dlg, 2)
         app.wait_no_dialog(PLOT_TITLE)
         self.send([b"1,2,3"])
         wait_until(lambda: "1,2,3" in app.terminal(), 5, "the line to show")
-        app.command(40030)
+        app.command(PLOT_COMMAND)
         PlotTest.dlg = app.wait_dialog(PLOT_TITLE)["hwnd"]
         self.assertEqual(app.text(self.dlg, SPAN), "7")
         self.send([b"4,5,6"])

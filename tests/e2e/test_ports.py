@@ -157,6 +157,29 @@ class ReopenTest(unittest.TestCase):
             app.suite.cables[RELAID_PORT] = cable
             app.quit()
 
+    def test_close_while_waiting_empties_either_view(self):
+        """COM Close while the port waits for its device empties what the
+        terminal shows, in the classic text and in the history view."""
+        app = App()
+        rig = app.suite.rig
+        cable = app.suite.cables[RELAID_PORT]
+        try:
+            for history in (0, 1):
+                com_set(app, 40007, port=RELAID_PORT, reopen=1)
+                app.wait_open(RELAID_PORT)
+                app.set_terminal_options(history=history)
+                peer = Peer(cable)
+                peer.write(b"last words\r\n")
+                wait_until(lambda: "last words" in app.terminal(), 5, "the text before the loss")
+                peer.close()
+                self.cut(app, cable)
+                app.close_port()
+                self.assertEqual(app.terminal(), "", "history %d, view %d" % (history, app.terminal_id()))
+                cable = rig.lay_again(cable)
+        finally:
+            app.suite.cables[RELAID_PORT] = cable
+            app.quit()
+
     def test_device_in_a_reset_loop(self):
         """A device without control lines that goes and comes back three
         times while nobody touches the screen: one box at most, no line-event

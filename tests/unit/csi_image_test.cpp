@@ -138,9 +138,10 @@ struct Records {
     FlowCtrlData m_stFlow;
     TermOptData m_stTermOpt;
     DataTransData m_stDataTrans;
+    LogSettings m_stLog = fnLogDefaults();
     CsiRecords Refs()
     {
-        return {&m_stComSet, &m_stTimeouts, &m_stFlow, &m_stTermOpt, &m_stDataTrans};
+        return {&m_stComSet, &m_stTimeouts, &m_stFlow, &m_stTermOpt, &m_stDataTrans, &m_stLog};
     }
 };
 
@@ -407,6 +408,10 @@ TEST(CsiImage, TailBlockRoundTripsAndRefusesDamage)
     stRec.m_stComSet.m_stCur.m_bPortCheck = 1;
     stRec.m_stDataTrans.m_stCur.m_nPrbs = 3;
     stRec.m_stDataTrans.m_nRxStream = 2;
+    const LogSettings stLog = {
+        kLogHex, kLogStampSeconds,     kLogBothDirections, 50, 1, kLogRotateSize, 0xFFFFFFFFu,
+        1,       "C:\\logs\\%P %N.log"};
+    stRec.m_stLog = stLog;
     CsiImage stCsi;
     Encode(stCsi, stRec);
     EXPECT_EQ(0, std::memcmp(stPlain.m_abyImage, stCsi.m_abyImage, kCsiFieldsEnd));
@@ -421,6 +426,7 @@ TEST(CsiImage, TailBlockRoundTripsAndRefusesDamage)
     EXPECT_EQ(3u, stLoaded.m_stDataTrans.m_stCur.m_nPrbs);
     EXPECT_EQ(2u, stLoaded.m_stDataTrans.m_nRxStream);
     EXPECT_EQ(0u, stLoaded.m_stTermOpt.m_stCur.m_nHistory);
+    EXPECT_EQ(0, std::memcmp(&stLog, &stLoaded.m_stLog, sizeof stLog));
 
     // The plot's settings, the Y limits to the bit; limits a file may hold
     // out of order or not finite load as the defaults, 0 to 100.
@@ -448,6 +454,15 @@ TEST(CsiImage, TailBlockRoundTripsAndRefusesDamage)
         EXPECT_EQ(0, std::memcmp(&stWant.m_dYMin, &st.m_dYMin, sizeof st.m_dYMin)) << st.m_dYMin;
         EXPECT_EQ(0, std::memcmp(&stWant.m_dYMax, &st.m_dYMax, sizeof st.m_dYMax)) << st.m_dYMax;
     }
+    // The plot's defaults are the block's: with the others they write none.
+    Records stDefaults;
+    PlotSettings stPlotDefault;
+    fnPlotSettingsDefault(stPlotDefault);
+    CsiImage stNone;
+    fnSettingsToFileData(stNone, stDefaults.Refs());
+    fnPlotToFileData(stNone, stPlotDefault);
+    fnFileDataToBuf(stNone);
+    EXPECT_NE(0, std::memcmp("ZXTB", stNone.m_abyImage + kCsiFieldsEnd, 4));
     Encode(stCsi, stRec);
 
     // A setting put back to its default is saved as such, not left behind.
@@ -485,6 +500,7 @@ TEST(CsiImage, TailBlockRoundTripsAndRefusesDamage)
         {"file ends inside the block", {}, false, dwHead + 20},
         {"a known entry of length 0", {{dwFirst + 4, {0}}}, true, kCsiImageSize},
         {"a known entry of length 0 ends the image", vecEndsWithEmpty, true, kCsiImageSize},
+        {"the name pattern runs past the block", {{dwPad + 4, {0xFF}}}, true, kCsiImageSize},
     };
     for (const Damage &st : astDamage) {
         CsiImage stBad = stCsi;
@@ -520,4 +536,20 @@ TEST(CsiImage, TailBlockRoundTripsAndRefusesDamage)
     ASSERT_EQ(0, fnBufToFileData(stWider));
     EXPECT_EQ(0u, stWider.m_stFileData.m_stTail.m_adwValue[kTailConsole]);
     EXPECT_EQ(3u, stWider.m_stFileData.m_stTail.m_adwValue[kTailPrbs]);
+
+    // So does a name pattern this version cannot hold: one with a NUL in
+    // it, or an empty one that ends the block.
+    for (bool bEmpty : {false, true}) {
+        CsiImage stOdd = stCsi;
+        stOdd.m_abyImage[bEmpty ? dwPad + 4 : dwPad + 9] = 0;
+        if (bEmpty) {
+            ZDWORD dwPos = dwHead + 8;
+            const ZDWORD dwSize = dwPad + 8 - dwFirst;
+            fnPutDword(stOdd.m_abyImage, &dwPos, &dwSize);
+        }
+        Reseal(stOdd);
+        ASSERT_EQ(0, fnBufToFileData(stOdd)) << bEmpty;
+        EXPECT_STREQ(kLogPatternDefault, stOdd.m_stFileData.m_stTail.m_achLogPattern);
+        EXPECT_EQ(kLogHex, stOdd.m_stFileData.m_stTail.m_adwValue[kTailLogFormat]);
+    }
 }
