@@ -1,6 +1,6 @@
 #include "plot_draw.h"
 
-#include <cstdlib>
+#include <algorithm>
 #include <cstring>
 
 #include "plot_raster.h"
@@ -106,12 +106,21 @@ std::uint32_t fnPixelOf(COLORREF cr)
            GetBValue(cr);
 }
 
-// Into the bitmap's pixels, once GDI has finished what it was asked to draw.
+// Into the bitmap's pixels, once GDI has finished what it was asked to draw;
+// the data area is cut to the bitmap, which a window too small for its
+// margins leaves smaller.
 void fnDrawChannels(const PlotFrame &st, std::uint32_t *pdwPixels)
 {
     GdiFlush();
-    const PlotRaster stRaster = {pdwPixels,       st.m_rcClient.right, st.m_rcClient.bottom, st.m_rcPlot.left,
-                                 st.m_rcPlot.top, st.m_rcPlot.right,   st.m_rcPlot.bottom};
+    const int iWidth = st.m_rcClient.right;
+    const int iHeight = st.m_rcClient.bottom;
+    const PlotRaster stRaster = {pdwPixels,
+                                 iWidth,
+                                 iHeight,
+                                 std::min<int>(std::max<int>(st.m_rcPlot.left, 0), iWidth),
+                                 std::min<int>(std::max<int>(st.m_rcPlot.top, 0), iHeight),
+                                 std::min<int>(st.m_rcPlot.right, iWidth),
+                                 std::min<int>(st.m_rcPlot.bottom, iHeight)};
     const PlotRasterScale stScale = {st.m_dYLow, st.m_dYHigh};
     for (unsigned c = 0; c < st.m_stNames.m_byCount; ++c) {
         if (((st.m_wShown >> c) & 1u) != 0) {
