@@ -17,6 +17,8 @@ namespace {
 const DWORD kRingBytes = 4u << 20;
 // A longer block goes into the ring as several records.
 const DWORD kRecordBytes = 4096;
+// Records taken out of the ring under one lock.
+const DWORD kBatchBytes = 65536;
 // Bytes gathered for one WriteFile.
 const DWORD kWriteBytes = 65536;
 // The thread's pace: open lines past their pause, gathered bytes written.
@@ -65,7 +67,8 @@ struct LogOutput {
     BYTE m_abyHeld[kWriteBytes];
     bool m_bUnflushed;
     DWORD m_dwFlushedAt;
-    BYTE m_abyRecord[kRecordBytes + 1]; // a marker's detail gets a terminator
+    // Records taken, each its head, its bytes and room for a marker's terminator.
+    BYTE m_abyBatch[kBatchBytes];
 };
 
 LogShared gstLog;
@@ -233,6 +236,8 @@ bool fnOpenFile(ULONGLONG qwMs, bool bAppend, char *pchReason)
     return false;
 }
 
+// A write that takes less than all it was given, without an error, met a
+// full disk.
 bool fnWriteHeld(char *pchReason)
 {
     DWORD dwWritten = 0;
@@ -323,11 +328,10 @@ bool fnWriteLines(ULONGLONG qwMs, char *pchReason)
 
 // ----------------------------------------------------------- records
 
-bool fnFeed(LogDir nDir, const LogRecord &stRec, char *pchReason)
+bool fnFeed(LogDir nDir, const LogRecord &stRec, const BYTE *pby, char *pchReason)
 {
     for (DWORD dwDone = 0; dwDone < stRec.m_dwLen;) {
-        dwDone +=
-            fnLogFeed(gstWriter, nDir, gstOut.m_abyRecord + dwDone, stRec.m_dwLen - dwDone, stRec.m_qwMs);
+        dwDone += fnLogFeed(gstWriter, nDir, pby + dwDone, stRec.m_dwLen - dwDone, stRec.m_qwMs);
         if (!fnWriteLines(stRec.m_qwMs, pchReason)) {
             return false;
         }
@@ -346,7 +350,7 @@ bool fnMark(LogMark nMark, const char *pszDetail, ULONGLONG qwMs, char *pchReaso
     return fnWriteLines(qwMs, pchReason);
 }
 
-bool fnReceived(const LogRecord &stRec, char *pchReason)
+bool fnReceived(const LogRecord &stRec, const BYTE *pby, char *pchReason)
 {
     const bool bConsole = stRec.m_nArg != 0;
     if (bConsole != gstOut.m_bConsole) {
@@ -354,31 +358,52 @@ bool fnReceived(const LogRecord &stRec, char *pchReason)
         fnLogConsole(gstWriter, bConsole);
     }
     if (gstOut.m_stSet.m_nFormat == kLogRaw) {
-        return fnWriteBlock(gstOut.m_abyRecord, stRec.m_dwLen, stRec.m_qwMs, pchReason);
+        return fnWriteBlock(pby, stRec.m_dwLen, stRec.m_qwMs, pchReason);
     }
-    return fnFeed(kLogReceived, stRec, pchReason);
+    return fnFeed(kLogReceived, stRec, pby, pchReason);
 }
 
-bool fnHandle(const LogRecord &stRec, char *pchReason)
+bool fnHandle(const LogRecord &stRec, BYTE *pby, char *pchReason)
 {
     switch (stRec.m_nKind) {
     case kLogRecReceived:
-        return fnReceived(stRec, pchReason);
+        return fnReceived(stRec, pby, pchReason);
     case kLogRecSent:
-        return fnFeed(kLogSent, stRec, pchReason);
+        return fnFeed(kLogSent, stRec, pby, pchReason);
     default:
-        gstOut.m_abyRecord[stRec.m_dwLen] = '\0';
-        return fnMark(static_cast<LogMark>(stRec.m_nArg), reinterpret_cast<const char *>(gstOut.m_abyRecord),
-                      stRec.m_qwMs, pchReason);
+        pby[stRec.m_dwLen] = '\0';
+        return fnMark(static_cast<LogMark>(stRec.m_nArg), reinterpret_cast<const char *>(pby), stRec.m_qwMs,
+                      pchReason);
     }
 }
 
-bool fnTake(LogRecord &stRec)
+// As many records as the batch holds, under one lock: the receive thread
+// waits for it less often. Returns the batch's bytes used.
+DWORD fnTakeBatch()
 {
+    LogRecord stRec;
+    DWORD dwUsed = 0;
     EnterCriticalSection(&gstLog.m_cs);
-    const bool bTaken = fnRingTake(gstLog.m_stRing, stRec, gstOut.m_abyRecord, kRecordBytes);
+    while (kBatchBytes - dwUsed >= sizeof stRec + kRecordBytes + 1 &&
+           fnRingTake(gstLog.m_stRing, stRec, gstOut.m_abyBatch + dwUsed + sizeof stRec, kRecordBytes)) {
+        std::memcpy(gstOut.m_abyBatch + dwUsed, &stRec, sizeof stRec);
+        dwUsed += sizeof stRec + stRec.m_dwLen + 1;
+    }
     LeaveCriticalSection(&gstLog.m_cs);
-    return bTaken;
+    return dwUsed;
+}
+
+bool fnHandleBatch(DWORD dwUsed, char *pchReason)
+{
+    for (DWORD dwAt = 0; dwAt < dwUsed;) {
+        LogRecord stRec;
+        std::memcpy(&stRec, gstOut.m_abyBatch + dwAt, sizeof stRec);
+        if (!fnHandle(stRec, gstOut.m_abyBatch + dwAt + sizeof stRec, pchReason)) {
+            return false;
+        }
+        dwAt += sizeof stRec + stRec.m_dwLen + 1;
+    }
+    return true;
 }
 
 bool fnOverrun()
@@ -393,9 +418,8 @@ bool fnOverrun()
 // bytes to the file.
 bool fnServe(char *pchReason)
 {
-    LogRecord stRec;
-    while (fnTake(stRec)) {
-        if (!fnHandle(stRec, pchReason)) {
+    for (DWORD dwUsed; (dwUsed = fnTakeBatch()) != 0;) {
+        if (!fnHandleBatch(dwUsed, pchReason)) {
             return false;
         }
     }
@@ -519,6 +543,8 @@ void fnResetRun(const char *pszDetail, ULONGLONG qwNow)
     gstLog.m_achReason[0] = '\0';
     InterlockedExchange(&gstLog.m_bStop, 0);
     InterlockedExchange(&gstLog.m_bAccepting, 1);
+    // Before the thread starts, which may stop by itself at once.
+    InterlockedExchange(&gstLog.m_nState, kLogOn);
     LeaveCriticalSection(&gstLog.m_cs);
     fnPutMark(kLogMarkStarted, pszDetail, qwNow);
 }
@@ -533,6 +559,7 @@ bool fnStartThread(char *pchReason)
         return true;
     }
     InterlockedExchange(&gstLog.m_bAccepting, 0);
+    InterlockedExchange(&gstLog.m_nState, kLogIdle);
     if (gstLog.m_hWake != NULL) {
         CloseHandle(gstLog.m_hWake);
         gstLog.m_hWake = NULL;
@@ -562,7 +589,6 @@ BOOL fnLogBegin(const char *pszPort, const char *pszDetail, char (&achReason)[kL
         fnCloseFile();
         return FALSE;
     }
-    InterlockedExchange(&gstLog.m_nState, kLogOn);
     return TRUE;
 }
 

@@ -6,7 +6,6 @@
 #include "log_file.h"
 #include "resource.h"
 #include "settings.h"
-#include "ui_state.h"
 #include "window_records.h"
 
 namespace {
@@ -146,10 +145,14 @@ BOOL fnLogStartNow(HWND hOwner)
     return bStarted ? TRUE : FALSE;
 }
 
+// A log that had stopped by itself meanwhile still has its reason told.
 void fnLogStopNow()
 {
     char achReason[kLogReasonChars];
     fnLogEnd(achReason);
+    if (achReason[0] != '\0') {
+        lstrcpynA(gstLogStatus.m_achOwed, achReason, sizeof gstLogStatus.m_achOwed);
+    }
     fnSync();
 }
 

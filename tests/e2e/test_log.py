@@ -229,11 +229,15 @@ class LogTest(unittest.TestCase):
             notepad.wait(10)
 
     def test_3_loss_and_reopening_are_marked_in_the_same_file(self):
+        """Into a file named after a taken one, which stays as it was."""
         app, log = self.app, self.log
         rig = app.suite.rig
         cable = app.suite.cables[RELAID_PORT]
         out = folder("log-reopen")
-        log.set(fmt=TEXT, pattern=win_path(out) + "\\%P-%Y%m%d-%H%M%S.log")
+        taken = os.path.join(out, "reopen.log")
+        with open(taken, "wb") as f:
+            f.write(b"an earlier log\r\n")
+        log.set(fmt=TEXT, pattern=win_path(taken))  # a new file never replaces one that exists
         log.press(START)
         try:
             com_set(app, 40007, port=RELAID_PORT, reopen=1)
@@ -255,8 +259,9 @@ class LogTest(unittest.TestCase):
             app.close_port()
         finally:
             app.suite.cables[RELAID_PORT] = cable
-        [path] = files(out)
-        texts = [text for _, sep, _, text in log_lines(path)]
+        self.assertEqual(files(out), [os.path.join(out, "reopen-2.log"), taken])
+        self.assertEqual(read(taken), b"an earlier log\r\n")
+        texts = [text for _, sep, _, text in log_lines(files(out)[0])]
         self.assertEqual([t.split(":")[0] for t in texts],
                          ["log started", "port opened", "before the cut", "port lost", "port reopened",
                           "after the return", "log stopped"])

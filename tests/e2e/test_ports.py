@@ -125,7 +125,7 @@ class ReopenTest(unittest.TestCase):
             time.sleep(3)
             cable = rig.lay_again(cable)
             wait_summary(app, RELAID_PORT + ", 57600, 8, None, 1")
-            self.assertEqual(zrig.tcgetattr_speed(cable.app_path), 57600)
+            wait_until(lambda: zrig.tcgetattr_speed(cable.app_path) == 57600, 5, "the pty at 57600")
             self.assertEqual(cable.far_lines(), {"dsr": False, "cts": True, "dcd": False, "ri": False})
             peer = Peer(cable)
             peer.write(b"back again")
