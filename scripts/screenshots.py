@@ -35,6 +35,7 @@ PICTURES = {
     "receive-check.png": "rxcheck-faults.png",
     "console.png": "console.png",
     "log.png": "log-beside-terminal.png",
+    "plot.png": "plot.png",
 }
 
 

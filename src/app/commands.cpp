@@ -13,6 +13,7 @@
 #include "log_window.h"
 #include "main_window.h"
 #include "port.h"
+#include "plot_window.h"
 #include "port_scan.h"
 #include "resource.h"
 #include "rxcheck_window.h"
@@ -206,6 +207,11 @@ void OnCmdLog(HWND hWnd)
     fnLogWindowOpen(hWnd);
 }
 
+void OnCmdPlot(HWND hWnd)
+{
+    fnPlotWindowOpen(hWnd);
+}
+
 const CommandEntry kCommands[] = {
     {IDM_OPEN_CSI, OnCmdOpenCsi},
     {IDM_SAVE_CSI, OnCmdSaveCsi},
@@ -228,6 +234,7 @@ const CommandEntry kCommands[] = {
     {IDM_RX_CHECK, OnCmdRxCheck},
     {IDM_SEND_BREAK, OnCmdSendBreak},
     {IDM_LOG, OnCmdLog},
+    {IDM_PLOT, OnCmdPlot},
 };
 
 } // namespace

@@ -69,6 +69,9 @@ void fnSetToolbarBitmaps(HINSTANCE hInstance)
     HANDLE hLog = LoadImageA(hInstance, MAKEINTRESOURCEA(IDB_LOG), IMAGE_ICON, 0, 0, 0);
     SendDlgItemMessageA(gstToolbar.m_hDlg, IDC_TB_LOG, BM_SETIMAGE, IMAGE_ICON,
                         reinterpret_cast<LPARAM>(hLog));
+    HANDLE hPlot = LoadImageA(hInstance, MAKEINTRESOURCEA(IDB_PLOT), IMAGE_ICON, 0, 0, 0);
+    SendDlgItemMessageA(gstToolbar.m_hDlg, IDC_TB_PLOT, BM_SETIMAGE, IMAGE_ICON,
+                        reinterpret_cast<LPARAM>(hPlot));
 }
 
 int fnRunMessageLoop()

@@ -2,6 +2,7 @@
 
 #include "echo.h"
 #include "log_file.h"
+#include "plot_feed.h"
 #include "resource.h"
 #include "rx_display.h"
 #include "rx_watch.h"
@@ -175,6 +176,7 @@ void fnDeliver(RxRun &stRun, DWORD dwCount, const char *pszWriteError)
 {
     fnLogReceived(gstCcc.m_stRx.m_abyBuf, dwCount);
     fnRxWatchFeed(gstCcc.m_stRx.m_abyBuf, dwCount);
+    fnPlotFeed(gstCcc.m_stRx.m_abyBuf, dwCount);
     BOOL bWritten = FALSE;
     const LONG nMode = fnWriteRxFile(stRun, dwCount, &bWritten);
     if (nMode == 0) {

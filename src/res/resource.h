@@ -17,6 +17,7 @@
 #define IDB_DATATRANSFER 114
 #define IDB_RXCHECK 115
 #define IDB_LOG 120
+#define IDB_PLOT 121
 
 // Animation frames of the About box
 #define IDI_FRAME01 141
@@ -52,6 +53,7 @@
 #define IDM_RX_CHECK 40024
 #define IDM_SEND_BREAK 40025
 #define IDM_LOG 40030
+#define IDM_PLOT 40031
 
 // Dialog 115: toolbar pane
 #define IDD_TOOLBAR 115
@@ -69,6 +71,7 @@
 #define IDC_TB_RE 1012
 #define IDC_TB_RXCHECK 1013
 #define IDC_TB_LOG 1018
+#define IDC_TB_PLOT 1030
 
 // Dialog 116: terminal pane
 #define IDD_TERMINAL 116
@@ -116,6 +119,7 @@
 #define IDD_RXCHECK 130
 #define IDD_SENDBREAK 131
 #define IDD_LOG 136
+#define IDD_PLOT 137
 
 // Dialog 120: Timeouts
 #define IDC_TMO_READ_INTERVAL 1032
@@ -236,5 +240,22 @@
 #define IDC_LOG_STATE 1150
 #define IDC_LOG_START 1151
 #define IDC_LOG_STOP 1152
+// Dialog 137: Plot (modeless)
+#define IDC_PLOT_PAUSE 1120
+#define IDC_PLOT_CLEAR 1121
+#define IDC_PLOT_EXPORT 1122
+#define IDC_PLOT_EXPORT_VISIBLE 1123
+#define IDC_PLOT_AXIS 1124
+#define IDC_PLOT_SPAN 1125
+#define IDC_PLOT_SPAN_UNIT 1126
+#define IDC_PLOT_YFIXED 1127
+#define IDC_PLOT_YMIN 1128
+#define IDC_PLOT_YMAX 1129
+#define IDC_PLOT_LABELS 1130
+#define IDC_PLOT_COLUMNS 1131
+#define IDC_PLOT_NAMES 1132
+#define IDC_PLOT_VIEW 1133
+#define IDC_PLOT_CURSOR 1134
+#define IDC_PLOT_STATUS 1135
 
 #endif

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "log_file.h"
+#include "plot_window.h"
 
 CsiRecord gstCsi;
 
@@ -84,6 +85,7 @@ int fnCsiRewindFile()
 void fnCsiEncodeSettings()
 {
     fnSettingsToFileData(gstCsi, gstCsi.m_stRecords);
+    fnPlotToFileData(gstCsi, fnPlotSettingsNow());
     fnFileDataToBuf(gstCsi);
 }
 
@@ -98,6 +100,9 @@ int fnCsiDecodeAndApply()
         return kCsiRejected;
     }
     fnFileDataToSettings(gstCsi, gstCsi.m_stRecords);
+    PlotSettings stPlot;
+    fnFileDataToPlot(gstCsi, stPlot);
+    fnPlotSettingsLoad(stPlot);
     gstCsi.m_bHaveFile = 1;
     fnCsiMessage("Loading csi File Success! ", kszCaption);
     return kCsiLoaded;

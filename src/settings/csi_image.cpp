@@ -217,6 +217,24 @@ void fnLogFromTail(const CsiTailData &stTail, LogSettings &stLog)
     std::memcpy(stLog.m_achPattern, stTail.m_achLogPattern, sizeof stLog.m_achPattern);
 }
 
+// A double as its IEEE 754 bits in two values of the block, low half first,
+// so that any limit comes back exactly.
+void fnPutDouble(ZDWORD *pdwTail, int nLow, double d)
+{
+    std::uint64_t qw = 0;
+    std::memcpy(&qw, &d, sizeof qw);
+    pdwTail[nLow] = static_cast<ZDWORD>(qw);
+    pdwTail[nLow + 1] = static_cast<ZDWORD>(qw >> 32);
+}
+
+double fnGetDouble(const ZDWORD *pdwTail, int nLow)
+{
+    const std::uint64_t qw = pdwTail[nLow] | static_cast<std::uint64_t>(pdwTail[nLow + 1]) << 32;
+    double d = 0;
+    std::memcpy(&d, &qw, sizeof d);
+    return d;
+}
+
 } // namespace
 
 CsiImage::CsiImage() : m_abyImage(), m_dwPos(0), m_dwValid(0), m_stFileData()
@@ -314,4 +332,31 @@ void fnFileDataToSettings(const CsiImage &stCsi, const CsiRecords &stRecords)
     stRecords.m_pstDataTrans->m_nRxStream = pdwTail[kTailRxStream];
     stRecords.m_pstComSet->m_stCur.m_bPortCheck = pdwTail[kTailPortCheck];
     fnLogFromTail(stData.m_stTail, *stRecords.m_pstLog);
+}
+
+void fnPlotToFileData(CsiImage &stCsi, const PlotSettings &st)
+{
+    ZDWORD *pdwTail = stCsi.m_stFileData.m_stTail.m_adwValue;
+    pdwTail[kTailPlotFormats] = st.m_byFormats;
+    pdwTail[kTailPlotAxis] = st.m_byAxis;
+    pdwTail[kTailPlotYFixed] = st.m_bYFixed ? 1 : 0;
+    pdwTail[kTailPlotSeconds] = st.m_dwSpanSeconds;
+    pdwTail[kTailPlotLines] = st.m_dwSpanLines;
+    fnPutDouble(pdwTail, kTailPlotYMinLow, st.m_dYMin);
+    fnPutDouble(pdwTail, kTailPlotYMaxLow, st.m_dYMax);
+}
+
+// The block's ranges keep the whole numbers in range; the limits are
+// checked as a pair.
+void fnFileDataToPlot(const CsiImage &stCsi, PlotSettings &st)
+{
+    const ZDWORD *pdwTail = stCsi.m_stFileData.m_stTail.m_adwValue;
+    st.m_byFormats = static_cast<std::uint8_t>(pdwTail[kTailPlotFormats]);
+    st.m_byAxis = static_cast<std::uint8_t>(pdwTail[kTailPlotAxis]);
+    st.m_bYFixed = pdwTail[kTailPlotYFixed] != 0;
+    st.m_dwSpanSeconds = pdwTail[kTailPlotSeconds];
+    st.m_dwSpanLines = pdwTail[kTailPlotLines];
+    st.m_dYMin = fnGetDouble(pdwTail, kTailPlotYMinLow);
+    st.m_dYMax = fnGetDouble(pdwTail, kTailPlotYMaxLow);
+    fnPlotSettingsCheck(st);
 }

@@ -5,6 +5,7 @@
 
 #include "csi_fields.h"
 #include "csi_tail.h"
+#include "plot_settings.h"
 #include "settings_data.h"
 
 const ZDWORD kCsiFormat = 1;
@@ -67,5 +68,10 @@ int fnBufToFileData(CsiImage &stCsi);
 void fnFileDataToBuf(CsiImage &stCsi);
 void fnSettingsToFileData(CsiImage &stCsi, const CsiRecords &stRecords);
 void fnFileDataToSettings(const CsiImage &stCsi, const CsiRecords &stRecords);
+
+// The plot window's settings in the block after the fields, beside the
+// records: saved with them, loaded after them.
+void fnPlotToFileData(CsiImage &stCsi, const PlotSettings &stPlot);
+void fnFileDataToPlot(const CsiImage &stCsi, PlotSettings &stPlot);
 
 #endif

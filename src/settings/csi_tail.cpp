@@ -22,6 +22,15 @@ const CsiTailDef kastCsiTail[kCsiTailCount] = {
     {"LROT", kLogRotateOff, kLogRotateMidnight, kLogRotateOff},
     {"LRSZ", kLogRotateBytesMin, kLogRotateBytesMax, kLogRotateBytesDefault},
     {"LOPN", 0, 1, 0},
+    {"PFMT", 1, 7, 7},
+    {"PAXS", 0, 1, 0},
+    {"PYFX", 0, 1, 0},
+    {"PSPS", 1, 3600, 10},
+    {"PSPL", 10, 1048576, 1000},
+    {"PYNL", 0, 0xFFFFFFFFu, 0},
+    {"PYNH", 0, 0xFFFFFFFFu, 0},
+    {"PYXL", 0, 0xFFFFFFFFu, 0},
+    {"PYXH", 0, 0xFFFFFFFFu, 0x40590000u}, // 100.0
 };
 
 namespace {

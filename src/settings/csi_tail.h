@@ -33,6 +33,18 @@ enum CsiTailField {
     kTailLogRotate,
     kTailLogRotateBytes,
     kTailLogOnOpening,
+    kTailPlotFormats, // the forms the plot reads: kPlotFormat... bits, 1 to 7
+    kTailPlotAxis,    // the plot's X axis: 0 seconds, 1 line numbers
+    kTailPlotYFixed,  // the plot's Y axis: 0 automatic, 1 fixed limits
+    kTailPlotSeconds, // the plot's span in seconds, 1 to 3600
+    kTailPlotLines,   // the plot's span in lines, 10 to 1048576
+    // The fixed Y limits are doubles, kept exactly as their IEEE 754 bits,
+    // low 32 bits then high 32 bits. Limits that are not finite or not in
+    // order load as the defaults (0 to 100).
+    kTailPlotYMinLow,
+    kTailPlotYMinHigh,
+    kTailPlotYMaxLow,
+    kTailPlotYMaxHigh,
     kCsiTailCount
 };
 

@@ -27,6 +27,7 @@ const ButtonCommand kButtonCommands[] = {
     {IDC_TB_DATATRANSFER, IDM_DATA_TRANSFER},
     {IDC_TB_RXCHECK, IDM_RX_CHECK},
     {IDC_TB_LOG, IDM_LOG},
+    {IDC_TB_PLOT, IDM_PLOT},
 };
 
 // The tool-tip class and the progress bar of the File Transmit dialog come
@@ -73,6 +74,8 @@ INT_PTR OnInitDialog(HWND hDlg)
     fnAddToolTip(hDlg, GetDlgItem(hDlg, IDC_TB_RXCHECK), achRxCheckTip);
     static char achLogTip[] = "Log";
     fnAddToolTip(hDlg, GetDlgItem(hDlg, IDC_TB_LOG), achLogTip);
+    static char achPlotTip[] = "Plot";
+    fnAddToolTip(hDlg, GetDlgItem(hDlg, IDC_TB_PLOT), achPlotTip);
     return FALSE;
 }
 

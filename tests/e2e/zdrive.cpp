@@ -920,14 +920,17 @@ std::string CmdInk(const Args& args)
 }
 
 // Has a control drawn anew at once, whatever it thinks it owes: "redraw
-// target id". A picture that changes with it was stale.
+// target id". A picture that changes with it was stale. The app paints
+// before RedrawWindow returns (WM_PAINT is sent to its thread), so "us", the
+// call's time, is that paint's time plus one message round trip (see "ping").
 std::string CmdRedraw(const Args& args)
 {
     std::string error;
     HWND hWnd = ResolveControl(args, 1, error);
     if (!hWnd) return Error(error);
+    long long start = MicrosecondsNow();
     RedrawWindow(hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
-    return Json().Done();
+    return Json().Int("us", MicrosecondsNow() - start).Done();
 }
 
 // ---------------------------------------------------------------- transfers

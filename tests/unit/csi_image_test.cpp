@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 namespace {
@@ -426,6 +427,43 @@ TEST(CsiImage, TailBlockRoundTripsAndRefusesDamage)
     EXPECT_EQ(2u, stLoaded.m_stDataTrans.m_nRxStream);
     EXPECT_EQ(0u, stLoaded.m_stTermOpt.m_stCur.m_nHistory);
     EXPECT_EQ(0, std::memcmp(&stLog, &stLoaded.m_stLog, sizeof stLog));
+
+    // The plot's settings, the Y limits to the bit; limits a file may hold
+    // out of order or not finite load as the defaults, 0 to 100.
+    const double kdNan = std::numeric_limits<double>::quiet_NaN();
+    const PlotSettings astPlot[][2] = {
+        {{5, 1, true, 3600, 1048576, -1.5e-3, 2.5e9}, {5, 1, true, 3600, 1048576, -1.5e-3, 2.5e9}},
+        {{1, 0, false, 1, 10, -1e308, 4.9e-324}, {1, 0, false, 1, 10, -1e308, 4.9e-324}},
+        {{7, 0, false, 10, 1000, -0.0, 100}, {7, 0, false, 10, 1000, -0.0, 100}},
+        {{2, 0, true, 7, 20, 3, 3}, {2, 0, true, 7, 20, 0, 100}},
+        {{4, 1, true, 8, 30, kdNan, 1}, {4, 1, true, 8, 30, 0, 100}},
+    };
+    for (const PlotSettings *pstRow : astPlot) {
+        fnSettingsToFileData(stCsi, stRec.Refs());
+        fnPlotToFileData(stCsi, pstRow[0]);
+        fnFileDataToBuf(stCsi);
+        ASSERT_EQ(0, fnBufToFileData(stCsi));
+        PlotSettings st = {};
+        fnFileDataToPlot(stCsi, st);
+        const PlotSettings &stWant = pstRow[1];
+        EXPECT_EQ(stWant.m_byFormats, st.m_byFormats);
+        EXPECT_EQ(stWant.m_byAxis, st.m_byAxis);
+        EXPECT_EQ(stWant.m_bYFixed, st.m_bYFixed);
+        EXPECT_EQ(stWant.m_dwSpanSeconds, st.m_dwSpanSeconds);
+        EXPECT_EQ(stWant.m_dwSpanLines, st.m_dwSpanLines);
+        EXPECT_EQ(0, std::memcmp(&stWant.m_dYMin, &st.m_dYMin, sizeof st.m_dYMin)) << st.m_dYMin;
+        EXPECT_EQ(0, std::memcmp(&stWant.m_dYMax, &st.m_dYMax, sizeof st.m_dYMax)) << st.m_dYMax;
+    }
+    // The plot's defaults are the block's: with the others they write none.
+    Records stDefaults;
+    PlotSettings stPlotDefault;
+    fnPlotSettingsDefault(stPlotDefault);
+    CsiImage stNone;
+    fnSettingsToFileData(stNone, stDefaults.Refs());
+    fnPlotToFileData(stNone, stPlotDefault);
+    fnFileDataToBuf(stNone);
+    EXPECT_NE(0, std::memcmp("ZXTB", stNone.m_abyImage + kCsiFieldsEnd, 4));
+    Encode(stCsi, stRec);
 
     // A setting put back to its default is saved as such, not left behind.
     stRec.m_stComSet.m_stCur.m_bReopen = 0;
