@@ -174,6 +174,11 @@ void fnLineEnd(LogWriter &st, LogDir nDir, std::uint8_t by, std::uint8_t byEnd, 
     if (byEnd != 0 && byEnd != by) {
         return;
     }
+    // More CRs return to the start of the same empty line (bash echoes CR CR LF).
+    if (byEnd == kCr && by == kCr) {
+        stLine.m_byEnd = kCr;
+        return;
+    }
     fnTouch(stLine, qwMs);
     // The end of a line whose text a pause already wrote adds no empty line.
     if (stLine.m_nLen > 0 || !stLine.m_bMore) {

@@ -103,9 +103,9 @@ TEST(LogText, LinesPausesDirectionsAndSequences)
     const TextCase astCase[] = {
         // Every line end; the partner of a CR or LF is its second half.
         {' ',
-         {{'<', 0, "a\r\nb\nc\rd\n\re\n\nf\r\r"}},
+         {{'<', 0, "a\r\nb\nc\rd\n\re\n\nf\r\rg\r\r\nh\n\r\r\n"}},
          "0.000 a\r\n0.000 b\r\n0.000 c\r\n0.000 d\r\n"
-         "0.000 e\r\n0.000 \r\n0.000 f\r\n0.000 \r\n"},
+         "0.000 e\r\n0.000 \r\n0.000 f\r\n0.000 g\r\n0.000 h\r\n0.000 \r\n"},
         // A CR at the end of a read, its LF in the next one.
         {' ', {{'<', 0, "abc\r"}, {'<', 2000, "\ndef\r"}, {'<', 2100, "\n"}}, "0.000 abc\r\n2.000 def\r\n"},
         // A prompt written at the pause, its rest as a continuation.
