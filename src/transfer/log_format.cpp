@@ -174,9 +174,12 @@ void fnLineEnd(LogWriter &st, LogDir nDir, std::uint8_t by, std::uint8_t byEnd, 
     if (byEnd != 0 && byEnd != by) {
         return;
     }
-    // More CRs return to the start of the same empty line (bash echoes CR CR LF).
-    if (byEnd == kCr && by == kCr) {
-        stLine.m_byEnd = kCr;
+    // A received CR with nothing since the last line end only returns to the
+    // start of an empty line (a shell echoes CR CR LF, or a CR after its
+    // control sequences): no empty line, and an LF pairs as before. Every
+    // sent CR is a line end: it is a key the user pressed.
+    if (by == kCr && nDir == kLogReceived && !stLine.m_bOpen) {
+        stLine.m_byEnd = byEnd;
         return;
     }
     fnTouch(stLine, qwMs);

@@ -103,9 +103,9 @@ TEST(LogText, LinesPausesDirectionsAndSequences)
     const TextCase astCase[] = {
         // Every line end; the partner of a CR or LF is its second half.
         {' ',
-         {{'<', 0, "a\r\nb\nc\rd\n\re\n\nf\r\rg\r\r\nh\n\r\r\n"}},
+         {{'<', 0, "a\r\nb\nc\rd\n\re\n\nf\r\rg\r\r\nh\r\n\r\ni\r\n"}},
          "0.000 a\r\n0.000 b\r\n0.000 c\r\n0.000 d\r\n"
-         "0.000 e\r\n0.000 \r\n0.000 f\r\n0.000 g\r\n0.000 h\r\n0.000 \r\n"},
+         "0.000 e\r\n0.000 \r\n0.000 f\r\n0.000 g\r\n0.000 h\r\n0.000 \r\n0.000 i\r\n"},
         // A CR at the end of a read, its LF in the next one.
         {' ', {{'<', 0, "abc\r"}, {'<', 2000, "\ndef\r"}, {'<', 2100, "\n"}}, "0.000 abc\r\n2.000 def\r\n"},
         // A prompt written at the pause, its rest as a continuation.
@@ -119,7 +119,9 @@ TEST(LogText, LinesPausesDirectionsAndSequences)
         // after it is not held back either.
         {' ', vecSlow, "0.000 " + std::string(12, 'x') + "\r\n10.800+x\r\n"},
         // Each direction has its own line; received only drops sent data.
-        {'b', {{'<', 0, "ab"}, {'>', 100, "ls\r"}, {'<', 200, "c\r\n"}}, "0.100 > ls\r\n0.000 < abc\r\n"},
+        {'b',
+         {{'<', 0, "ab"}, {'>', 100, "ls\r\r"}, {'<', 200, "c\r\n"}},
+         "0.100 > ls\r\n0.100 > \r\n0.000 < abc\r\n"},
         {' ', {{'<', 0, "ab"}, {'>', 100, "ls\r"}, {'<', 200, "c\r\n"}}, "0.000 abc\r\n"},
         // Long lines are cut; a spelled-out control is never split.
         {' ', {{'<', 0, strLong + "\n"}}, Lines("0.000 ", strLong, kLogLineChars)},
@@ -130,7 +132,9 @@ TEST(LogText, LinesPausesDirectionsAndSequences)
         {'c',
          {{'<', 0, "\x1b[3"}, {'<', 10, "1mre\x1b"}, {'<', 20, "[0md\x1b]0;title\x07\x07\0\xc3\xa9\n"s}},
          "0.010 red<0x07>\xc3\xa9\r\n"},
-        {'c', {{'<', 0, "typo-4x\b \b2\r\nabc\b\b\x1b[K!\r\n"}}, "0.000 typo-42\r\n0.000 a!\r\n"},
+        {'c',
+         {{'<', 0, "typo-4x\b \b2\r\n\x1b[?2004l\rabc\b\b\x1b[K!\r\n"}},
+         "0.000 typo-42\r\n0.000 a!\r\n"},
     };
     for (const TextCase &st : astCase) {
         EXPECT_EQ(st.m_strWant,
