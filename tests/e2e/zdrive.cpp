@@ -872,20 +872,19 @@ std::string CmdPixel(const Args& args)
     return Json().Int("r", GetRValue(cr)).Int("g", GetGValue(cr)).Int("b", GetBValue(cr)).Done();
 }
 
-// Counts the reddish and the dark pixels of a control's client area as the
-// screen shows it: "ink target id". An indicator of the status bar writes
-// its name in red while its line is on and in black while it is off. "hash"
-// (FNV-1a of every pixel) tells whether two reads showed the same picture.
-std::string CmdInk(const Args& args)
+struct Ink {
+    long long red = 0, dark = 0;
+    unsigned int hash = 2166136261u;
+};
+
+// Reads a window's pixels as the screen shows them; false when it cannot.
+bool ReadInk(HWND hWnd, Ink& ink)
 {
-    std::string error;
-    HWND hWnd = ResolveControl(args, 1, error);
-    if (!hWnd) return Error(error);
     RECT rc;
     GetClientRect(hWnd, &rc);
     POINT pt = {0, 0};
     ClientToScreen(hWnd, &pt);
-    if (rc.right <= 0 || rc.bottom <= 0) return Error("empty client area");
+    if (rc.right <= 0 || rc.bottom <= 0) return false;
     BITMAPINFO bmi;
     ZeroMemory(&bmi, sizeof bmi);
     bmi.bmiHeader.biSize = sizeof bmi.bmiHeader;
@@ -901,22 +900,52 @@ std::string CmdInk(const Args& args)
     HGDIOBJ hOld = hBmp ? SelectObject(hMem, hBmp) : nullptr;
     BOOL bCopied = hBmp && BitBlt(hMem, 0, 0, rc.right, rc.bottom, hScreen, pt.x, pt.y, SRCCOPY);
     GdiFlush();
-    long long red = 0, dark = 0;
-    unsigned int hash = 2166136261u;
+    ink = Ink();
     const BYTE* pby = static_cast<const BYTE*>(pvBits);
     for (LONG i = 0; bCopied && i < rc.right * rc.bottom; ++i, pby += 4) {
         const BYTE b = pby[0], g = pby[1], r = pby[2];
-        if (r > 160 && g < 100 && b < 100) ++red;
-        if (r < 80 && g < 80 && b < 80) ++dark;
-        hash = ((hash ^ b) * 16777619u ^ g) * 16777619u;
-        hash = (hash ^ r) * 16777619u;
+        if (r > 160 && g < 100 && b < 100) ++ink.red;
+        if (r < 80 && g < 80 && b < 80) ++ink.dark;
+        ink.hash = ((ink.hash ^ b) * 16777619u ^ g) * 16777619u;
+        ink.hash = (ink.hash ^ r) * 16777619u;
     }
     if (hOld) SelectObject(hMem, hOld);
     if (hBmp) DeleteObject(hBmp);
     DeleteDC(hMem);
     ReleaseDC(nullptr, hScreen);
-    if (!bCopied) return Error("screen not readable");
-    return Json().Int("red", red).Int("dark", dark).Int("hash", hash).Done();
+    return bCopied != FALSE;
+}
+
+// Counts the reddish and the dark pixels of a control's client area as the
+// screen shows it: "ink target id". An indicator of the status bar writes
+// its name in red while its line is on and in black while it is off. "hash"
+// (FNV-1a of every pixel) tells whether two reads showed the same picture.
+std::string CmdInk(const Args& args)
+{
+    std::string error;
+    HWND hWnd = ResolveControl(args, 1, error);
+    if (!hWnd) return Error(error);
+    Ink ink;
+    if (!ReadInk(hWnd, ink)) return Error("screen not readable");
+    return Json().Int("red", ink.red).Int("dark", ink.dark).Int("hash", ink.hash).Done();
+}
+
+// Waits until a control's pixels show more dark ink than `dark`: "waitink
+// target id dark timeout_ms"; "us" is when the screen first showed it.
+std::string CmdWaitInk(const Args& args)
+{
+    if (args.size() < 5) return Error("usage: waitink target id dark timeout_ms");
+    std::string error;
+    HWND hWnd = ResolveControl(args, 1, error);
+    if (!hWnd) return Error(error);
+    const long long until = MicrosecondsNow() + Number(args[4]) * 1000;
+    for (long long looks = 1;; ++looks) {
+        Ink ink;
+        if (ReadInk(hWnd, ink) && ink.dark > Number(args[3]))
+            return Json().Bool("found", true).Int("us", MicrosecondsNow()).Int("looks", looks).Done();
+        if (MicrosecondsNow() >= until) return Json().Bool("found", false).Int("looks", looks).Done();
+        Sleep(1);
+    }
 }
 
 // Has a control drawn anew at once, whatever it thinks it owes: "redraw
@@ -1188,6 +1217,7 @@ std::string Dispatch(const Args& args)
     if (cmd == "setpos") return CmdSetPos(args);
     if (cmd == "pixel") return CmdPixel(args);
     if (cmd == "ink") return CmdInk(args);
+    if (cmd == "waitink") return CmdWaitInk(args);
     if (cmd == "redraw") return CmdRedraw(args);
     if (cmd == "terminate") return CmdTerminate(args);
     if (cmd == "txwatch") return CmdTxWatch(args);
