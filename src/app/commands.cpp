@@ -18,6 +18,7 @@
 #include "resource.h"
 #include "rxcheck_window.h"
 #include "settings.h"
+#include "terminal_display.h"
 #include "termopt_dialog.h"
 #include "timeouts_dialog.h"
 #include "transfer.h"
@@ -54,6 +55,7 @@ void fnAfterPortOpen(int iResult)
 void fnAfterCsiLoad(HWND hWnd, int iResult)
 {
     if (iResult == kCsiLoaded) {
+        fnTerminalFitConsole();
         fnAfterPortOpen(fnOpenPort(hWnd));
     }
 }
@@ -105,6 +107,7 @@ void OnCmdFont(HWND hWnd)
     HFONT hOldFont = gstTerminal.m_hFont;
     gstTerminal.m_hFont = CreateFontIndirectA(&gstTerminal.m_stLogFont);
     SendMessageA(gstTerminal.m_hEdit, WM_SETFONT, reinterpret_cast<WPARAM>(gstTerminal.m_hFont), 1);
+    fnTerminalFitConsole();
     InvalidateRect(gstTerminal.m_hView, NULL, TRUE);
     if (hOldFont != NULL) {
         DeleteObject(hOldFont);

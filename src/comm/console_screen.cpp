@@ -700,6 +700,9 @@ void fnScreenSize(ConsoleScreen &st, int nCols, int nRows)
     }
     nCols = fnClamp(nCols, 1, kRowChars);
     nRows = fnClamp(nRows, 1, kLiveRows);
+    if (nCols == st.m_nCols && nRows == st.m_nHeight) {
+        return;
+    }
     fnTrim(st);
     for (; st.m_nRows > nRows; --st.m_nRows) {
         fnPushTop(st);
@@ -715,6 +718,12 @@ void fnScreenSize(ConsoleScreen &st, int nCols, int nRows)
     st.m_nMarginTop = 0;
     st.m_nMarginBottom = nRows - 1;
     fnGoTo(st, st.m_nRow, st.m_nCol);
+}
+
+void fnScreenFit(int nWidth, int nHeight, int nCellWidth, int nCellHeight, int &nCols, int &nRows)
+{
+    nCols = fnClamp(nCellWidth > 0 ? nWidth / nCellWidth : 0, kMinFitCols, kRowChars);
+    nRows = fnClamp(nCellHeight > 0 ? nHeight / nCellHeight : 0, kMinFitRows, kLiveRows);
 }
 
 void fnScreenFeed(ConsoleScreen &st, const std::uint8_t *pby, std::uint32_t dwCount, std::int32_t nStamp)

@@ -30,6 +30,10 @@ const int kLiveRows = 160;
 // the vt100 entry of the far end assumes.
 const int kDefaultCols = 80;
 const int kDefaultRows = 24;
+// The smallest screen that follows a window's size: a shell's prompt and a
+// command still fit.
+const int kMinFitCols = 20;
+const int kMinFitRows = 5;
 // The history keeps up to this much text and this many lines before the
 // screen, whichever limit comes first.
 const std::uint32_t kHistoryChars = 1u << 20;
@@ -90,9 +94,14 @@ void fnScreenReset(ConsoleScreen &st, bool bConsole, std::uint32_t dwLimit);
 
 // Console mode: the screen becomes nCols x nRows, held to 1..kRowChars and
 // 1..kLiveRows. Rows above a smaller screen go into the history, lines are
-// cut at a narrower width, the scroll region becomes the whole screen. Text
+// cut at a narrower width, the scroll region becomes the whole screen. The
+// same size again changes nothing (a region set by the far end stays). Text
 // mode keeps its size.
 void fnScreenSize(ConsoleScreen &st, int nCols, int nRows);
+
+// The screen that fits nWidth x nHeight pixels in whole cells of nCellWidth
+// x nCellHeight, held to kMinFitCols..kRowChars and kMinFitRows..kLiveRows.
+void fnScreenFit(int nWidth, int nHeight, int nCellWidth, int nCellHeight, int &nCols, int &nRows);
 
 // Adds received or echoed bytes; nStamp is the time of day in milliseconds
 // given to lines that get their first character here, or kNoStamp.

@@ -17,6 +17,9 @@ const DWORD kHexPiece = kPieceChars / 3;
 
 ConsoleScreen gstScreen;
 char gachPiece[kPieceChars + 1];
+// The size a console screen is given, under the screen lock.
+int gnCols = kDefaultCols;
+int gnRows = kDefaultRows;
 
 // The receive thread feeds the screen while the window paints from it and
 // the user-interface thread may empty it.
@@ -76,6 +79,7 @@ void fnViewReset(const TermOptBlock &stOpt)
     const DWORD dwLimit = stOpt.m_nHistory == 1 ? kHistoryChars : kShortHistoryChars;
     fnViewLock();
     fnScreenReset(gstScreen, stOpt.m_bConsole == 1 && stOpt.m_nDisplay == 0, dwLimit);
+    fnScreenSize(gstScreen, gnCols, gnRows);
     fnViewUnlock();
 }
 
@@ -83,6 +87,16 @@ void fnViewEmpty()
 {
     fnViewLock();
     fnScreenReset(gstScreen, gstScreen.m_bConsole, gstScreen.m_dwLimit);
+    fnScreenSize(gstScreen, gnCols, gnRows);
+    fnViewUnlock();
+}
+
+void fnViewSetSize(int nCols, int nRows)
+{
+    fnViewLock();
+    gnCols = nCols;
+    gnRows = nRows;
+    fnScreenSize(gstScreen, nCols, nRows);
     fnViewUnlock();
 }
 

@@ -20,6 +20,11 @@ void fnViewReset(const TermOptBlock &stOpt);
 // Empty screen made for the options it was last reset with.
 void fnViewEmpty();
 
+// The console's size in characters from now on, through every reset and
+// clearing: the view's own when the options ask the console to follow it,
+// else kDefaultCols x kDefaultRows (the size until set).
+void fnViewSetSize(int nCols, int nRows);
+
 // Adds a block; echoed keys get no time stamp.
 void fnViewBlock(const BYTE *pby, DWORD dwCount, const TermOptBlock &stOpt, BOOL bEcho);
 

@@ -170,12 +170,14 @@
 #define IDC_TOPT_CR_TRANS 1021
 #define IDC_TOPT_LF_TRANS 1022
 #define IDC_TOPT_DEFAULT 3
-// The Console group (history, console mode, time stamps, console keys)
+// The Console group (history, console mode and its size, time stamps,
+// console keys)
 #define IDC_TOPT_HISTORY 1100
 #define IDC_TOPT_CONSOLE 1101
 #define IDC_TOPT_TIMESTAMPS 1102
 #define IDC_TOPT_BACKSPACE 1103
 #define IDC_TOPT_CONSOLE_ENTER 1104
+#define IDC_TOPT_FOLLOW_SIZE 1105
 
 // Dialog 125: Data Transfer
 #define IDC_DT_ASCII 1045

@@ -300,6 +300,7 @@ void fnSettingsToFileData(CsiImage &stCsi, const CsiRecords &stRecords)
     pdwTail[kTailTimestamps] = stTermOpt.m_bTimestamps;
     pdwTail[kTailBackspace] = stTermOpt.m_nBackspace;
     pdwTail[kTailConsoleEnter] = stTermOpt.m_nConsoleEnter;
+    pdwTail[kTailConsoleSize] = stTermOpt.m_bFollowSize;
     pdwTail[kTailReopen] = stRecords.m_pstComSet->m_stCur.m_bReopen;
     pdwTail[kTailPrbs] = stRecords.m_pstDataTrans->m_stCur.m_nPrbs;
     pdwTail[kTailRxStream] = stRecords.m_pstDataTrans->m_nRxStream;
@@ -327,6 +328,7 @@ void fnFileDataToSettings(const CsiImage &stCsi, const CsiRecords &stRecords)
     stTermOpt.m_bTimestamps = pdwTail[kTailTimestamps];
     stTermOpt.m_nBackspace = pdwTail[kTailBackspace];
     stTermOpt.m_nConsoleEnter = pdwTail[kTailConsoleEnter];
+    stTermOpt.m_bFollowSize = pdwTail[kTailConsoleSize];
     stRecords.m_pstComSet->m_stCur.m_bReopen = pdwTail[kTailReopen];
     stRecords.m_pstDataTrans->m_stCur.m_nPrbs = pdwTail[kTailPrbs];
     stRecords.m_pstDataTrans->m_nRxStream = pdwTail[kTailRxStream];

@@ -31,6 +31,7 @@ const CsiTailDef kastCsiTail[kCsiTailCount] = {
     {"PYNH", 0, 0xFFFFFFFFu, 0},
     {"PYXL", 0, 0xFFFFFFFFu, 0},
     {"PYXH", 0, 0xFFFFFFFFu, 0x40590000u}, // 100.0
+    {"CSIZ", 0, 1, 0},
 };
 
 namespace {

@@ -45,6 +45,7 @@ enum CsiTailField {
     kTailPlotYMinHigh,
     kTailPlotYMaxLow,
     kTailPlotYMaxHigh,
+    kTailConsoleSize, // console size: 0 80 x 24, 1 the view's size in characters
     kCsiTailCount
 };
 

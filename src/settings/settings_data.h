@@ -73,6 +73,7 @@ struct TermOptBlock {
     ZDWORD m_bTimestamps;
     ZDWORD m_nBackspace;
     ZDWORD m_nConsoleEnter;
+    ZDWORD m_bFollowSize;
 };
 
 // Pattern block of gstDataTrans.

@@ -50,6 +50,21 @@ int fnLineHeight(HDC hDc)
     return stTm.tmHeight > 0 ? stTm.tmHeight : 1;
 }
 
+// The client area in whole cells of the font: the average character
+// width (a fixed-pitch font's every character), the line height.
+void fnCharsShown(HWND hWnd, int &nCols, int &nRows)
+{
+    RECT rc;
+    GetClientRect(hWnd, &rc);
+    HDC hDc = GetDC(hWnd);
+    HGDIOBJ hOld = SelectObject(hDc, fnFont());
+    TEXTMETRICA stTm;
+    GetTextMetricsA(hDc, &stTm);
+    SelectObject(hDc, hOld);
+    ReleaseDC(hWnd, hDc);
+    fnScreenFit(rc.right - kMargin, rc.bottom - kMargin, stTm.tmAveCharWidth, stTm.tmHeight, nCols, nRows);
+}
+
 DWORD fnRowsShown(HWND hWnd)
 {
     RECT rc;
@@ -317,9 +332,17 @@ LRESULT OnMouseUp()
     return 0;
 }
 
+LRESULT OnSize(HWND hWnd)
+{
+    fnConsoleWindowFit(hWnd);
+    return 0;
+}
+
 LRESULT CALLBACK fnConsoleWndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
 {
     switch (uMsg) {
+    case WM_SIZE:
+        return OnSize(hWnd);
     case WM_PAINT:
         return OnPaint(hWnd);
     case WM_ERASEBKGND:
@@ -360,4 +383,17 @@ HWND fnCreateConsoleWindow(HWND hPane)
     return CreateWindowExA(WS_EX_CLIENTEDGE, kClassName, "", WS_CHILD | WS_VSCROLL, 0, 0, 0, 0, hPane,
                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_TERM_VIEW)), stClass.hInstance,
                            NULL);
+}
+
+// A new size repaints the view: rows that left a smaller screen went into
+// the history.
+void fnConsoleWindowFit(HWND hWnd)
+{
+    int nCols = kDefaultCols;
+    int nRows = kDefaultRows;
+    if (gstTermOpt.m_stCur.m_bFollowSize == 1) {
+        fnCharsShown(hWnd, nCols, nRows);
+    }
+    fnViewSetSize(nCols, nRows);
+    InvalidateRect(hWnd, NULL, FALSE);
 }

@@ -90,6 +90,11 @@ void fnTerminalChooseView(const TermOptBlock &stNew, const TermOptBlock &stOld)
     fnTerminalShowChanges();
 }
 
+void fnTerminalFitConsole()
+{
+    fnConsoleWindowFit(gstTerminal.m_hView);
+}
+
 void fnTerminalEmpty()
 {
     fnDisplayEmpty();

@@ -20,6 +20,11 @@ void fnTerminalShowChanges();
 // at once, not with the next byte received.
 void fnTerminalChooseView(const TermOptBlock &stNew, const TermOptBlock &stOld);
 
+// The console's size follows the view's, or is 80 x 24, as
+// gstTermOpt.m_stCur now asks: after Terminal Option, a loaded settings file
+// or another font.
+void fnTerminalFitConsole();
+
 // Empties what either view shows, at once.
 void fnTerminalEmpty();
 

@@ -65,9 +65,10 @@ void fnShowDisplay(HWND hDlg, ZDWORD nDisplay)
     }
 }
 
-// The console keys only matter in console mode.
+// The console's keys and size only matter in console mode.
 void fnEnableConsoleKeys(HWND hDlg, bool bConsole)
 {
+    EnableWindow(GetDlgItem(hDlg, IDC_TOPT_FOLLOW_SIZE), bConsole);
     EnableWindow(GetDlgItem(hDlg, IDC_TOPT_BACKSPACE), bConsole);
     EnableWindow(GetDlgItem(hDlg, IDC_TOPT_CONSOLE_ENTER), bConsole);
 }
@@ -76,6 +77,7 @@ void fnShowConsole(HWND hDlg, const TermOptBlock &stEdit)
 {
     SendDlgItemMessageA(hDlg, IDC_TOPT_HISTORY, CB_SETCURSEL, stEdit.m_nHistory, 0);
     CheckDlgButton(hDlg, IDC_TOPT_CONSOLE, fnCheckOf(stEdit.m_bConsole == 1));
+    CheckDlgButton(hDlg, IDC_TOPT_FOLLOW_SIZE, fnCheckOf(stEdit.m_bFollowSize == 1));
     CheckDlgButton(hDlg, IDC_TOPT_TIMESTAMPS, fnCheckOf(stEdit.m_bTimestamps == 1));
     SendDlgItemMessageA(hDlg, IDC_TOPT_BACKSPACE, CB_SETCURSEL, stEdit.m_nBackspace, 0);
     SendDlgItemMessageA(hDlg, IDC_TOPT_CONSOLE_ENTER, CB_SETCURSEL, stEdit.m_nConsoleEnter, 0);
@@ -154,11 +156,13 @@ void OnOk(HWND hDlg)
     stEdit.m_nLfTrans = fnListPos(hDlg, IDC_TOPT_LF_TRANS);
     stEdit.m_nHistory = fnListPos(hDlg, IDC_TOPT_HISTORY);
     stEdit.m_bConsole = fnIsChecked(hDlg, IDC_TOPT_CONSOLE) ? 1 : 0;
+    stEdit.m_bFollowSize = fnIsChecked(hDlg, IDC_TOPT_FOLLOW_SIZE) ? 1 : 0;
     stEdit.m_bTimestamps = fnIsChecked(hDlg, IDC_TOPT_TIMESTAMPS) ? 1 : 0;
     stEdit.m_nBackspace = fnListPos(hDlg, IDC_TOPT_BACKSPACE);
     stEdit.m_nConsoleEnter = fnListPos(hDlg, IDC_TOPT_CONSOLE_ENTER);
     fnTerminalChooseView(stEdit, gstTermOpt.m_stCur);
     gstTermOpt.m_stCur = stEdit;
+    fnTerminalFitConsole();
     fnDisplaySetOptions(stEdit);
     fnUiRefresh(gstCommx.m_bCommOpen);
     EndDialog(hDlg, 1);

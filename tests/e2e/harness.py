@@ -479,10 +479,11 @@ class App:
         self.call("ping", 5000)
 
     def set_terminal_options(self, **choices):
-        """Terminal Option dialog: keyboard, echo, console, stamps (0/1), enter,
-        cr, lf, history, backspace, console_enter (list positions), hex (0/1); OK."""
+        """Terminal Option dialog: keyboard, echo, console, follow (the window's
+        size), stamps (0/1), enter, cr, lf, history, backspace, console_enter
+        (list positions), hex (0/1); OK."""
         dlg = self.open_dialog(40014, "Terminal Option")
-        boxes = {"keyboard": 1013, "echo": 1012, "console": 1101, "stamps": 1102}
+        boxes = {"keyboard": 1013, "echo": 1012, "console": 1101, "follow": 1105, "stamps": 1102}
         lists = {"enter": 1020, "cr": 1021, "lf": 1022, "history": 1100, "backspace": 1103,
                  "console_enter": 1104}
         for name, value in choices.items():

@@ -160,6 +160,40 @@ class ConsoleTest(unittest.TestCase):
         app.type_text("q")
         self.run_line("rm zv-pages.txt", "$ rm zv-pages.txt")
 
+    def test_7_follows_the_window_size_when_chosen(self):
+        """Follow Window Size: the console is the view's client area (text 2
+        pixels in) in whole cells of the terminal's font, after the option and
+        after the window changed, as `resize` reads it and a line of exactly
+        that many characters shows; cleared, 80 x 24 again."""
+        app = self.app
+        before = app.call("rect", "main")
+        marks = iter(range(3))
+
+        def resize():
+            mark = "resized-%d" % next(marks)  # the last run's output is still on the screen
+            self.run_line("resize; echo " + mark, mark)
+            return tuple(map(int, re.findall(r"COLUMNS=(\d+);\r\nLINES=(\d+);", app.terminal()[-300:])[-1]))
+
+        def view_size():
+            rect, cell = app.call("rect", "term", 1090), app.call("fontcell", "term", 1002)  # the view's font
+            return (rect["cw"] - 2) // cell["width"], (rect["ch"] - 2) // cell["height"]
+
+        app.call("setpos", "main", 0, 0, 640, 420)
+        app.set_terminal_options(follow=1)
+        small = view_size()
+        self.assertEqual(resize(), small)
+        app.call("setpos", "main", 0, 0, 1000, 700)
+        cols, rows = view_size()
+        self.assertTrue(cols > small[0] > 20 and rows > small[1] > 5 and small != (80, 24), (small, cols, rows))
+        self.assertEqual(resize(), (cols, rows))
+        for ch, count, shown in (("x", cols, ["x" * cols]), ("y", cols + 1, ["y" * cols, "y"])):
+            command = "printf '%%0*d\\n' %d 0 | tr 0 %s" % (count, ch)
+            self.run_line(command, shown[-1])
+            self.assertEqual(self.lines()[-2 - len(shown):-1], ["$ " + command] + shown)
+        app.screenshot("console-follow.png")
+        app.set_terminal_options(follow=0)
+        self.assertEqual(resize(), (80, 24))
+        app.call("setpos", "main", before["x"], before["y"], before["w"], before["h"])
 
 if __name__ == "__main__":
     unittest.main()

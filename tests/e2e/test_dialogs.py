@@ -288,6 +288,10 @@ class TerminalOptionTest(OpenPortCase):
         self.assertEqual(self.app.call("combo", dlg, 1021, "items")["items"], ["CR-LF", "LF", "No Changed"])
         self.assertEqual(self.app.call("combo", dlg, 1022, "items")["items"], ["CR-LF", "CR", "No Changed"])
         snapshot(self.app, "dialog-124-terminal-option.png", dlg)
+        follow = self.app.control(dlg, 1105)
+        self.assertEqual((follow["check"], follow["enabled"]), (0, False), "Follow Window Size, clear and greyed")
+        self.click(dlg, 1101, 1)
+        wait_until(lambda: self.app.control(dlg, 1105)["enabled"], 5, "Follow Window Size enabled with Console Mode")
         self.finish(dlg, TERMOPT, IDCANCEL)
 
     def test_2_keyboard_off_greys_echo_and_enter_and_ok_commits_them(self):

@@ -2,7 +2,8 @@
 // Menus cannot be read from another process under Wine, so the menu state is
 // read here, inside the app, and handed back through a named mapping that
 // zdrive owns. So is the GDI object count, which Wine's GetGuiResources does
-// not report.
+// not report, and the metrics of a window's font, whose handle means nothing
+// in another process.
 #include <windows.h>
 
 #include "zdhook.h"
@@ -46,17 +47,32 @@ void AnswerMenuState(HWND hWnd, WPARAM wCommand, LPARAM lDriverPid)
     Answer(lDriverPid, static_cast<DWORD>(wCommand), dwState);
 }
 
+// Measured where the window draws, in its own font.
+DWORD FontCell(HWND hWnd)
+{
+    HDC hDc = GetDC(hWnd);
+    HGDIOBJ hOld = SelectObject(hDc, reinterpret_cast<HGDIOBJ>(SendMessageA(hWnd, WM_GETFONT, 0, 0)));
+    TEXTMETRICA tm = {};
+    GetTextMetricsA(hDc, &tm);
+    SelectObject(hDc, hOld);
+    ReleaseDC(hWnd, hDc);
+    return MAKELONG(tm.tmAveCharWidth, tm.tmHeight);
+}
+
 }  // namespace
 
 extern "C" __declspec(dllexport) LRESULT CALLBACK ZdCallWndProc(int nCode, WPARAM wParam, LPARAM lParam)
 {
     static UINT s_uAsk = RegisterWindowMessageA(kZdMenuMessage);
     static UINT s_uGdi = RegisterWindowMessageA(kZdGdiMessage);
+    static UINT s_uFont = RegisterWindowMessageA(kZdFontMessage);
     const CWPSTRUCT* pMsg = reinterpret_cast<const CWPSTRUCT*>(lParam);
     if (nCode == HC_ACTION && pMsg && pMsg->message == s_uAsk) {
         AnswerMenuState(pMsg->hwnd, pMsg->wParam, pMsg->lParam);
     } else if (nCode == HC_ACTION && pMsg && pMsg->message == s_uGdi) {
         Answer(pMsg->lParam, 0, GdiObjectCount());
+    } else if (nCode == HC_ACTION && pMsg && pMsg->message == s_uFont) {
+        Answer(pMsg->lParam, 0, FontCell(reinterpret_cast<HWND>(pMsg->wParam)));
     }
     return CallNextHookEx(nullptr, nCode, wParam, lParam);
 }

@@ -746,6 +746,17 @@ std::string CmdMenu(const Args& args)
         .Done();
 }
 
+// The cell of a window's font as the app measures it: "fontcell target id".
+std::string CmdFontCell(const Args& args)
+{
+    std::string error;
+    HWND hWnd = ResolveControl(args, 1, error);
+    if (!hWnd) return Error(error);
+    ZdMenuAnswer answer;
+    if (!AskHook(kZdFontMessage, reinterpret_cast<WPARAM>(hWnd), answer)) return Error("the hook did not answer");
+    return Json().Int("width", LOWORD(answer.dwState)).Int("height", HIWORD(answer.dwState)).Done();
+}
+
 std::string ButtonIds(HWND hDlg)
 {
     std::string ids = "[";
@@ -1210,6 +1221,7 @@ std::string Dispatch(const Args& args)
     if (cmd == "char") return CmdChar(args);
     if (cmd == "waittext") return CmdWaitText(args);
     if (cmd == "menu") return CmdMenu(args);
+    if (cmd == "fontcell") return CmdFontCell(args);
     if (cmd == "dialogs") return CmdDialogs(args);
     if (cmd == "press") return CmdPress(args);
     if (cmd == "ping") return CmdPing(args);

@@ -182,6 +182,34 @@ TEST(ConsoleScreen, SizeChangedWithText)
     Feed("\x1b[18t\x1b[6n\x1b[H!");
     EXPECT_EQ("1\r\n2\r\n3\r\n!" + std::string(39, 'x') + "\r\n" + std::string(20, 'x'), View());
     EXPECT_EQ("\x1b[8;2;40t\x1b[2;21R", Reply());
+
+    // The same size again (a window resized within a character) keeps the
+    // far end's scroll region.
+    fnScreenReset(gstScreen, true, kHistoryChars);
+    Feed("1\r\n2\r\n3\r\n4\x1b[2;3r");
+    fnScreenSize(gstScreen, kDefaultCols, kDefaultRows);
+    Feed("\x1b[3H\nX");
+    EXPECT_EQ("1\r\n3\r\nX\r\n4", View());
+}
+
+// A window's size in whole cells, within the screen's bounds.
+TEST(ConsoleScreen, FitsWholeCellsWithinBounds)
+{
+    const int aanCase[][6] = {
+        // width, height, cell width, cell height -> columns, rows
+        {800, 480, 8, 16, 100, 30},
+        {799, 479, 8, 16, 99, 29},
+        {100, 30, 8, 16, kMinFitCols, kMinFitRows},
+        {-5, -5, 8, 16, kMinFitCols, kMinFitRows},
+        {640, 480, 0, 0, kMinFitCols, kMinFitRows},
+        {100000, 100000, 1, 1, kRowChars, kLiveRows},
+    };
+    for (const int *an : aanCase) {
+        int nCols = 0, nRows = 0;
+        fnScreenFit(an[0], an[1], an[2], an[3], nCols, nRows);
+        EXPECT_EQ(an[4], nCols) << an[0] << "x" << an[1];
+        EXPECT_EQ(an[5], nRows) << an[0] << "x" << an[1];
+    }
 }
 
 TEST(ConsoleScreen, StampsOnReceivedLinesOnly)

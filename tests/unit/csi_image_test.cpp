@@ -404,6 +404,7 @@ TEST(CsiImage, TailBlockRoundTripsAndRefusesDamage)
     CsiImage stPlain;
     Encode(stPlain, stRec);
     stRec.m_stTermOpt.m_stCur.m_bConsole = 1;
+    stRec.m_stTermOpt.m_stCur.m_bFollowSize = 1;
     stRec.m_stComSet.m_stCur.m_bReopen = 1;
     stRec.m_stComSet.m_stCur.m_bPortCheck = 1;
     stRec.m_stDataTrans.m_stCur.m_nPrbs = 3;
@@ -421,6 +422,7 @@ TEST(CsiImage, TailBlockRoundTripsAndRefusesDamage)
     ASSERT_EQ(0, fnBufToFileData(stCsi));
     fnFileDataToSettings(stCsi, stLoaded.Refs());
     EXPECT_EQ(1u, stLoaded.m_stTermOpt.m_stCur.m_bConsole);
+    EXPECT_EQ(1u, stLoaded.m_stTermOpt.m_stCur.m_bFollowSize);
     EXPECT_EQ(1u, stLoaded.m_stComSet.m_stCur.m_bReopen);
     EXPECT_EQ(1u, stLoaded.m_stComSet.m_stCur.m_bPortCheck);
     EXPECT_EQ(3u, stLoaded.m_stDataTrans.m_stCur.m_nPrbs);
@@ -520,13 +522,16 @@ TEST(CsiImage, TailBlockRoundTripsAndRefusesDamage)
         EXPECT_FALSE(fnReadTail(vecFile.data(), st.dwValid, stTail)) << st.pszWhat;
     }
 
-    // A later version with a tag unknown here loads what it knows.
+    // A later version with a tag unknown here loads what it knows; a block
+    // without the console size's row (an earlier version's) gives its default.
     CsiImage stLater = stCsi;
     std::memcpy(stLater.m_abyImage + dwFirst, "NEW?", 4);
+    std::memcpy(stLater.m_abyImage + dwFirst + 12 * kTailConsoleSize, "OLD?", 4);
     stLater.m_abyImage[dwHead + 4] = 2;
     Reseal(stLater);
     ASSERT_EQ(0, fnBufToFileData(stLater));
     EXPECT_EQ(1u, stLater.m_stFileData.m_stTail.m_adwValue[kTailConsole]);
+    EXPECT_EQ(0u, stLater.m_stFileData.m_stTail.m_adwValue[kTailConsoleSize]);
 
     // A value out of range in a sound block comes from a version that
     // widened the range: that setting keeps its default, the others load.
