@@ -50,6 +50,7 @@ BOOL gbViewSwitched;
 // The notice: sent and not yet taken; being served; when the classic
 // control was last rewritten.
 HWND ghWindow;
+DisplayWrite gpfnWriter;
 volatile LONG gbNotice;
 volatile LONG gbServing;
 volatile DWORD gdwRewrittenAt;
@@ -79,18 +80,28 @@ void fnEmptyText()
 // Every change has been made before the notice, so the pane reads it. The
 // notice is sent, not posted: a message waiting in the queue would keep a
 // dialog's modal loop, which shows the dialog once the queue is empty, from
-// showing it at all while bytes stream in. The classic control is rewritten
-// before the receive thread reads on, so the stream waits in the port
-// meanwhile and leaves the processor to the user-interface thread.
-void fnTell()
+// showing it at all while bytes stream in. A change of the classic text is
+// served by the classic writer in this thread (fnDisplaySetWriter); the
+// window is told of it only when it must show the classic view. The classic
+// control is rewritten before the receive thread reads on, so the stream
+// waits in the port meanwhile and leaves the processor to the
+// user-interface thread.
+void fnTell(BOOL bSwitched)
 {
     gbOwed = FALSE;
     if (ghWindow == NULL) {
         return;
     }
+    const BOOL bWriter = gdwViewKey == 0 && gpfnWriter != NULL;
     if (InterlockedExchange(&gbNotice, 1) == 0) {
         ResetEvent(gstShared.m_hServed);
-        SendNotifyMessageA(ghWindow, kWmDisplayChanged, 0, 0);
+        if (bWriter) {
+            gpfnWriter();
+        }
+        if (!bWriter || (bSwitched && InterlockedExchange(&gbNotice, 1) == 0)) {
+            ResetEvent(gstShared.m_hServed);
+            SendNotifyMessageA(ghWindow, kWmDisplayChanged, 0, 0);
+        }
     }
     if (gdwViewKey == 0) {
         WaitForSingleObject(gstShared.m_hServed, kServedWaitMs);
@@ -104,8 +115,9 @@ void fnTellChange()
         gbOwed = FALSE;
         return;
     }
+    const BOOL bSwitched = gbViewSwitched;
     gbViewSwitched = FALSE;
-    fnTell();
+    fnTell(bSwitched);
 }
 
 // The classic control is not being rewritten, nor about to be, and its last
@@ -215,7 +227,7 @@ void fnDisplayBlock(const BYTE *pby, DWORD dwCount, const TermOptBlock &stOpt, B
 void fnDisplayClear()
 {
     fnDisplayEmpty();
-    fnTell();
+    fnTell(FALSE);
 }
 
 BOOL fnDisplayOwed()
@@ -263,6 +275,11 @@ TermOptBlock fnDisplayOptions()
 void fnDisplaySetWindow(HWND hWnd)
 {
     ghWindow = hWnd;
+}
+
+void fnDisplaySetWriter(DisplayWrite pfnWrite)
+{
+    gpfnWriter = pfnWrite;
 }
 
 // Serving is marked before the notice is taken, so the receive thread never

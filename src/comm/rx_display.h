@@ -3,9 +3,10 @@
 // ~2 KB, line ends translated or HEX pairs) lives under a lock of its own, the
 // history and console screen under its own (console_view.h). The receive
 // thread changes them and sends kWmDisplayChanged to the window set with
-// fnDisplaySetWindow without waiting for it, at most one at a time; that
-// thread takes the notice before it reads what changed
-// (src/ui/terminal_display.h), so no change is lost.
+// fnDisplaySetWindow without waiting for it (or has the classic writer,
+// fnDisplaySetWriter, serve it), at most one at a time; the one told takes
+// the notice before it reads what changed (src/ui/terminal_display.h), so no
+// change is lost.
 //
 // Under Wine a rewrite of the classic edit control takes ~50 ms, so while
 // bytes keep coming the control is rewritten at most once per
@@ -60,6 +61,13 @@ TermOptBlock fnDisplayOptions();
 
 // Notices go to hWnd from now on.
 void fnDisplaySetWindow(HWND hWnd);
+// A change of the classic text is served by the writer, called in the
+// receive thread as the window would serve it (taken, rewritten, done), and
+// told to the window only when it must show the classic view: under Wine a rewrite of the control made from
+// another thread than its own leaves that thread free to answer meanwhile,
+// one made in it does not.
+typedef void (*DisplayWrite)();
+void fnDisplaySetWriter(DisplayWrite pfnWrite);
 
 // Taken first on a notice: a change from now on sends a new one.
 void fnDisplayNoticeTaken();

@@ -8,9 +8,19 @@
 
 namespace {
 
-// The classic text as the edit control was last given it.
+// The classic text as the edit control was last given it, and the lock of
+// whichever thread rewrites it: the receive thread, or this thread when the
+// view to show changes.
 char gachText[kDisplayTextChars];
 DWORD gdwTextSerial;
+struct RewriteLock {
+    CRITICAL_SECTION m_cs;
+    RewriteLock()
+    {
+        InitializeCriticalSection(&m_cs);
+    }
+};
+RewriteLock gstRewrite;
 
 bool fnShowing(HWND hWnd)
 {
@@ -28,23 +38,45 @@ void fnShowView(bool bConsole)
     ShowWindow(hHidden, SW_HIDE);
 }
 
-// Rewrites the edit control when the text changed; TRUE when a text was
-// written. An empty control needs neither its line count nor a scroll. The
-// control is painted before the rewrite counts as done, so the interval to
-// the next one is the thread's own, for input and dialogs.
-BOOL fnRewriteEdit()
+// The window's own thread waits for the receive thread serving sent
+// messages, since that thread's rewrite is one, carried over to this thread.
+void fnEnterRewrite(bool bWindowThread)
 {
-    if (!fnDisplayTextSince(&gdwTextSerial, gachText, sizeof gachText)) {
-        return FALSE;
+    if (!bWindowThread) {
+        EnterCriticalSection(&gstRewrite.m_cs);
+        return;
     }
-    SetWindowTextA(gstTerminal.m_hEdit, gachText);
-    if (gachText[0] == '\0') {
-        return FALSE;
+    while (!TryEnterCriticalSection(&gstRewrite.m_cs)) {
+        MSG stMsg;
+        PeekMessageA(&stMsg, NULL, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        MsgWaitForMultipleObjects(0, NULL, FALSE, 1, QS_SENDMESSAGE);
     }
-    const LRESULT lLines = SendMessageA(gstTerminal.m_hEdit, EM_GETLINECOUNT, 0, 0);
-    SendMessageA(gstTerminal.m_hEdit, EM_LINESCROLL, 0, lLines);
-    UpdateWindow(gstTerminal.m_hEdit);
-    return TRUE;
+}
+
+// Rewrites the edit control when the text changed; TRUE when a text was
+// written. An empty control needs neither its line count nor a scroll.
+BOOL fnRewriteEdit(bool bWindowThread)
+{
+    fnEnterRewrite(bWindowThread);
+    BOOL bWritten = fnDisplayTextSince(&gdwTextSerial, gachText, sizeof gachText);
+    if (bWritten) {
+        SetWindowTextA(gstTerminal.m_hEdit, gachText);
+        bWritten = gachText[0] != '\0';
+    }
+    if (bWritten) {
+        const LRESULT lLines = SendMessageA(gstTerminal.m_hEdit, EM_GETLINECOUNT, 0, 0);
+        SendMessageA(gstTerminal.m_hEdit, EM_LINESCROLL, 0, lLines);
+    }
+    LeaveCriticalSection(&gstRewrite.m_cs);
+    return bWritten;
+}
+
+// Serves a notice of a changed classic text in the receive thread itself
+// (fnDisplaySetWriter says why).
+void fnWriteClassic()
+{
+    fnDisplayNoticeTaken();
+    fnDisplayNoticeDone(fnRewriteEdit(false));
 }
 
 } // namespace
@@ -54,6 +86,7 @@ void fnTerminalViewsInit(HWND hPane)
     gstTerminal.m_hEdit = GetDlgItem(hPane, IDC_TERM_EDIT);
     gstTerminal.m_hView = fnCreateConsoleWindow(hPane);
     fnDisplaySetWindow(hPane);
+    fnDisplaySetWriter(fnWriteClassic);
 }
 
 // The notice is taken before anything is read, so a change made meanwhile
@@ -67,7 +100,7 @@ void fnTerminalShowChanges()
     const DWORD dwKey = fnDisplayShownKey();
     BOOL bRewritten = FALSE;
     if (dwKey == 0) {
-        bRewritten = fnRewriteEdit();
+        bRewritten = fnRewriteEdit(true);
     } else {
         fnDisplayPaintOwed();
         InvalidateRect(gstTerminal.m_hView, NULL, FALSE);

@@ -345,12 +345,16 @@ class App:
         """zdrive's look at the terminal view shown, its id added.  The view
         last found shown is looked at first, and its look tells whether it
         still is, so no other view's text is taken for the terminal's."""
-        first = self._view_id
-        for ctl in (first,) + tuple(c for c in TERMINAL_VIEWS if c != first):
-            view = self.control("term", ctl)
-            if view["visible"]:
-                self._view_id = view["id"] = ctl
-                return view
+        # A switch of views between two looks can hide the one looked at
+        # first and then the other: look again before saying none is shown.
+        for _ in range(10):
+            first = self._view_id
+            for ctl in (first,) + tuple(c for c in TERMINAL_VIEWS if c != first):
+                view = self.control("term", ctl)
+                if view["visible"]:
+                    self._view_id = view["id"] = ctl
+                    return view
+            time.sleep(0.05)
         raise AssertionError("no terminal view is shown")
 
     def summary(self):
