@@ -201,6 +201,7 @@ CsiImage::CsiImage() : m_abyImage(), m_dwPos(0), m_dwValid(0), m_stFileData()
 {
     m_stFileData.m_dwFormat = kCsiFormat;
     m_stFileData.m_dwImageSize = kCsiImageSize;
+    m_stFileData.m_stTail = fnDefaultTail();
 }
 
 int fnPutDword(ZBYTE *pbyImage, ZDWORD *pdwPos, const ZDWORD *pdwValue)
@@ -336,6 +337,13 @@ void fnSettingsToFileData(CsiImage &stCsi, const CsiRecords &stRecords)
     pdwTail[kTailPrbs] = stRecords.m_pstDataTrans->m_stCur.m_nPrbs;
     pdwTail[kTailRxStream] = stRecords.m_pstDataTrans->m_nRxStream;
     pdwTail[kTailPortCheck] = stRecords.m_pstComSet->m_stCur.m_bPortCheck;
+    const XferChoice &stXfer = stRecords.m_pstDataTrans->m_stXfer;
+    pdwTail[kTailXferProtocol] = stXfer.m_nProtocol;
+    pdwTail[kTailXmodemBlock] = stXfer.m_nXmodemVariant;
+    pdwTail[kTailZEscapeAll] = stXfer.m_bEscapeAll;
+    pdwTail[kTailZCrc32] = stXfer.m_bCrc32;
+    pdwTail[kTailXferWait] = stXfer.m_dwFirstWait;
+    pdwTail[kTailZAutoStart] = stXfer.m_bAutoStart;
 }
 
 void fnFileDataToSettings(const CsiImage &stCsi, const CsiRecords &stRecords)
@@ -362,4 +370,11 @@ void fnFileDataToSettings(const CsiImage &stCsi, const CsiRecords &stRecords)
     stRecords.m_pstDataTrans->m_stCur.m_nPrbs = pdwTail[kTailPrbs];
     stRecords.m_pstDataTrans->m_nRxStream = pdwTail[kTailRxStream];
     stRecords.m_pstComSet->m_stCur.m_bPortCheck = pdwTail[kTailPortCheck];
+    XferChoice &stXfer = stRecords.m_pstDataTrans->m_stXfer;
+    stXfer.m_nProtocol = pdwTail[kTailXferProtocol];
+    stXfer.m_nXmodemVariant = pdwTail[kTailXmodemBlock];
+    stXfer.m_bEscapeAll = pdwTail[kTailZEscapeAll];
+    stXfer.m_bCrc32 = pdwTail[kTailZCrc32];
+    stXfer.m_dwFirstWait = pdwTail[kTailXferWait];
+    stXfer.m_bAutoStart = pdwTail[kTailZAutoStart];
 }

@@ -5,8 +5,14 @@
 #include <cstring>
 
 const CsiTailDef kastCsiTail[kCsiTailCount] = {
-    {"HIST", 0, 1, 0}, {"CONS", 0, 1, 0}, {"TIME", 0, 1, 0}, {"BKSP", 0, 1, 0}, {"CENT", 0, 2, 0},
-    {"ROPN", 0, 1, 0}, {"PRBS", 0, 3, 0}, {"RXCK", 0, 3, 0}, {"PCHK", 0, 1, 0},
+    {"HIST", 0, 1, 0}, {"CONS", 0, 1, 0},
+    {"TIME", 0, 1, 0}, {"BKSP", 0, 1, 0},
+    {"CENT", 0, 2, 0}, {"ROPN", 0, 1, 0},
+    {"PRBS", 0, 3, 0}, {"RXCK", 0, 3, 0},
+    {"PCHK", 0, 1, 0}, {"XPRO", 0, 3, 0},
+    {"XBLK", 0, 2, 1}, {"ZESC", 0, 1, 0},
+    {"ZC32", 0, 1, 1}, {"XWAI", 1, kXferFirstWaitMax, 60},
+    {"ZAUT", 0, 1, 0},
 };
 
 namespace {

@@ -22,6 +22,12 @@ enum CsiTailField {
     kTailPrbs,         // data pattern: 0 as the 41 fields say, 1 PRBS-7, 2 PRBS-15, 3 PRBS-23
     kTailRxStream,     // receive check expects: 0 the data pattern, 1 PRBS-7, 2 PRBS-15, 3 PRBS-23
     kTailPortCheck,    // mark present ports and show a rate the driver changed: 0 off, 1 on
+    kTailXferProtocol, // File Transfer's protocol: 0 none (raw), 1 XMODEM, 2 YMODEM, 3 ZMODEM
+    kTailXmodemBlock,  // XMODEM sends: 0 128 bytes with checksum, 1 128 with CRC, 2 1K
+    kTailZEscapeAll,   // ZMODEM escapes every control character: 0 off, 1 on
+    kTailZCrc32,       // ZMODEM 32-bit frames: 0 off, 1 on
+    kTailXferWait,     // seconds for the far end's first request or block, 1 to 3600
+    kTailZAutoStart,   // a far sz starts a ZMODEM receive: 0 off, 1 on
     kCsiTailCount
 };
 

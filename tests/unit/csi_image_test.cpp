@@ -183,6 +183,8 @@ TEST(CsiImage, EachFieldIsWrittenAtItsOffsetAlone)
     for (const Field &st : kastFields) {
         CsiImage stCsi;
         stCsi.m_stFileData = CsiFileData();
+        // Some settings of the block after the fields default to non-zero.
+        stCsi.m_stFileData.m_stTail = fnDefaultTail();
         SetField(stCsi.m_stFileData, st, st.dwSample);
         fnFileDataToBuf(stCsi);
         const std::vector<ZBYTE> vec = Encoded(st, st.dwSample);
@@ -406,6 +408,8 @@ TEST(CsiImage, TailBlockRoundTripsAndRefusesDamage)
     stRec.m_stComSet.m_stCur.m_bPortCheck = 1;
     stRec.m_stDataTrans.m_stCur.m_nPrbs = 3;
     stRec.m_stDataTrans.m_nRxStream = 2;
+    const XferChoice stXfer = {3, 2, 1, 0, 3600, 1};
+    stRec.m_stDataTrans.m_stXfer = stXfer;
     CsiImage stCsi;
     Encode(stCsi, stRec);
     EXPECT_EQ(0, std::memcmp(stPlain.m_abyImage, stCsi.m_abyImage, kCsiFieldsEnd));
@@ -419,6 +423,7 @@ TEST(CsiImage, TailBlockRoundTripsAndRefusesDamage)
     EXPECT_EQ(1u, stLoaded.m_stComSet.m_stCur.m_bPortCheck);
     EXPECT_EQ(3u, stLoaded.m_stDataTrans.m_stCur.m_nPrbs);
     EXPECT_EQ(2u, stLoaded.m_stDataTrans.m_nRxStream);
+    EXPECT_EQ(0, std::memcmp(&stXfer, &stLoaded.m_stDataTrans.m_stXfer, sizeof stXfer));
     EXPECT_EQ(0u, stLoaded.m_stTermOpt.m_stCur.m_nHistory);
 
     // A setting put back to its default is saved as such, not left behind.
