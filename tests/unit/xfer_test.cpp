@@ -451,9 +451,18 @@ TEST(XferFrames, FileHeaderAndSafeNames)
     EXPECT_EQ(2u, stBack.m_dwFilesLeft);
     EXPECT_EQ(300000u, stBack.m_qwBytesLeft);
     EXPECT_FALSE(fnXferParseFileHeader(reinterpret_cast<const std::uint8_t *>("\0\0"), 2, stBack));
-    const char *apszCases[][2] = {{"/etc/passwd", "passwd"}, {"..\\..\\boot.ini", "boot.ini"},
-                                  {"a:b?.txt", "a_b_.txt"},  {"..", "received"},
-                                  {"dir/", "received"},      {"x. ", "x"}};
+    const char *apszCases[][2] = {{"/etc/passwd", "passwd"},
+                                  {"..\\..\\boot.ini", "boot.ini"},
+                                  {"a:b?.txt", "a_b_.txt"},
+                                  {"..", "received"},
+                                  {"dir/", "received"},
+                                  {"x. ", "x"},
+                                  {"COM5", "_COM5"},
+                                  {"nul.txt", "_nul.txt"},
+                                  {"lpt9.", "_lpt9"},
+                                  {"COM10", "COM10"},
+                                  {"console.log", "console.log"},
+                                  {"auxx", "auxx"}};
     for (const auto &astr : apszCases) {
         char ach[64];
         fnXferSafeName(astr[0], ach, sizeof ach);
