@@ -200,6 +200,11 @@ void OnCmdSendBreak(HWND hWnd)
     fnSendBreakDialog(hWnd);
 }
 
+void OnCmdXferAutoStart(HWND hWnd)
+{
+    fnRunAutoReceive(hWnd);
+}
+
 const CommandEntry kCommands[] = {
     {IDM_OPEN_CSI, OnCmdOpenCsi},
     {IDM_SAVE_CSI, OnCmdSaveCsi},
@@ -221,6 +226,7 @@ const CommandEntry kCommands[] = {
     {IDM_ABOUT, OnCmdAbout},
     {IDM_RX_CHECK, OnCmdRxCheck},
     {IDM_SEND_BREAK, OnCmdSendBreak},
+    {IDM_XFER_AUTOSTART, OnCmdXferAutoStart},
 };
 
 } // namespace
