@@ -75,7 +75,9 @@ void fnFillChooser(OPENFILENAMEA &stOfn, HWND hOwner, char *pchFile, DWORD cchFi
     stOfn.nMaxFile = cchFile;
     stOfn.lpstrTitle = pszTitle;
     stOfn.Flags = dwFlags | OFN_HIDEREADONLY | OFN_EXPLORER;
-    pchFile[0] = '\0';
+    // One file comes back as "path\0" alone: the empty name after it that
+    // ends the list is the one left here.
+    ZeroMemory(pchFile, cchFile);
 }
 
 // XMODEM carries one file; the others a batch of several.
@@ -86,10 +88,9 @@ BOOL fnChooseSendFiles(HWND hMain, ZDWORD nProtocol)
     XferDialogRecord &st = gstXferDlg;
     OPENFILENAMEA stOfn;
     const DWORD dwMulti = nProtocol == kProtocolXmodem ? 0 : OFN_ALLOWMULTISELECT;
+    // The chooser never reaches the last character, so the list always ends.
     fnFillChooser(stOfn, hMain, st.m_stList.m_achList, kXferListChars - 1, kapszTitle[nProtocol],
                   OFN_FILEMUSTEXIST | dwMulti);
-    // The list ends with an empty name even when the chooser fills it up.
-    st.m_stList.m_achList[kXferListChars - 1] = '\0';
     return GetOpenFileNameA(&stOfn);
 }
 
@@ -125,13 +126,13 @@ void fnShowFile(HWND hDlg, const XferProgress &stProg)
     if (stProg.m_achName[0] != '\0') {
         SetDlgItemTextA(hDlg, IDC_XP_FILE, stProg.m_achName);
     }
-    char ach[kTextChars];
+    char ach[kTextChars] = "";
     const DWORD dwCount = fnXferListCount(gstXferDlg.m_stList);
-    if (gstXferDlg.m_stJob.m_bSend && dwCount > 1) {
+    if (!gstXferDlg.m_stJob.m_bSend) {
+        wsprintfA(ach, "file %lu", static_cast<unsigned long>(stProg.m_dwFiles));
+    } else if (dwCount > 1) {
         wsprintfA(ach, "%lu of %lu", static_cast<unsigned long>(stProg.m_dwFiles),
                   static_cast<unsigned long>(dwCount));
-    } else {
-        wsprintfA(ach, "file %lu", static_cast<unsigned long>(stProg.m_dwFiles));
     }
     SetDlgItemTextA(hDlg, IDC_XP_FILES, ach);
 }
