@@ -2,14 +2,15 @@
 # Installs the Debian packages that building and testing need, only those
 # missing.  As root it runs apt-get; otherwise it prints the command and fails.
 # qemu and busybox serve scripts/zvm.py, which runs the i686 build in a guest
-# where this kernel runs no 32-bit code.
+# where this kernel runs no 32-bit code; lrzsz is the far end of the XMODEM,
+# YMODEM and ZMODEM tests.
 set -eu
 
 packages="cmake make g++ python3 util-linux mount
 g++-mingw-w64-i686 g++-mingw-w64-x86-64-win32
 wine wine32:i386 wine64 xvfb x11-apps socat xterm
 clang libclang-rt-14-dev googletest libgtest-dev
-nsis gcc-multilib
+nsis gcc-multilib lrzsz
 qemu-system-x86 busybox-static"
 
 installed=$(dpkg-query -W -f='${db:Status-Abbrev}|${binary:Package}\n' $packages 2>/dev/null |
