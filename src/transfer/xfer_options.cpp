@@ -133,10 +133,13 @@ BOOL OnOptionsCommand(HWND hDlg, WPARAM wParam)
 
 } // namespace
 
+// The user's Documents folder to begin with, as other programs save there;
+// the working folder where there is none.
 void fnXferRowInit(HWND hDlg)
 {
-    if (gstXferFolder.m_achFolder[0] == '\0') {
-        GetCurrentDirectoryA(sizeof gstXferFolder.m_achFolder, gstXferFolder.m_achFolder);
+    char *pszFolder = gstXferFolder.m_achFolder;
+    if (pszFolder[0] == '\0' && SHGetFolderPathA(NULL, CSIDL_PERSONAL, NULL, 0, pszFolder) != S_OK) {
+        GetCurrentDirectoryA(sizeof gstXferFolder.m_achFolder, pszFolder);
     }
     fnFillList(hDlg, IDC_FD_PROTOCOL, kapszProtocols, 4, gstDataTrans.m_stXfer.m_nProtocol);
     SetDlgItemTextA(hDlg, IDC_FD_FOLDER, gstXferFolder.m_achFolder);

@@ -10,7 +10,7 @@
 #include "xfer_files.h"
 
 // The folder YMODEM and ZMODEM receive into, and auto-start too; it starts as
-// the program's working folder and lasts while the program runs.
+// the user's Documents folder and lasts while the program runs.
 struct XferFolderRecord {
     char m_achFolder[kXferPathChars];
 };
