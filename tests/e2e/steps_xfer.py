@@ -72,19 +72,34 @@ def set_options(app, xblock=None, wait=None, **checks):
 
 
 def fill_send_chooser(app, protocol, paths):
-    """The send chooser: the files' folder first, then their names, quoted
-    when there are several."""
+    """The send chooser: one file by its path; several by going to their
+    folder first (the name box empties once there), then their quoted names."""
     title = SEND_CHOOSER[PROTOCOLS[protocol]]
-    dlg = app.wait_dialog(title)["hwnd"]
-    folder = os.path.dirname(paths[0])
-    app.call("settext", dlg, st.FILE_NAME_BOX, st.win_path(folder) + "\\")
-    app.call("press", dlg, st.IDOK)
-    app.settle()
-    names = [os.path.basename(p) for p in paths]
-    text = names[0] if len(names) == 1 else " ".join('"%s"' % n for n in names)
-    app.call("settext", dlg, st.FILE_NAME_BOX, text)
-    app.call("press", dlg, st.IDOK)
+    if len(paths) == 1:
+        st.fill_file_dialog(app, title, paths[0])
+    else:
+        dlg = app.wait_dialog(title)["hwnd"]
+        _enter_folder(app, dlg, os.path.dirname(paths[0]))
+        app.call("settext", dlg, st.FILE_NAME_BOX, " ".join('"%s"' % os.path.basename(p) for p in paths))
+        app.call("press", dlg, st.IDOK)
     app.wait_no_dialog(title)
+
+
+def _enter_folder(app, dlg, folder, tries=4):
+    """Goes to `folder` by way of its parent: the name box empties each time
+    the chooser changes folders, and it may start in either. A chooser just
+    opened may not act on its first OK yet, so this is tried again."""
+    for _ in range(tries):
+        for step in (os.path.dirname(folder), folder):
+            app.call("settext", dlg, st.FILE_NAME_BOX, st.win_path(step) + "\\")
+            app.call("press", dlg, st.IDOK)
+            app.settle()
+        try:
+            wait_until(lambda: app.text(dlg, st.FILE_NAME_BOX) == "", 3, "the chooser to enter the folder")
+            return
+        except AssertionError:
+            continue
+    raise AssertionError("the chooser never went to %s" % folder)
 
 
 def start_send(app, protocol, paths):

@@ -187,7 +187,6 @@ class ZmodemTest(LrzszCase):
         sx.set_options(app, autostart=1)
         try:
             far = self.far(["sz", "auto.bin"], self.source)
-            sx.progress_dialog(app)
             text = sx.wait_end(app)
             self.assert_complete(text, far.wait(30), 1, 3000)
             with open(os.path.join(into, "auto.bin"), "rb") as f:
