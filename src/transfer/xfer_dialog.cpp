@@ -183,7 +183,7 @@ void fnShowStart(HWND hDlg)
               gstCommx.m_achCurCommNumShort);
     SetWindowTextA(hDlg, achCaption);
     SendDlgItemMessageA(hDlg, IDC_XP_BAR, PBM_SETRANGE32, 0, kBarSteps);
-    if (st.m_achSavePath[0] != '\0' && !st.m_stJob.m_bSend) {
+    if (!st.m_stJob.m_bSend && st.m_stSink.m_achPath[0] != '\0') {
         SetDlgItemTextA(hDlg, IDC_XP_FILE, st.m_stSink.m_achPath);
     }
     fnShowSnapshot(hDlg, XferSnapshot());
