@@ -1,17 +1,18 @@
 #!/bin/sh
 # Installs the Debian packages that building and testing need, only those
 # missing.  As root it runs apt-get; otherwise it prints the command and fails.
-# qemu and busybox serve scripts/zvm.py, which runs the i686 build in a guest
-# where this kernel runs no 32-bit code; lrzsz is the far end of the XMODEM,
-# YMODEM and ZMODEM tests.
+# qemu-system-x86 and busybox serve scripts/zvm.py, which runs the i686 build
+# in a guest where this kernel runs no 32-bit code.  The far ends of the file
+# transfers: U-Boot under qemu-system-arm, and lrzsz.
 set -eu
 
 packages="cmake make g++ python3 util-linux mount
 g++-mingw-w64-i686 g++-mingw-w64-x86-64-win32
 wine wine32:i386 wine64 xvfb x11-apps socat xterm
 clang libclang-rt-14-dev googletest libgtest-dev
-nsis gcc-multilib lrzsz
-qemu-system-x86 busybox-static"
+nsis gcc-multilib
+qemu-system-x86 busybox-static
+qemu-system-arm u-boot-qemu lrzsz"
 
 installed=$(dpkg-query -W -f='${db:Status-Abbrev}|${binary:Package}\n' $packages 2>/dev/null |
     sed -n 's/^ii |//p')

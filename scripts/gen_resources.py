@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Draws ZEVRIK's toolbar bitmaps and icons and writes them into src/res.
 
-The nine toolbar pictures are 19 by 19 pixels in the 16 standard colours,
+The toolbar pictures are 19 by 19 pixels in the 16 standard colours,
 drawn as character maps below, and written as icons whose button-face pixels
 are transparent: a greyed button then shows the picture's outline (a plain
 bitmap has no mask, and a greyed one is drawn as a filled square). The icons (program icon 102 and the ten
@@ -251,6 +251,50 @@ BITMAPS = {
         '.....GGGG..........',
         '......GG...........',
         '...................',
+        '...................',
+        '...................',
+    ],
+    # 120: a page of stamped lines with a red dot: a log being written.
+    'log.bmp': [
+        '...................',
+        '..kkkkkkkkkkk......',
+        '..kWWWWWWWWWkk.....',
+        '..kWnnWkkkkWkWk....',
+        '..kWWWWWWWWWkkkk...',
+        '..kWnnWkkkkkkWWk...',
+        '..kWWWWWWWWWWWWk...',
+        '..kWnnWkkkkkkkWk...',
+        '..kWWWWWWWWWWWWk...',
+        '..kWnnWkkkkkkkWk...',
+        '..kWWWWWWWWWWWWk...',
+        '..kWnnWkkkkWRRR....',
+        '..kWWWWWWWWRRRRR...',
+        '..kWnnWkkkRRRRRRR..',
+        '..kWWWWWWWRRRRRRR..',
+        '..kkkkkkkkRRRRRRR..',
+        '...........RRRRR...',
+        '............RRR....',
+        '...................',
+    ],
+    # 121: two lines over axes (Plot).
+    'plot.bmp': [
+        '...................',
+        '.k.................',
+        '.k...........RR....',
+        '.k..........R..R...',
+        '.k..RR.....R....R..',
+        '.k.R..R...R......R.',
+        '.kR....R.R.........',
+        '.k......R..........',
+        '.k.............BB..',
+        '.k...........BB....',
+        '.k.........BB......',
+        '.k.......BB........',
+        '.k.....BB..........',
+        '.k...BB............',
+        '.k.BB..............',
+        '.kB................',
+        '.kkkkkkkkkkkkkkkkk.',
         '...................',
         '...................',
     ],

@@ -35,6 +35,8 @@ PICTURES = {
     "receive-check.png": "rxcheck-faults.png",
     "console.png": "console.png",
     "xfer-progress.png": "xfer-progress.png",
+    "log.png": "log-beside-terminal.png",
+    "plot.png": "plot.png",
 }
 
 

@@ -17,7 +17,7 @@ Rig(build_dir, name, display=None, wine_dir="wine")
     pid: its Wine programs (and the prefix's wineserver through
     `wineserver -k`), its socat cables and its Xvfb.
 
-rig.add_cable(com_name, lines=True, relay=False) -> Cable
+rig.add_cable(com_name, lines=True, relay=False, noise=None) -> Cable
     A null-modem cable: `app_path` is mapped to COM `com_name` for the
     programs run under Wine, `far_path` is the pty a test opens (see
     open_far) to play the device at the other end.  `kill()` ends that
@@ -27,11 +27,46 @@ rig.add_cable(com_name, lines=True, relay=False) -> Cable
     leaves a bare pty pair, on which Wine cannot wait for line events.
     relay=True maps the COM name to a link in the scratch directory that
     leads to the pty, so that lay_again() can put a new cable behind the
-    same COM number.
+    same COM number.  noise=NoiseSpec(...) makes a noisy cable (below).
 rig.lay_again(cable, lines=True) -> Cable
     A new cable behind the COM number of a pulled relay=True cable: its link
     now leads to the new pty, so the next CreateFile of that port finds it
-    (the mapping stays, so nothing restarts).
+    (the mapping stays, so nothing restarts).  A noisy cable's noise stays.
+NoiseSpec(flip=1e-4, drop=1e-5, seed=1)
+    In each direction of a noisy cable, the chance that a bit arrives
+    flipped and the chance that a byte is lost.  zrig_noise.py, the cable's
+    process instead of socat, places them by the seed and the byte's place
+    in its direction's stream only: the same seed and bytes give the same
+    noise however they were read.  NoiseSpec(0, 0) passes bytes unchanged.
+cable.noise_counts() -> {"to_far": {...}, "to_app": {...}}
+    What a noisy cable did so far in each direction ("to_far": what the app
+    end sent): "read" and "passed" bytes, "flips" and "drops".  Each event
+    is a line of cable.noise_log ("to_far flip BYTE BIT", "to_app drop
+    BYTE"; BYTE counts from 0 in that direction's stream, lost bytes too).
+rig.add_uboot(com_name, lines=True, timeout=30) -> UBoot
+    A cable mapped to `com_name` with U-Boot (Debian's u-boot-qemu, the
+    qemu_arm image, under qemu-system-arm -M virt, behind the guard) on its
+    far end; start_uboot() on it.
+rig.start_uboot(cable, timeout=30) -> UBoot
+    Boots U-Boot at the far end of an existing cable (not a noisy one),
+    stops its autoboot with a Ctrl-C and returns at its "=> " prompt,
+    having read its boot output off the app end: start it before the
+    program opens the port.  The COM mapping is not touched, so it may boot
+    again on a cable laid when the run began.  Bytes typed while no U-Boot
+    ran are dropped.
+uboot.output() -> bytes         everything U-Boot sent (qemu copies it to
+                                uboot.output_path), readable while the
+                                program under test owns the app end.
+uboot.mark() -> int             the output's length, for `after=`.
+uboot.wait_for(pattern, after=0, timeout=10) -> re.Match
+    Waits until the output from `after` on matches the bytes regex;
+    AssertionError with U-Boot's last words on time-out or if qemu ended.
+uboot.wait_prompt(after=0, timeout=10)   the same for UBoot.PROMPT, an
+                                idle "=> " ending the output.
+uboot.stop()                    ends qemu (the rig's close() does too); the
+                                cable stays.  uboot.alive, uboot.cable,
+                                uboot.boot_seconds, UBoot.LOAD_ADDR
+                                (0x40200000, free RAM for loadx/loady).
 rig.add_loopback(com_name, lines=True) -> Cable
     A cable whose far end echoes everything it receives (far_path is None),
     with a loopback plug: the port's own DTR drives its DSR and DCD, its
@@ -97,12 +132,14 @@ Windows programs this machine can run; `python3 scripts/zrig.py prefix
 BUILD_DIR` creates (or checks) the prefix and prints how long it took.
 """
 
+import collections
 import fcntl
 import glob
 import json
 import mmap
 import os
 import re
+import select
 import shutil
 import signal
 import stat
@@ -113,6 +150,8 @@ import tempfile
 import termios
 import time
 import zlib
+
+import zrig_noise
 
 NOBODY_UID = 65534
 NOBODY_GID = 65534
@@ -504,8 +543,13 @@ class LineTable:
         self._map.close()
 
 
+# The noise of a noisy cable, each direction: the chance that a bit arrives
+# flipped, the chance that a byte is lost, and the seed that places them.
+NoiseSpec = collections.namedtuple("NoiseSpec", "flip drop seed", defaults=(1e-4, 1e-5, 1))
+
+
 class Cable:
-    """One socat pty pair.  The rig keeps both ends open so that programs
+    """One socat pty pair (or the noise relay's).  The rig keeps both ends open so that programs
     may open and close them as often as they like without socat seeing a
     hang-up; kill() makes the device vanish."""
 
@@ -516,6 +560,7 @@ class Cable:
         self.app_path = app_path
         self.far_path = far_path
         self.link = None
+        self.noise = self.noise_log = self._noise_counts = None
         self._holders = [os.open(p, os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK)
                          for p in (app_path, far_path) if p]
         self._slots = []
@@ -563,6 +608,18 @@ class Cable:
         return {"received": table.get(far, "brk"), "sent": table.get(app, "breaks_sent"),
                 "last_ms": table.get(app, "last_break_ms")}
 
+    def noise_counts(self):
+        """What the noise relay did so far, per direction ("to_far": what the
+        app end sent, "to_app": what it was sent): {"read", "passed", "flips",
+        "drops"} bytes and events."""
+        if self._noise_counts is None:
+            raise RuntimeError("this cable has no noise relay")
+        with open(self._noise_counts, "rb") as f:
+            values = zrig_noise.COUNTS.unpack(f.read(zrig_noise.COUNTS.size))
+        n = len(zrig_noise.COUNT_FIELDS)
+        return {d: dict(zip(zrig_noise.COUNT_FIELDS, values[i * n:(i + 1) * n]))
+                for i, d in enumerate(zrig_noise.DIRECTIONS)}
+
     def _line_slots(self):
         if not self._slots:
             raise RuntimeError("this cable has no control lines")
@@ -576,6 +633,70 @@ class Cable:
             os.close(fd)
         self._holders = []
         _end_process(self.proc, 5)
+
+    @property
+    def alive(self):
+        return self.proc.poll() is None
+
+
+UBOOT_IMAGE = "/usr/lib/u-boot/qemu_arm/u-boot.bin"
+
+
+class UBoot:
+    """U-Boot under qemu-system-arm at the far end of a cable.  qemu keeps a
+    copy of everything U-Boot sends in `output_path`, so a test can follow
+    U-Boot while the program under test reads the cable."""
+
+    # At its prompt: nothing came after it.
+    PROMPT = rb"\n=> \Z"
+    # Free RAM above U-Boot's load area, for loadx/loady and crc32.
+    LOAD_ADDR = 0x40200000
+
+    def __init__(self, rig, cable, proc, output_path):
+        self.rig = rig
+        self.cable = cable
+        self.proc = proc
+        self.output_path = output_path
+        self.boot_seconds = None
+
+    def output(self):
+        """Everything U-Boot has sent since it started."""
+        try:
+            with open(self.output_path, "rb") as f:
+                return f.read()
+        except FileNotFoundError:
+            return b""
+
+    def mark(self):
+        """A place in the output, for wait_for(after=...)."""
+        return len(self.output())
+
+    def wait_for(self, pattern, after=0, timeout=10):
+        """The re.Match of `pattern` (bytes) in the output from `after` on, as
+        soon as it is there; AssertionError after `timeout` s."""
+        timeout *= TIME_FACTOR
+        deadline = time.monotonic() + timeout
+        while True:
+            text = self.output()[after:]
+            found = re.search(pattern, text)
+            if found:
+                return found
+            if self.proc.poll() is not None:
+                raise AssertionError("qemu ended (rc %s) waiting for %r; U-Boot said %r"
+                                     % (self.proc.returncode, pattern, text[-300:]))
+            if time.monotonic() >= deadline:
+                raise AssertionError("U-Boot did not say %r within %.0f s; it said %r"
+                                     % (pattern, timeout, text[-300:]))
+            time.sleep(0.02)
+
+    def wait_prompt(self, after=0, timeout=10):
+        return self.wait_for(self.PROMPT, after, timeout)
+
+    def stop(self):
+        """Ends qemu; the cable stays, and start_uboot() may boot it again."""
+        _end_process(self.proc, 5)
+        if self.proc in self.rig._procs:
+            self.rig._procs.remove(self.proc)
 
     @property
     def alive(self):
@@ -876,14 +997,22 @@ class Rig:
     # --- cables and ports ----------------------------------------------
 
     def _socat(self, second):
-        log = os.path.join(self.logs, "socat-%s-%d.log" % (self.name, len(self.cables)))
+        log = self._cable_log("socat")
+        want = 2 if second.startswith("pty") else 1
+        return self._pty_maker(["socat", "-d", "-d", "-lf", log, "pty,raw,echo=0", second], log, want)
+
+    def _cable_log(self, kind):
+        log = os.path.join(self.logs, "%s-%s-%d.log" % (kind, self.name, len(self.cables)))
         if os.path.exists(log):
             os.remove(log)
-        proc = self._popen(["socat", "-d", "-d", "-lf", log, "pty,raw,echo=0", second],
-                           with_display=False, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                           private_dev=False)
+        return log
+
+    def _pty_maker(self, argv, log, want):
+        """Starts the process of a cable, which names its ptys in `log` as
+        socat does; (process, [pty paths])."""
+        proc = self._popen(argv, with_display=False, stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL, private_dev=False)
         self._procs.remove(proc)
-        want = 2 if second.startswith("pty") else 1
         deadline = time.monotonic() + 10
         ptys = []
         while time.monotonic() < deadline:
@@ -895,15 +1024,33 @@ class Rig:
             time.sleep(0.02)
         if len(ptys) < want:
             _end_process(proc, 2)
-            raise RuntimeError("socat did not make its ptys; see %s" % log)
-        return proc, ptys
+            raise RuntimeError("%s did not make its ptys; see %s" % (os.path.basename(argv[0]), log))
+        return proc, ptys[:want]
 
-    def add_cable(self, com_name, lines=True, relay=False):
+    def _noise_relay(self, noise):
+        """The process of a noisy cable: (process, [app pty, far pty], (log, counts file))."""
+        log = self._cable_log("noise")
+        counts = os.path.join(self.scratch, "noise-%d.counts" % len(self.cables))
+        with open(counts, "wb") as f:
+            f.write(bytes(zrig_noise.COUNTS.size))
+        os.chown(counts, *self.guard.owner)
+        argv = [sys.executable, os.path.join(os.path.dirname(os.path.abspath(__file__)), "zrig_noise.py"),
+                log, counts, repr(float(noise.flip)), repr(float(noise.drop)), str(noise.seed)]
+        proc, ptys = self._pty_maker(argv, log, 2)
+        return proc, ptys, (log, counts)
+
+    def add_cable(self, com_name, lines=True, relay=False, noise=None):
         """A null-modem cable; its app end is mapped to `com_name` (unless None).
         lines=False leaves it a bare pty pair without control lines; relay=True
-        maps the port to a link that lay_again() can point elsewhere."""
-        proc, ptys = self._socat("pty,raw,echo=0")
+        maps the port to a link that lay_again() can point elsewhere; a
+        NoiseSpec as `noise` passes the bytes through zrig_noise.py."""
+        files = (None, None)
+        if noise is None:
+            proc, ptys = self._socat("pty,raw,echo=0")
+        else:
+            proc, ptys, files = self._noise_relay(noise)
         cable = Cable(self, com_name, proc, ptys[0], ptys[1], lines)
+        cable.noise, (cable.noise_log, cable._noise_counts) = noise, files
         self.cables.append(cable)
         if com_name:
             self.map_com(com_name, self._point_link(com_name, cable) if relay else cable.app_path)
@@ -913,7 +1060,7 @@ class Rig:
         """A new cable at the COM number of `cable`, found through its link."""
         if cable.link is None:
             raise ValueError("%s was not laid with relay=True" % cable.com_name)
-        new = self.add_cable(None, lines)
+        new = self.add_cable(None, lines, noise=cable.noise)
         new.com_name = cable.com_name
         self._point_link(cable.com_name, new)
         return new
@@ -938,6 +1085,63 @@ class Rig:
         if com_name:
             self.map_com(com_name, cable.app_path)
         return cable
+
+    def add_uboot(self, com_name, lines=True, timeout=30):
+        """A cable mapped to `com_name` with U-Boot booted at its far end."""
+        return self.start_uboot(self.add_cable(com_name, lines), timeout)
+
+    def start_uboot(self, cable, timeout=30):
+        """Boots U-Boot at the far end of `cable` and returns at its prompt,
+        its boot output read off the app end: start it before the program
+        under test opens the port.  Its autoboot is stopped with a Ctrl-C."""
+        if not os.path.exists(UBOOT_IMAGE):
+            raise RuntimeError("%s is missing: install u-boot-qemu (scripts/deps.sh)" % UBOOT_IMAGE)
+        if cable.noise is not None:
+            raise ValueError("U-Boot's boot output is read off the app end byte for byte: not through noise")
+        app = os.open(cable.app_path, os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK)
+        far = os.open(cable.far_path, os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK)
+        try:
+            # Bytes typed while no U-Boot ran would stop its autoboot and
+            # reach its prompt; its own output must not reach the program.
+            termios.tcflush(far, termios.TCIFLUSH)
+            termios.tcflush(app, termios.TCIFLUSH)
+            uboot = self._qemu_uboot(cable)
+            try:
+                t0 = time.monotonic()
+                stop = uboot.wait_for(rb"Hit any key to stop autoboot", timeout=timeout)
+                os.write(app, b"\x03")
+                uboot.wait_prompt(after=stop.end(), timeout=timeout)
+                uboot.boot_seconds = time.monotonic() - t0
+                self._drain(app, len(uboot.output()), timeout)
+            except BaseException:
+                uboot.stop()
+                raise
+        finally:
+            os.close(far)
+            os.close(app)
+        return uboot
+
+    def _qemu_uboot(self, cable):
+        output = os.path.join(self.scratch, "uboot-%s.out" % os.path.basename(cable.far_path))
+        if os.path.exists(output):
+            os.remove(output)
+        cmd = ["qemu-system-arm", "-M", "virt", "-m", "256", "-bios", UBOOT_IMAGE,
+               "-nodefaults", "-nic", "none", "-display", "none", "-monitor", "none",
+               "-chardev", "serial,id=console,path=%s,logfile=%s" % (cable.far_path, output),
+               "-serial", "chardev:console"]
+        proc = self._popen(cmd, log_name="qemu-%s.log" % self.name, with_display=False)
+        return UBoot(self, cable, proc, output)
+
+    @staticmethod
+    def _drain(fd, count, timeout):
+        """Reads and drops `count` bytes from a pty end."""
+        deadline = time.monotonic() + timeout * TIME_FACTOR
+        while count > 0:
+            left = deadline - time.monotonic()
+            if left <= 0:
+                raise RuntimeError("%d bytes of U-Boot's output never reached the app end" % count)
+            if select.select([fd], [], [], left)[0]:
+                count -= len(os.read(fd, count))
 
     def map_com(self, com_name, unix_path):
         m = re.fullmatch(r"COM(\d+)", com_name.upper())

@@ -31,8 +31,9 @@ bool fnEncode(ZDWORD nBaud, CsiImage &stCsi)
     FlowCtrlData stFlowCtrl;
     TermOptData stTermOpt;
     DataTransData stDataTrans;
+    LogSettings stLog = fnLogDefaults();
     stComSet.m_stCur.m_nBaud = nBaud;
-    fnSettingsToFileData(stCsi, {&stComSet, &stTimeouts, &stFlowCtrl, &stTermOpt, &stDataTrans});
+    fnSettingsToFileData(stCsi, {&stComSet, &stTimeouts, &stFlowCtrl, &stTermOpt, &stDataTrans, &stLog});
     fnFileDataToBuf(stCsi);
     CsiImage stCheck = stCsi;
     stCheck.m_dwPos = 0;

@@ -10,8 +10,10 @@
 #include "console_view.h"
 #include "csi_file.h"
 #include "flow_dialog.h"
+#include "log_window.h"
 #include "main_window.h"
 #include "port.h"
+#include "plot_window.h"
 #include "port_scan.h"
 #include "resource.h"
 #include "rxcheck_window.h"
@@ -205,6 +207,16 @@ void OnCmdXferAutoStart(HWND hWnd)
     fnRunAutoReceive(hWnd);
 }
 
+void OnCmdLog(HWND hWnd)
+{
+    fnLogWindowOpen(hWnd);
+}
+
+void OnCmdPlot(HWND hWnd)
+{
+    fnPlotWindowOpen(hWnd);
+}
+
 const CommandEntry kCommands[] = {
     {IDM_OPEN_CSI, OnCmdOpenCsi},
     {IDM_SAVE_CSI, OnCmdSaveCsi},
@@ -227,6 +239,8 @@ const CommandEntry kCommands[] = {
     {IDM_RX_CHECK, OnCmdRxCheck},
     {IDM_SEND_BREAK, OnCmdSendBreak},
     {IDM_XFER_AUTOSTART, OnCmdXferAutoStart},
+    {IDM_LOG, OnCmdLog},
+    {IDM_PLOT, OnCmdPlot},
 };
 
 } // namespace

@@ -4,6 +4,8 @@
 #include <windows.h>
 
 #include "commands.h"
+#include "log_status.h"
+#include "log_window.h"
 #include "main_window.h"
 #include "resource.h"
 #include "rxcheck_window.h"
@@ -64,13 +66,19 @@ void fnSetToolbarBitmaps(HINSTANCE hInstance)
     HANDLE hRxCheck = LoadImageA(hInstance, MAKEINTRESOURCEA(IDB_RXCHECK), IMAGE_ICON, 0, 0, 0);
     SendDlgItemMessageA(gstToolbar.m_hDlg, IDC_TB_RXCHECK, BM_SETIMAGE, IMAGE_ICON,
                         reinterpret_cast<LPARAM>(hRxCheck));
+    HANDLE hLog = LoadImageA(hInstance, MAKEINTRESOURCEA(IDB_LOG), IMAGE_ICON, 0, 0, 0);
+    SendDlgItemMessageA(gstToolbar.m_hDlg, IDC_TB_LOG, BM_SETIMAGE, IMAGE_ICON,
+                        reinterpret_cast<LPARAM>(hLog));
+    HANDLE hPlot = LoadImageA(hInstance, MAKEINTRESOURCEA(IDB_PLOT), IMAGE_ICON, 0, 0, 0);
+    SendDlgItemMessageA(gstToolbar.m_hDlg, IDC_TB_PLOT, BM_SETIMAGE, IMAGE_ICON,
+                        reinterpret_cast<LPARAM>(hPlot));
 }
 
 int fnRunMessageLoop()
 {
     MSG &stMsg = gstMainWnd.m_stMsg;
     while (GetMessageA(&stMsg, NULL, 0, 0) > 0) {
-        if (fnRxCheckWindowMessage(&stMsg)) {
+        if (fnRxCheckWindowMessage(&stMsg) || fnLogWindowMessage(&stMsg)) {
             continue;
         }
         TranslateMessage(&stMsg);
@@ -99,5 +107,7 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR pszCmdLine, int nCmdSho
     UpdateWindow(gstMainWnd.m_hWnd);
     fnSetToolbarBitmaps(hInstance);
     fnOpenCsiFromCommandLine(gstMainWnd.m_hWnd, pszCmdLine);
-    return fnRunMessageLoop();
+    const int iExitCode = fnRunMessageLoop();
+    fnLogStopNow(); // the log ends with the program, its file whole
+    return iExitCode;
 }

@@ -4,8 +4,8 @@
 #include "hex_text.h"
 #include "key_write.h"
 #include "line_end.h"
-#include "resource.h"
-#include "window_records.h"
+#include "log_time.h"
+#include "wall_clock.h"
 
 namespace {
 
@@ -16,17 +16,24 @@ const DWORD kAsciiPiece = kPieceChars / 2;
 const DWORD kHexPiece = kPieceChars / 3;
 
 ConsoleScreen gstScreen;
-// The receive thread feeds the screen while the window paints from it.
-CRITICAL_SECTION gcsScreen;
 char gachPiece[kPieceChars + 1];
-// A paint asked for and not yet begun: the blocks meanwhile ask for none.
-volatile LONG gbPaintOwed;
 
+// The receive thread feeds the screen while the window paints from it and
+// the user-interface thread may empty it.
+struct ScreenLock {
+    CRITICAL_SECTION m_cs;
+    ScreenLock()
+    {
+        InitializeCriticalSection(&m_cs);
+    }
+};
+ScreenLock gstScreenLock;
+
+// The time of day on the log's clock, so a line's stamp on the screen and in
+// the log agree.
 std::int32_t fnNowStamp()
 {
-    SYSTEMTIME st;
-    GetLocalTime(&st);
-    return ((st.wHour * 60 + st.wMinute) * 60 + st.wSecond) * 1000 + st.wMilliseconds;
+    return static_cast<std::int32_t>(fnWallClockMs() % kLogMsPerDay);
 }
 
 void fnFeed(const char *pch, int iLen, std::int32_t nStamp)
@@ -54,11 +61,6 @@ void fnFeedTranslated(const BYTE *pby, DWORD dwCount, const TermOptBlock &stOpt,
 
 } // namespace
 
-void fnViewInit()
-{
-    InitializeCriticalSection(&gcsScreen);
-}
-
 DWORD fnViewKey(const TermOptBlock &stOpt)
 {
     if (stOpt.m_nHistory == 0 && stOpt.m_bConsole == 0 && stOpt.m_bTimestamps == 0) {
@@ -75,20 +77,13 @@ void fnViewReset(const TermOptBlock &stOpt)
     fnViewLock();
     fnScreenReset(gstScreen, stOpt.m_bConsole == 1 && stOpt.m_nDisplay == 0, dwLimit);
     fnViewUnlock();
-    fnViewShow(TRUE);
-    fnViewWrite();
 }
 
-// The shown window carries the pane's text id, so whatever reads the
-// terminal text by id reads what the user sees.
-void fnViewShow(BOOL bShow)
+void fnViewEmpty()
 {
-    HWND hShown = bShow ? gstTerminal.m_hView : gstTerminal.m_hEdit;
-    HWND hHidden = bShow ? gstTerminal.m_hEdit : gstTerminal.m_hView;
-    SetWindowLongPtrA(hHidden, GWLP_ID, IDC_TERM_VIEW);
-    SetWindowLongPtrA(hShown, GWLP_ID, IDC_TERM_EDIT);
-    ShowWindow(hShown, SW_SHOWNA);
-    ShowWindow(hHidden, SW_HIDE);
+    fnViewLock();
+    fnScreenReset(gstScreen, gstScreen.m_bConsole, gstScreen.m_dwLimit);
+    fnViewUnlock();
 }
 
 // The console's answers to the far end's queries (cursor position, size,
@@ -113,28 +108,14 @@ void fnViewBlock(const BYTE *pby, DWORD dwCount, const TermOptBlock &stOpt, BOOL
     }
 }
 
-// Painting comes when the user-interface thread has nothing else to do, so
-// many blocks make one paint of the visible lines.
-void fnViewWrite()
-{
-    if (InterlockedExchange(&gbPaintOwed, TRUE) == FALSE) {
-        InvalidateRect(gstTerminal.m_hView, NULL, FALSE);
-    }
-}
-
-void fnViewPainting()
-{
-    InterlockedExchange(&gbPaintOwed, FALSE);
-}
-
 void fnViewLock()
 {
-    EnterCriticalSection(&gcsScreen);
+    EnterCriticalSection(&gstScreenLock.m_cs);
 }
 
 void fnViewUnlock()
 {
-    LeaveCriticalSection(&gcsScreen);
+    LeaveCriticalSection(&gstScreenLock.m_cs);
 }
 
 ULONGLONG fnViewFirst()

@@ -1,7 +1,8 @@
-// The history and console view of the terminal pane: received bytes go into
-// a console screen (console_screen.h), and the pane's console window
-// (src/ui/console_window.h) draws the lines it shows straight from it. The
-// receive thread only feeds the screen and marks the window for painting.
+// The screen of the terminal's history and console view: received bytes go
+// into a console screen (console_screen.h) under a lock, and the pane's
+// console window (src/ui/console_window.h) draws the lines it shows straight
+// from it. The receive thread only feeds the screen; what the user-interface
+// thread is told of it goes through the receive display (rx_display.h).
 #ifndef ZEVRIK_CONSOLE_VIEW_H
 #define ZEVRIK_CONSOLE_VIEW_H
 
@@ -10,26 +11,17 @@
 #include "console_screen.h"
 #include "settings_data.h"
 
-// Once, before any other call.
-void fnViewInit();
-
 // 0 when the options ask for the classic text; otherwise a value that
 // changes with every option the view is built on.
 DWORD fnViewKey(const TermOptBlock &stOpt);
 
-// Empty screen for these options, shown in the console window.
+// Empty screen for these options.
 void fnViewReset(const TermOptBlock &stOpt);
-
-// The pane shows the console window (TRUE) or the classic edit control.
-void fnViewShow(BOOL bShow);
+// Empty screen made for the options it was last reset with.
+void fnViewEmpty();
 
 // Adds a block; echoed keys get no time stamp.
 void fnViewBlock(const BYTE *pby, DWORD dwCount, const TermOptBlock &stOpt, BOOL bEcho);
-
-// Marks the console window for painting.
-void fnViewWrite();
-// The window starts a paint: the next block marks it again.
-void fnViewPainting();
 
 // The window reads the screen between these two calls.
 void fnViewLock();

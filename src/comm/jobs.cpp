@@ -42,6 +42,16 @@ void fnStopFileTx()
     fnHandOverLeave();
 }
 
+BOOL fnFileTxOn()
+{
+    fnHandOverEnter();
+    const HANDLE hJob = gstCcc.m_stTx.m_hIsTransmitData;
+    const BOOL bOn =
+        gstCcc.m_stTx.m_nMode == 1 && hJob != NULL && WaitForSingleObject(hJob, 0) == WAIT_OBJECT_0;
+    fnHandOverLeave();
+    return bOn;
+}
+
 void fnStartFileRx()
 {
     fnHandOverEnter();

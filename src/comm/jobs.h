@@ -18,6 +18,10 @@ void fnStartFileTx();
 // caller may close it.
 void fnStopFileTx();
 
+// A file job is sending: read under the hand-over lock, under which the
+// transmit thread withdraws the job event before it closes it.
+BOOL fnFileTxOn();
+
 // File reception into gstFileTrans.m_hFile.
 void fnStartFileRx();
 // After this returns the receive thread writes the file no more, so the

@@ -1,5 +1,6 @@
 #include "key_write.h"
 
+#include "log_file.h"
 #include "settings.h"
 #include "worker_sync.h"
 
@@ -53,5 +54,8 @@ BOOL fnWriteKeys(const BYTE *pby, DWORD dwCount, DWORD *pdwError)
         }
     }
     CloseHandle(stOL.hEvent);
+    if (bSent) {
+        fnLogSent(pby, dwCount);
+    }
     return bSent;
 }

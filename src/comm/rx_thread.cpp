@@ -1,6 +1,8 @@
 #include "ccc.h"
 
 #include "echo.h"
+#include "log_file.h"
+#include "plot_feed.h"
 #include "resource.h"
 #include "rx_display.h"
 #include "rx_watch.h"
@@ -38,8 +40,7 @@ struct RxRun {
 
 void fnShowBytes(const BYTE *pby, DWORD dwCount, BOOL bEcho)
 {
-    fnDisplayBlock(pby, dwCount, gstTermOpt.m_stCur.m_nDisplay, gstTermOpt.m_stCur.m_nCrTrans,
-                   gstTermOpt.m_stCur.m_nLfTrans, bEcho);
+    fnDisplayBlock(pby, dwCount, fnDisplayOptions(), bEcho);
 }
 
 // Shows the live total of the reception that is on, so a count kept back
@@ -69,6 +70,14 @@ void fnShowOwed(RxRun &stRun)
     if (stRun.m_stCount.m_bOwed) {
         fnShowRxCount(stRun);
     }
+}
+
+// The run stops showing, for a message or for good, so nothing kept back
+// waits for the pane.
+void fnShowLast(RxRun &stRun)
+{
+    fnDisplayShowNow();
+    fnShowOwed(stRun);
 }
 
 // Called under the hand-over lock while the reception is on.
@@ -166,7 +175,9 @@ void fnCountRxFile(RxRun &stRun)
 
 void fnDeliver(RxRun &stRun, DWORD dwCount, const char *pszWriteError)
 {
+    fnLogReceived(gstCcc.m_stRx.m_abyBuf, dwCount);
     fnRxWatchFeed(gstCcc.m_stRx.m_abyBuf, dwCount);
+    fnPlotFeed(gstCcc.m_stRx.m_abyBuf, dwCount);
     BOOL bWritten = FALSE;
     const LONG nMode = fnWriteRxFile(stRun, dwCount, &bWritten);
     if (nMode == 0) {
@@ -178,7 +189,7 @@ void fnDeliver(RxRun &stRun, DWORD dwCount, const char *pszWriteError)
         if (bWritten) {
             fnCountRxFile(stRun);
         } else {
-            fnShowOwed(stRun);
+            fnShowLast(stRun);
             MessageBoxA(NULL, pszWriteError, kCaption, MB_OK);
             SendMessageA(gstFileRx.m_hDlg, WM_COMMAND, IDOK, 0);
         }
@@ -347,7 +358,7 @@ BOOL fnEndedByUser(const RxRun &stRun)
 // have emptied the terminal before this showed them, so it is emptied again.
 void fnShowBeforeFailure(RxRun &stRun)
 {
-    fnShowOwed(stRun);
+    fnShowLast(stRun);
     if (fnEndedByUser(stRun)) {
         fnDisplayClear();
     }
@@ -374,7 +385,7 @@ void fnRxCleanUp(RxRun &stRun, RxEnd nEnd)
     } else if (fnEndedByUser(stRun)) {
         fnDisplayClear();
     } else {
-        fnShowOwed(stRun);
+        fnShowLast(stRun);
     }
 }
 

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "jobs.h"
+#include "log_file.h"
 #include "rx_check.h"
 #include "resource.h"
 #include "settings.h"
@@ -115,7 +116,9 @@ void fnPacketWritten(TxRun &stRun, DWORD dwWritten)
     gstCcc.m_stTx.m_stData.m_bPending = 0;
     ResetEvent(gstCcc.m_stTx.m_stData.m_stOL.hEvent);
     const DWORD dwLeft = stRun.m_dwPacketLen - stRun.m_dwPacketDone;
-    stRun.m_dwPacketDone += dwWritten < dwLeft ? dwWritten : dwLeft;
+    const DWORD dwTaken = dwWritten < dwLeft ? dwWritten : dwLeft;
+    fnLogSent(stRun.m_abyPacket + stRun.m_dwPacketDone, dwTaken);
+    stRun.m_dwPacketDone += dwTaken;
     if (stRun.m_dwPacketDone < stRun.m_dwPacketLen) {
         return;
     }
@@ -284,6 +287,7 @@ void fnChunkWritten(TxRun &stRun, DWORD dwWritten)
 {
     TxFileBlock &stFile = gstCcc.m_stTx.m_stFile;
     const DWORD dwTaken = dwWritten < stFile.m_dwRest ? dwWritten : stFile.m_dwRest;
+    fnLogSent(stFile.m_abyBuf + (stFile.m_dwChunk - stFile.m_dwRest), dwTaken);
     stFile.m_dwRest -= dwTaken;
     stFile.m_dwSent += dwTaken;
     if (dwTaken != 0) {

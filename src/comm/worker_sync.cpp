@@ -1,5 +1,6 @@
 #include "worker_sync.h"
 
+#include "log_file.h"
 #include "settings.h"
 
 WorkerSyncRecord gstWorkerSync;
@@ -80,6 +81,7 @@ BOOL fnClaimLossReport(DWORD dwSession)
     if (InterlockedExchange(&gstWorkerSync.m_lLossReported, lSession) == lSession) {
         return FALSE;
     }
+    fnLogEvent(kLogMarkLost, gstCommx.m_achCurCommNumShort);
     if (ghLossWindow != NULL) {
         PostMessageA(ghLossWindow, kWmDeviceLost, dwSession, 0);
     }

@@ -1,6 +1,6 @@
 #include "port_reopen.h"
 
-#include "port.h"
+#include "port_session.h"
 #include "reopen_plan.h"
 #include "settings.h"
 #include "ui_state.h"

@@ -16,6 +16,8 @@
 #define IDB_FILETRANSFER 113
 #define IDB_DATATRANSFER 114
 #define IDB_RXCHECK 115
+#define IDB_LOG 120
+#define IDB_PLOT 121
 
 // Animation frames of the About box
 #define IDI_FRAME01 141
@@ -50,6 +52,8 @@
 #define IDM_ABOUT 40023
 #define IDM_RX_CHECK 40024
 #define IDM_SEND_BREAK 40025
+#define IDM_LOG 40030
+#define IDM_PLOT 40031
 // Posted by the receive thread when a far sz starts (auto-start); no menu item
 #define IDM_XFER_AUTOSTART 40090
 
@@ -68,6 +72,8 @@
 #define IDC_TB_HEX 1011
 #define IDC_TB_RE 1012
 #define IDC_TB_RXCHECK 1013
+#define IDC_TB_LOG 1018
+#define IDC_TB_PLOT 1030
 
 // Dialog 116: terminal pane
 #define IDD_TERMINAL 116
@@ -83,6 +89,7 @@
 #define IDC_SB_DCD 1019
 #define IDC_SB_DTR 1012
 #define IDC_SB_RTS 1013
+#define IDC_SB_LOG 1140
 
 // Dialog 118: COM Set
 #define IDD_COMSET 118
@@ -113,6 +120,8 @@
 #define IDD_FILERX 129
 #define IDD_RXCHECK 130
 #define IDD_SENDBREAK 131
+#define IDD_LOG 136
+#define IDD_PLOT 137
 
 // Dialog 120: Timeouts
 #define IDC_TMO_READ_INTERVAL 1032
@@ -223,6 +232,37 @@
 // Dialog 131: Send Break
 #define IDC_BRK_TIME 1080
 #define IDC_BRK_STATE 1081
+
+// Dialog 136: Log (modeless)
+#define IDC_LOG_FORMAT 1141
+#define IDC_LOG_STAMP 1142
+#define IDC_LOG_DIRS 1143
+#define IDC_LOG_PAUSE 1144
+#define IDC_LOG_PATTERN 1145
+#define IDC_LOG_APPEND 1146
+#define IDC_LOG_ROTATE 1147
+#define IDC_LOG_SIZE 1148
+#define IDC_LOG_ON_OPENING 1149
+#define IDC_LOG_STATE 1150
+#define IDC_LOG_START 1151
+#define IDC_LOG_STOP 1152
+// Dialog 137: Plot (modeless)
+#define IDC_PLOT_PAUSE 1120
+#define IDC_PLOT_CLEAR 1121
+#define IDC_PLOT_EXPORT 1122
+#define IDC_PLOT_EXPORT_VISIBLE 1123
+#define IDC_PLOT_AXIS 1124
+#define IDC_PLOT_SPAN 1125
+#define IDC_PLOT_SPAN_UNIT 1126
+#define IDC_PLOT_YFIXED 1127
+#define IDC_PLOT_YMIN 1128
+#define IDC_PLOT_YMAX 1129
+#define IDC_PLOT_LABELS 1130
+#define IDC_PLOT_COLUMNS 1131
+#define IDC_PLOT_NAMES 1132
+#define IDC_PLOT_VIEW 1133
+#define IDC_PLOT_CURSOR 1134
+#define IDC_PLOT_STATUS 1135
 
 // Dialog 160: Protocol Options
 #define IDD_XFEROPTIONS 160

@@ -72,17 +72,22 @@ LineFormat fnLineOfDcb(const DCB &stDcb)
     return st;
 }
 
-// A line the driver holds differently is shown only with the port check on.
 void fnCommxSummary(char *pchOut, int cchOut)
 {
     if (cchOut <= 0) {
         return;
     }
-    const std::size_t cch = static_cast<std::size_t>(cchOut);
     if (gstCommx.m_bWaiting) {
-        fnFormatWaitingSummary(pchOut, cch, gstCommx.m_achCurCommNumShort);
+        fnFormatWaitingSummary(pchOut, static_cast<std::size_t>(cchOut), gstCommx.m_achCurCommNumShort);
         return;
     }
+    fnCommxLineSummary(pchOut, cchOut);
+}
+
+// A line the driver holds differently is shown only with the port check on.
+void fnCommxLineSummary(char *pchOut, int cchOut)
+{
+    const std::size_t cch = static_cast<std::size_t>(cchOut);
     const LineFormat stAsked = fnLineOfDcb(gstCommx.m_stDcb);
     if (gstComSet.m_stCur.m_bPortCheck && gstCommx.m_bHeldKnown &&
         fnLineDiffers(stAsked, gstCommx.m_stHeld)) {

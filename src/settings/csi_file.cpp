@@ -3,6 +3,9 @@
 #include <cstddef>
 #include <cstring>
 
+#include "log_file.h"
+#include "plot_window.h"
+
 CsiRecord gstCsi;
 
 namespace {
@@ -82,6 +85,7 @@ int fnCsiRewindFile()
 void fnCsiEncodeSettings()
 {
     fnSettingsToFileData(gstCsi, gstCsi.m_stRecords);
+    fnPlotToFileData(gstCsi, fnPlotSettingsNow());
     fnFileDataToBuf(gstCsi);
 }
 
@@ -96,6 +100,9 @@ int fnCsiDecodeAndApply()
         return kCsiRejected;
     }
     fnFileDataToSettings(gstCsi, gstCsi.m_stRecords);
+    PlotSettings stPlot;
+    fnFileDataToPlot(gstCsi, stPlot);
+    fnPlotSettingsLoad(stPlot);
     gstCsi.m_bHaveFile = 1;
     fnCsiMessage("Loading csi File Success! ", kszCaption);
     return kCsiLoaded;
@@ -142,6 +149,7 @@ void fnCsiInit(HWND hOwner, ComSetRecord *pstComSet, TimeoutsRecord *pstTimeouts
     gstCsi.m_stRecords.m_pstFlowCtrl = pstFlowCtrl;
     gstCsi.m_stRecords.m_pstTermOpt = pstTermOpt;
     gstCsi.m_stRecords.m_pstDataTrans = pstDataTrans;
+    gstCsi.m_stRecords.m_pstLog = &gstLogSet;
 }
 
 int fnCsiLoad()

@@ -5,12 +5,6 @@
 namespace {
 
 const ZDWORD kAny = 0xFFFFFFFFu;
-const ZBYTE kFlagSet = 0xFF;
-
-bool fnFits(ZDWORD dwPos, ZDWORD dwSize)
-{
-    return dwPos <= kCsiImageSize && dwSize <= kCsiImageSize - dwPos;
-}
 
 // Decoding state: the number of the field being decoded, the first field
 // that failed (0 while none has) and the bytes that may be decoded.
@@ -195,85 +189,58 @@ void fnWritePattern(CsiImage &stCsi, const PatternBlock &st)
     fnPutDword(stCsi.m_abyImage, &stCsi.m_dwPos, &st.m_dwInterval);
 }
 
+void fnLogToTail(const LogSettings &stLog, CsiTailData &stTail)
+{
+    ZDWORD *pdw = stTail.m_adwValue;
+    pdw[kTailLogFormat] = stLog.m_nFormat;
+    pdw[kTailLogStamp] = stLog.m_nStamp;
+    pdw[kTailLogDirs] = stLog.m_nDirs;
+    pdw[kTailLogPause] = stLog.m_dwPauseMs;
+    pdw[kTailLogAppend] = stLog.m_bAppend;
+    pdw[kTailLogRotate] = stLog.m_nRotate;
+    pdw[kTailLogRotateBytes] = stLog.m_dwRotateBytes;
+    pdw[kTailLogOnOpening] = stLog.m_bOnOpening;
+    std::memcpy(stTail.m_achLogPattern, stLog.m_achPattern, sizeof stTail.m_achLogPattern);
+}
+
+void fnLogFromTail(const CsiTailData &stTail, LogSettings &stLog)
+{
+    const ZDWORD *pdw = stTail.m_adwValue;
+    stLog.m_nFormat = pdw[kTailLogFormat];
+    stLog.m_nStamp = pdw[kTailLogStamp];
+    stLog.m_nDirs = pdw[kTailLogDirs];
+    stLog.m_dwPauseMs = pdw[kTailLogPause];
+    stLog.m_bAppend = pdw[kTailLogAppend];
+    stLog.m_nRotate = pdw[kTailLogRotate];
+    stLog.m_dwRotateBytes = pdw[kTailLogRotateBytes];
+    stLog.m_bOnOpening = pdw[kTailLogOnOpening];
+    std::memcpy(stLog.m_achPattern, stTail.m_achLogPattern, sizeof stLog.m_achPattern);
+}
+
+// A double as its IEEE 754 bits in two values of the block, low half first,
+// so that any limit comes back exactly.
+void fnPutDouble(ZDWORD *pdwTail, int nLow, double d)
+{
+    std::uint64_t qw = 0;
+    std::memcpy(&qw, &d, sizeof qw);
+    pdwTail[nLow] = static_cast<ZDWORD>(qw);
+    pdwTail[nLow + 1] = static_cast<ZDWORD>(qw >> 32);
+}
+
+double fnGetDouble(const ZDWORD *pdwTail, int nLow)
+{
+    const std::uint64_t qw = pdwTail[nLow] | static_cast<std::uint64_t>(pdwTail[nLow + 1]) << 32;
+    double d = 0;
+    std::memcpy(&d, &qw, sizeof d);
+    return d;
+}
+
 } // namespace
 
 CsiImage::CsiImage() : m_abyImage(), m_dwPos(0), m_dwValid(0), m_stFileData()
 {
     m_stFileData.m_dwFormat = kCsiFormat;
     m_stFileData.m_dwImageSize = kCsiImageSize;
-    m_stFileData.m_stTail = fnDefaultTail();
-}
-
-int fnPutDword(ZBYTE *pbyImage, ZDWORD *pdwPos, const ZDWORD *pdwValue)
-{
-    if (!fnFits(*pdwPos, 4)) {
-        return 0;
-    }
-    for (int i = 0; i < 4; ++i) {
-        pbyImage[*pdwPos + i] = static_cast<ZBYTE>(*pdwValue >> (8 * i));
-    }
-    *pdwPos += 4;
-    return 1;
-}
-
-int fnGetDword(const ZBYTE *pbyImage, ZDWORD *pdwPos, ZDWORD *pdwValue)
-{
-    if (!fnFits(*pdwPos, 4)) {
-        return 0;
-    }
-    ZDWORD dw = 0;
-    for (int i = 3; i >= 0; --i) {
-        dw = (dw << 8) | pbyImage[*pdwPos + i];
-    }
-    *pdwValue = dw;
-    *pdwPos += 4;
-    return 1;
-}
-
-int fnPutBool(ZBYTE *pbyImage, ZDWORD *pdwPos, const ZDWORD *pbValue)
-{
-    const ZBYTE by = *pbValue == 1 ? kFlagSet : 0;
-    return fnPutByte(pbyImage, pdwPos, &by);
-}
-
-int fnGetBool(const ZBYTE *pbyImage, ZDWORD *pdwPos, ZDWORD *pbValue)
-{
-    ZBYTE by = 0;
-    if (!fnGetByte(pbyImage, pdwPos, &by)) {
-        return 0;
-    }
-    *pbValue = by != 0 ? 1 : 0;
-    return 1;
-}
-
-int fnPutByte(ZBYTE *pbyImage, ZDWORD *pdwPos, const ZBYTE *pbyValue)
-{
-    return fnPutBytes(pbyImage, pdwPos, pbyValue, 1);
-}
-
-int fnGetByte(const ZBYTE *pbyImage, ZDWORD *pdwPos, ZBYTE *pbyValue)
-{
-    return fnGetBytes(pbyImage, pdwPos, pbyValue, 1);
-}
-
-int fnPutBytes(ZBYTE *pbyImage, ZDWORD *pdwPos, const void *pvValue, ZDWORD dwCount)
-{
-    if (!fnFits(*pdwPos, dwCount)) {
-        return 0;
-    }
-    std::memcpy(pbyImage + *pdwPos, pvValue, dwCount);
-    *pdwPos += dwCount;
-    return 1;
-}
-
-int fnGetBytes(const ZBYTE *pbyImage, ZDWORD *pdwPos, void *pvValue, ZDWORD dwCount)
-{
-    if (!fnFits(*pdwPos, dwCount)) {
-        return 0;
-    }
-    std::memcpy(pvValue, pbyImage + *pdwPos, dwCount);
-    *pdwPos += dwCount;
-    return 1;
 }
 
 int fnBufToFileData(CsiImage &stCsi)
@@ -344,6 +311,7 @@ void fnSettingsToFileData(CsiImage &stCsi, const CsiRecords &stRecords)
     pdwTail[kTailZCrc32] = stXfer.m_bCrc32;
     pdwTail[kTailXferWait] = stXfer.m_dwFirstWait;
     pdwTail[kTailZAutoStart] = stXfer.m_bAutoStart;
+    fnLogToTail(*stRecords.m_pstLog, stData.m_stTail);
 }
 
 void fnFileDataToSettings(const CsiImage &stCsi, const CsiRecords &stRecords)
@@ -377,4 +345,32 @@ void fnFileDataToSettings(const CsiImage &stCsi, const CsiRecords &stRecords)
     stXfer.m_bCrc32 = pdwTail[kTailZCrc32];
     stXfer.m_dwFirstWait = pdwTail[kTailXferWait];
     stXfer.m_bAutoStart = pdwTail[kTailZAutoStart];
+    fnLogFromTail(stData.m_stTail, *stRecords.m_pstLog);
+}
+
+void fnPlotToFileData(CsiImage &stCsi, const PlotSettings &st)
+{
+    ZDWORD *pdwTail = stCsi.m_stFileData.m_stTail.m_adwValue;
+    pdwTail[kTailPlotFormats] = st.m_byFormats;
+    pdwTail[kTailPlotAxis] = st.m_byAxis;
+    pdwTail[kTailPlotYFixed] = st.m_bYFixed ? 1 : 0;
+    pdwTail[kTailPlotSeconds] = st.m_dwSpanSeconds;
+    pdwTail[kTailPlotLines] = st.m_dwSpanLines;
+    fnPutDouble(pdwTail, kTailPlotYMinLow, st.m_dYMin);
+    fnPutDouble(pdwTail, kTailPlotYMaxLow, st.m_dYMax);
+}
+
+// The block's ranges keep the whole numbers in range; the limits are
+// checked as a pair.
+void fnFileDataToPlot(const CsiImage &stCsi, PlotSettings &st)
+{
+    const ZDWORD *pdwTail = stCsi.m_stFileData.m_stTail.m_adwValue;
+    st.m_byFormats = static_cast<std::uint8_t>(pdwTail[kTailPlotFormats]);
+    st.m_byAxis = static_cast<std::uint8_t>(pdwTail[kTailPlotAxis]);
+    st.m_bYFixed = pdwTail[kTailPlotYFixed] != 0;
+    st.m_dwSpanSeconds = pdwTail[kTailPlotSeconds];
+    st.m_dwSpanLines = pdwTail[kTailPlotLines];
+    st.m_dYMin = fnGetDouble(pdwTail, kTailPlotYMinLow);
+    st.m_dYMax = fnGetDouble(pdwTail, kTailPlotYMaxLow);
+    fnPlotSettingsCheck(st);
 }

@@ -3,11 +3,11 @@
 #ifndef ZEVRIK_CSI_IMAGE_H
 #define ZEVRIK_CSI_IMAGE_H
 
+#include "csi_fields.h"
 #include "csi_tail.h"
+#include "plot_settings.h"
 #include "settings_data.h"
 
-const ZDWORD kCsiImageSize = 4096;
-const ZDWORD kCsiFieldsEnd = 1144;
 const ZDWORD kCsiFormat = 1;
 const int kCsiFieldCount = 41;
 
@@ -52,19 +52,8 @@ struct CsiRecords {
     FlowCtrlData *m_pstFlowCtrl;
     TermOptData *m_pstTermOpt;
     DataTransData *m_pstDataTrans;
+    LogSettings *m_pstLog;
 };
-
-// Field routines: each moves one value at *pdwPos and advances the position.
-// A get beyond the image (or a put that would not fit) moves nothing and
-// returns 0; otherwise they return 1.
-int fnPutDword(ZBYTE *pbyImage, ZDWORD *pdwPos, const ZDWORD *pdwValue);
-int fnGetDword(const ZBYTE *pbyImage, ZDWORD *pdwPos, ZDWORD *pdwValue);
-int fnPutBool(ZBYTE *pbyImage, ZDWORD *pdwPos, const ZDWORD *pbValue);
-int fnGetBool(const ZBYTE *pbyImage, ZDWORD *pdwPos, ZDWORD *pbValue);
-int fnPutByte(ZBYTE *pbyImage, ZDWORD *pdwPos, const ZBYTE *pbyValue);
-int fnGetByte(const ZBYTE *pbyImage, ZDWORD *pdwPos, ZBYTE *pbyValue);
-int fnPutBytes(ZBYTE *pbyImage, ZDWORD *pdwPos, const void *pvValue, ZDWORD dwCount);
-int fnGetBytes(const ZBYTE *pbyImage, ZDWORD *pdwPos, void *pvValue, ZDWORD dwCount);
 
 // Decodes the image into m_stFileData; 0, or the number of the first field
 // that fails its load check or lies beyond m_dwValid. Besides the range checks
@@ -79,5 +68,10 @@ int fnBufToFileData(CsiImage &stCsi);
 void fnFileDataToBuf(CsiImage &stCsi);
 void fnSettingsToFileData(CsiImage &stCsi, const CsiRecords &stRecords);
 void fnFileDataToSettings(const CsiImage &stCsi, const CsiRecords &stRecords);
+
+// The plot window's settings in the block after the fields, beside the
+// records: saved with them, loaded after them.
+void fnPlotToFileData(CsiImage &stCsi, const PlotSettings &stPlot);
+void fnFileDataToPlot(const CsiImage &stCsi, PlotSettings &stPlot);
 
 #endif

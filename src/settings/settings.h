@@ -99,6 +99,9 @@ void fnRebuildCommx();
 // Formats the settings summary line for the open port, or for the port that
 // waits for its device, into pchOut.
 void fnCommxSummary(char *pchOut, int cchOut);
+// The summary of the line settings alone (cchOut above 0), also while a
+// reopening is under way.
+void fnCommxLineSummary(char *pchOut, int cchOut);
 
 LineFormat fnLineOfDcb(const DCB &stDcb);
 

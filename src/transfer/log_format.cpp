@@ -32,15 +32,21 @@ void fnOut(LogWriter &st, const char *pch, std::uint32_t cch)
     st.m_dwOut += cchPut;
 }
 
-// Digits of qw in nBase (10 or 16), at least nMin (up to 20) of them.
+// Digits of qw in nBase (10 or 16), at least nMin (up to 20) of them. The
+// digits of a number that fits 32 bits come from 32-bit divisions: on i686 a
+// 64-bit one is a library call, and a stamp or an offset takes several.
 std::uint32_t fnPutNumber(char *pch, std::uint64_t qw, std::uint32_t nMin, std::uint32_t nBase)
 {
     char ach[20];
     std::uint32_t n = 0;
-    do {
+    for (; qw > 0xFFFFFFFFu; qw /= nBase) {
         ach[n++] = kachDigits[qw % nBase];
-        qw /= nBase;
-    } while (qw != 0 || n < nMin);
+    }
+    std::uint32_t dw = static_cast<std::uint32_t>(qw);
+    do {
+        ach[n++] = kachDigits[dw % nBase];
+        dw /= nBase;
+    } while (dw != 0 || n < nMin);
     for (std::uint32_t i = 0; i < n; ++i) {
         pch[i] = ach[n - 1 - i];
     }
@@ -56,7 +62,7 @@ std::uint32_t fnPutField(char *pch, std::uint32_t nValue, std::uint32_t nDigits,
 }
 
 // At most 29 characters: a year beyond 9999 only widens its field.
-std::uint32_t fnPutStamp(const LogWriter &st, char *pch, std::uint64_t qwMs)
+std::uint32_t fnMakeStamp(const LogWriter &st, char *pch, std::uint64_t qwMs)
 {
     if (st.m_nStamp == kLogStampSeconds) {
         const std::uint64_t qwSince = qwMs > st.m_qwStartMs ? qwMs - st.m_qwStartMs : 0;
@@ -75,6 +81,17 @@ std::uint32_t fnPutStamp(const LogWriter &st, char *pch, std::uint64_t qwMs)
     n += fnPutField(pch + n, stDate.m_nMinute, 2, ':');
     n += fnPutField(pch + n, stDate.m_nSecond, 2, '.');
     return n + fnPutNumber(pch + n, stDate.m_nMs, 3, 10);
+}
+
+// Lines that come within one millisecond share their stamp, made once.
+std::uint32_t fnPutStamp(LogWriter &st, char *pch, std::uint64_t qwMs)
+{
+    if (st.m_nStampLen == 0 || st.m_qwStampMs != qwMs) {
+        st.m_nStampLen = fnMakeStamp(st, st.m_achStamp, qwMs);
+        st.m_qwStampMs = qwMs;
+    }
+    std::memcpy(pch, st.m_achStamp, st.m_nStampLen);
+    return st.m_nStampLen;
 }
 
 const char *fnHead(const LogWriter &st, LogDir nDir)
@@ -323,6 +340,7 @@ void fnLogStart(LogWriter &st, const LogSettings &stSet, bool bConsole, std::uin
                          ? stSet.m_dwPauseMs
                          : kLogPauseMsDefault;
     st.m_qwStartMs = qwNowMs;
+    st.m_nStampLen = 0;
     for (LogLine &stLine : st.m_astLine) {
         fnLineReset(stLine);
         stLine.m_nLen = 0;

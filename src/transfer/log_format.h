@@ -91,7 +91,10 @@ struct LogWriter {
     bool m_bConsole;
     std::uint32_t m_dwPauseMs;
     std::uint64_t m_qwStartMs;
-    LogLine m_astLine[2]; // by LogDir
+    std::uint64_t m_qwStampMs; // the time of the last stamp made
+    char m_achStamp[32];
+    std::uint32_t m_nStampLen; // 0: none made yet
+    LogLine m_astLine[2];      // by LogDir
     char m_achOut[kLogOutChars];
     std::uint32_t m_dwOut;
 };

@@ -187,3 +187,20 @@ LogNameResult fnLogExpandName(const char *pchPattern, std::uint32_t cchPattern, 
     }
     return nResult;
 }
+
+bool fnLogNumberedName(const char *pszName, std::uint32_t nNumber, char *pchOut, std::uint32_t cchOut)
+{
+    const std::uint32_t cchName = static_cast<std::uint32_t>(std::strlen(pszName));
+    const std::uint32_t nFile = fnFileStart(pszName, cchName);
+    const char *pchDot = std::strrchr(pszName + nFile, '.');
+    const std::uint32_t nCut = pchDot != nullptr ? static_cast<std::uint32_t>(pchDot - pszName) : cchName;
+    NameOut st = {pchOut, cchOut, 0, false, false};
+    fnAdd(st, pszName, nCut);
+    fnAdd(st, "-", 1);
+    fnAddNumber(st, nNumber, 1);
+    fnAdd(st, pszName + nCut, cchName - nCut);
+    if (cchOut != 0) {
+        pchOut[st.m_bOver ? 0 : st.m_nLen] = '\0';
+    }
+    return cchOut != 0 && !st.m_bOver;
+}

@@ -30,4 +30,9 @@ LogNameResult fnLogExpandName(const char *pchPattern, std::uint32_t cchPattern, 
                               std::uint64_t qwStartMs, std::uint32_t nCounter, char *pchOut,
                               std::uint32_t cchOut);
 
+// The name with "-n" before its extension (the last '.' of the file's own
+// name), or at its end: the next try for a name that is taken. False, and
+// "" (nothing when cchOut is 0), when that does not fit cchOut.
+bool fnLogNumberedName(const char *pszName, std::uint32_t nNumber, char *pchOut, std::uint32_t cchOut);
+
 #endif

@@ -1,6 +1,7 @@
 #include "xfer_thread.h"
 
 #include "ccc.h"
+#include "log_file.h"
 #include "resource.h"
 #include "settings.h"
 #include "window_records.h"
@@ -232,6 +233,7 @@ WriteEnd fnWritePort(XferRun &st, const BYTE *pby, DWORD dwCount, bool bAbort)
             return nEnd;
         }
         if (dwDone > 0) {
+            fnLogSent(pby + dwAt, dwDone);
             dwMovedAt = GetTickCount();
         } else if (GetTickCount() - dwMovedAt >= (bAbort ? kAbortWriteMs : kWriteStuckMs)) {
             st.m_pszGlueReason = bAbort ? st.m_pszGlueReason : kWriteStuck;

@@ -1,7 +1,8 @@
 #include "break_dialog.h"
 
-#include "ccc.h"
 #include "dialog_place.h"
+#include "jobs.h"
+#include "log_status.h"
 #include "resource.h"
 #include "settings.h"
 #include "ui_state.h"
@@ -15,8 +16,7 @@ const char kTitle[] = "Send Break";
 // the break is refused with a message.
 bool fnRefusedForFile(HWND hOwner)
 {
-    const HANDLE hJob = gstCcc.m_stTx.m_hIsTransmitData;
-    if (gstCcc.m_stTx.m_nMode != 1 || hJob == NULL || WaitForSingleObject(hJob, 0) != WAIT_OBJECT_0) {
+    if (!fnFileTxOn()) {
         return false;
     }
     MessageBoxA(hOwner, "A file is being sent: no break until it has ended.", kTitle, MB_OK);
@@ -46,6 +46,7 @@ void OnSend(HWND hDlg)
         return;
     }
     gstDataTrans.m_dwBreakMs = dwMs;
+    fnLogBreakSent(dwMs);
     EnableWindow(GetDlgItem(hDlg, IDOK), FALSE);
     EnableWindow(GetDlgItem(hDlg, IDCANCEL), FALSE);
     SetDlgItemTextA(hDlg, IDC_BRK_STATE, "Sending break...");

@@ -4,6 +4,7 @@
 
 #include "console_view.h"
 #include "resource.h"
+#include "rx_display.h"
 #include "settings.h"
 #include "window_records.h"
 
@@ -126,17 +127,15 @@ void fnPaintRows(HDC hDc, const RECT &rcClient)
     }
 }
 
-// The paint owed is cleared only once BeginPaint has taken the invalid
-// region: a block marked before that is drawn by this paint (the lines are
-// read after), one marked after invalidates anew. Cleared before BeginPaint,
-// a block's invalidation could be taken by this paint while its flag stayed
-// set, and no later block would ever ask for a paint again.
+// The paint owed is cleared once BeginPaint has taken the invalid region and
+// before the lines are read under the screen lock: a block fed before is
+// drawn by this paint, one fed after is told and invalidates the view anew.
 LRESULT OnPaint(HWND hWnd)
 {
     const DWORD dwRows = fnRowsShown(hWnd);
     PAINTSTRUCT stPs;
     HDC hDc = BeginPaint(hWnd, &stPs);
-    fnViewPainting();
+    fnDisplayPainting();
     RECT rc;
     GetClientRect(hWnd, &rc);
     HGDIOBJ hOld = SelectObject(hDc, fnFont());

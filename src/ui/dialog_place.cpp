@@ -28,3 +28,18 @@ void fnCentreOverOwner(HWND hDlg)
     SetWindowPos(hDlg, NULL, static_cast<int>(stPlace.m_lLeft), static_cast<int>(stPlace.m_lTop), 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
+
+void fnPlaceBesideMain(HWND hDlg, HWND hMain)
+{
+    RECT rcMain;
+    RECT rcDlg;
+    GetWindowRect(hMain, &rcMain);
+    GetWindowRect(hDlg, &rcDlg);
+    const int iWidth = rcDlg.right - rcDlg.left;
+    const int iHeight = rcDlg.bottom - rcDlg.top;
+    const int iScreen = GetSystemMetrics(SM_CXSCREEN);
+    const int iScreenHeight = GetSystemMetrics(SM_CYSCREEN);
+    const int iLeft = rcMain.right + iWidth <= iScreen ? rcMain.right : iScreen - iWidth;
+    const int iTop = rcMain.top + iHeight <= iScreenHeight ? rcMain.top : iScreenHeight - iHeight;
+    SetWindowPos(hDlg, NULL, iLeft > 0 ? iLeft : 0, iTop > 0 ? iTop : 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+}

@@ -7,4 +7,8 @@
 // inside the work area of the owner's monitor.
 void fnCentreOverOwner(HWND hDlg);
 
+// Moves a window without an owner (Wine did not draw an owned modeless
+// dialog here) to the main window's right, top to top, kept on the screen.
+void fnPlaceBesideMain(HWND hDlg, HWND hMain);
+
 #endif

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "data_transfer.h"
+#include "dialog_place.h"
 #include "resource.h"
 #include "rx_watch.h"
 #include "settings.h"
@@ -48,24 +49,9 @@ void fnShowFigures(HWND hDlg)
     }
 }
 
-// The window has no owner, so it is drawn and moved on its own (Wine did not
-// draw an owned modeless dialog here): it starts at the main window's right,
-// kept on the screen.
-void fnPlaceBesideMain(HWND hDlg)
-{
-    RECT rcMain;
-    RECT rcDlg;
-    GetWindowRect(gstRxCheckWnd.m_hMain, &rcMain);
-    GetWindowRect(hDlg, &rcDlg);
-    const int iWidth = rcDlg.right - rcDlg.left;
-    const int iScreen = GetSystemMetrics(SM_CXSCREEN);
-    const int iLeft = rcMain.right + iWidth <= iScreen ? rcMain.right : iScreen - iWidth;
-    SetWindowPos(hDlg, NULL, iLeft > 0 ? iLeft : 0, rcMain.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-}
-
 BOOL OnInitDialog(HWND hDlg)
 {
-    fnPlaceBesideMain(hDlg);
+    fnPlaceBesideMain(hDlg, gstRxCheckWnd.m_hMain);
     gstRxCheckWnd.m_hDlg = hDlg;
     gstRxCheckWnd.m_achShown[0] = '\0';
     const HWND hStream = GetDlgItem(hDlg, IDC_RC_STREAM);

@@ -1,11 +1,12 @@
 #include "terminal_pane.h"
 
-#include "console_view.h"
-#include "console_window.h"
 #include "echo.h"
 #include "key_write.h"
+#include "log_file.h"
 #include "resource.h"
+#include "rx_display.h"
 #include "settings.h"
+#include "terminal_display.h"
 #include "window_records.h"
 
 namespace {
@@ -39,16 +40,16 @@ bool fnTyping()
 void fnTransmit(const BYTE *pby, DWORD dwCount)
 {
     for (DWORD i = 0; i < dwCount; ++i) {
-        TransmitCommChar(gstCommx.m_hComm, static_cast<char>(pby[i]));
+        if (TransmitCommChar(gstCommx.m_hComm, static_cast<char>(pby[i]))) {
+            fnLogSent(pby + i, 1);
+        }
     }
 }
 
 INT_PTR OnInitDialog(HWND hDlg)
 {
     gstTerminal.m_hDlg = hDlg;
-    gstTerminal.m_hEdit = GetDlgItem(hDlg, IDC_TERM_EDIT);
-    gstTerminal.m_hView = fnCreateConsoleWindow(hDlg);
-    fnViewInit();
+    fnTerminalViewsInit(hDlg);
     return FALSE;
 }
 
@@ -205,6 +206,9 @@ INT_PTR CALLBACK fnTerminalProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lPar
         return OnChar(wParam);
     case WM_KEYDOWN:
         return OnKeyDown(wParam);
+    case kWmDisplayChanged:
+        fnTerminalShowChanges();
+        return TRUE;
     default:
         return FALSE;
     }

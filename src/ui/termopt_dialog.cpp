@@ -1,9 +1,10 @@
 #include "termopt_dialog.h"
 
-#include "console_view.h"
 #include "dialog_place.h"
 #include "resource.h"
+#include "rx_display.h"
 #include "settings.h"
+#include "terminal_display.h"
 #include "ui_state.h"
 
 namespace {
@@ -138,21 +139,6 @@ void OnDefault(HWND hDlg)
     fnShowEdit(hDlg);
 }
 
-// The pane shows the chosen view at once, not with the next byte received;
-// the receive thread then starts it anew as it does for every change.
-void fnShowChosenView(const TermOptBlock &stNew)
-{
-    const DWORD dwKey = fnViewKey(stNew);
-    if (dwKey == fnViewKey(gstTermOpt.m_stCur)) {
-        return;
-    }
-    if (dwKey != 0) {
-        fnViewReset(stNew);
-    } else {
-        fnViewShow(FALSE);
-    }
-}
-
 void OnOk(HWND hDlg)
 {
     TermOptBlock &stEdit = gstTermOpt.m_stEdit;
@@ -171,8 +157,9 @@ void OnOk(HWND hDlg)
     stEdit.m_bTimestamps = fnIsChecked(hDlg, IDC_TOPT_TIMESTAMPS) ? 1 : 0;
     stEdit.m_nBackspace = fnListPos(hDlg, IDC_TOPT_BACKSPACE);
     stEdit.m_nConsoleEnter = fnListPos(hDlg, IDC_TOPT_CONSOLE_ENTER);
-    fnShowChosenView(stEdit);
+    fnTerminalChooseView(stEdit, gstTermOpt.m_stCur);
     gstTermOpt.m_stCur = stEdit;
+    fnDisplaySetOptions(stEdit);
     fnUiRefresh(gstCommx.m_bCommOpen);
     EndDialog(hDlg, 1);
 }

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "resource.h"
+#include "rx_display.h"
 #include "settings.h"
 #include "ui_state.h"
 #include "window_records.h"
@@ -25,6 +26,8 @@ const ButtonCommand kButtonCommands[] = {
     {IDC_TB_FILETRANSFER, IDM_FILE_TRANSFER},
     {IDC_TB_DATATRANSFER, IDM_DATA_TRANSFER},
     {IDC_TB_RXCHECK, IDM_RX_CHECK},
+    {IDC_TB_LOG, IDM_LOG},
+    {IDC_TB_PLOT, IDM_PLOT},
 };
 
 // The tool-tip class and the progress bar of the File Transmit dialog come
@@ -69,6 +72,10 @@ INT_PTR OnInitDialog(HWND hDlg)
     }
     static char achRxCheckTip[] = "Receive Check";
     fnAddToolTip(hDlg, GetDlgItem(hDlg, IDC_TB_RXCHECK), achRxCheckTip);
+    static char achLogTip[] = "Log";
+    fnAddToolTip(hDlg, GetDlgItem(hDlg, IDC_TB_LOG), achLogTip);
+    static char achPlotTip[] = "Plot";
+    fnAddToolTip(hDlg, GetDlgItem(hDlg, IDC_TB_PLOT), achPlotTip);
     return FALSE;
 }
 
@@ -92,9 +99,11 @@ INT_PTR OnCommand(HWND hDlg, WPARAM wParam)
     switch (wParam) {
     case IDC_TB_ASCII:
         gstTermOpt.m_stCur.m_nDisplay = 0;
+        fnDisplaySetOptions(gstTermOpt.m_stCur);
         break;
     case IDC_TB_HEX:
         gstTermOpt.m_stCur.m_nDisplay = 1;
+        fnDisplaySetOptions(gstTermOpt.m_stCur);
         break;
     case IDC_TB_RE:
         gstToolbar.m_bRxEnable =

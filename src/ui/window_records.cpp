@@ -30,8 +30,8 @@ ToolbarRecord::ToolbarRecord() : m_hDlg(), m_ahButton(), m_bRxEnable(1), m_aachT
 }
 
 TerminalRecord::TerminalRecord()
-    : m_hDlg(), m_hEdit(), m_hView(), m_achText(), m_iTextLen(0), m_iLineCount(0), m_stChooseFont(),
-      m_stLogFont(), m_hFont(), m_hEchoEvent(), m_bClearScreen(0)
+    : m_hDlg(), m_hEdit(), m_hView(), m_stChooseFont(), m_stLogFont(), m_hFont(), m_hEchoEvent(),
+      m_bClearScreen(0)
 {
     lstrcpynA(m_stLogFont.lfFaceName, "MS Sans Serif", LF_FACESIZE);
     m_stChooseFont.lStructSize = sizeof m_stChooseFont;

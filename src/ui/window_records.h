@@ -7,7 +7,6 @@
 #include <commdlg.h>
 
 const int kToolbarButtons = 12;
-const int kTerminalTextChars = 8000;
 
 struct ToolbarRecord {
     HWND m_hDlg;
@@ -21,9 +20,6 @@ struct TerminalRecord {
     HWND m_hDlg;
     HWND m_hEdit;
     HWND m_hView; // the history and console view, beside the edit control
-    char m_achText[kTerminalTextChars];
-    int m_iTextLen;
-    int m_iLineCount;
     CHOOSEFONTA m_stChooseFont;
     LOGFONTA m_stLogFont;
     HFONT m_hFont;

@@ -54,6 +54,9 @@ TOOLBAR_DISABLED_OPEN = {1001, 1004}
 INF033 = "INF033:WaitCommEvent() Error! the GetLastError return 50"
 # The status bar's modem-line indicators.
 INDICATORS = {"dsr": 1016, "cts": 1017, "ri": 1018, "dcd": 1019}
+# The terminal pane's views, one shown: the classic edit control, the history
+# and console view.
+TERMINAL_VIEWS = (1002, 1090)
 # A vanished device, as the first worker to find it reports it: the modem-status
 # worker's wait fails (INF033) or completes with an error (INF041), a read or
 # a write completes with an error (INF038 to INF040).
@@ -290,6 +293,7 @@ class App:
     def __init__(self, args=(), on=None, exe=None):
         self.suite = on or suite()
         desktop = "zevrik%d" % next(_desktop_numbers)
+        self.desktop = desktop  # another program joins it by its name
         self.proc = self.suite.rig.start(exe or self.suite.zevrik, args, desktop=(desktop, DESKTOP_SIZE))
         self.drv = Driver(self.suite.rig, self.suite.zdrive, desktop)
         info = self.drv.call("attach", 30000, timeout=60)
@@ -297,6 +301,7 @@ class App:
             raise DriverError("zdrive could not hook the app's menu")
         self.pid = info["pid"]
         self.unix_pid = None
+        self._view_id = TERMINAL_VIEWS[0]
 
     def screenshot(self, name):
         """The screen, with the main window's rectangle beside it."""
@@ -324,8 +329,29 @@ class App:
     def text(self, target, ctl=0):
         return self.call("text", target, ctl)["text"]
 
+    def terminal_id(self):
+        """The id of the terminal view shown: the classic edit control or the
+        history and console view."""
+        return self._shown_view()["id"]
+
     def terminal(self):
-        return self.text("term", 1002)
+        """The text of the terminal view shown."""
+        view = self._shown_view()
+        if "text" not in view:
+            raise DriverError("WM_GETTEXT of terminal view %d timed out" % view["id"])
+        return view["text"]
+
+    def _shown_view(self):
+        """zdrive's look at the terminal view shown, its id added.  The view
+        last found shown is looked at first, and its look tells whether it
+        still is, so no other view's text is taken for the terminal's."""
+        first = self._view_id
+        for ctl in (first,) + tuple(c for c in TERMINAL_VIEWS if c != first):
+            view = self.control("term", ctl)
+            if view["visible"]:
+                self._view_id = view["id"] = ctl
+                return view
+        raise AssertionError("no terminal view is shown")
 
     def summary(self):
         return self.text("sb", 1015)
@@ -338,8 +364,9 @@ class App:
 
     def pixel_of_terminal(self):
         """Colour of the terminal's background near its lower right corner."""
-        rect = self.call("rect", "term", 1002)
-        answer = self.call("pixel", "term", 1002, rect["cw"] - 4, rect["ch"] - 4)
+        view = self.terminal_id()
+        rect = self.call("rect", "term", view)
+        answer = self.call("pixel", "term", view, rect["cw"] - 4, rect["ch"] - 4)
         return answer["r"], answer["g"], answer["b"]
 
     def indicators(self):

@@ -98,13 +98,15 @@ class ConsoleTest(unittest.TestCase):
         (a redraw forced from outside changes nothing); so does a pager."""
         app = self.app
 
+        view = app.terminal_id()
+
         def picture():
-            return app.call("ink", "term", 1002)["hash"]
+            return app.call("ink", "term", view)["hash"]
 
         def assert_fresh(what):
             time.sleep(0.5)
             shown = picture()
-            app.call("redraw", "term", 1002)
+            app.call("redraw", "term", view)
             time.sleep(0.5)
             self.assertEqual(picture(), shown, "the view showed a stale picture " + what)
 

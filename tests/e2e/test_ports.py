@@ -125,7 +125,7 @@ class ReopenTest(unittest.TestCase):
             time.sleep(3)
             cable = rig.lay_again(cable)
             wait_summary(app, RELAID_PORT + ", 57600, 8, None, 1")
-            self.assertEqual(zrig.tcgetattr_speed(cable.app_path), 57600)
+            wait_until(lambda: zrig.tcgetattr_speed(cable.app_path) == 57600, 5, "the pty at 57600")
             self.assertEqual(cable.far_lines(), {"dsr": False, "cts": True, "dcd": False, "ri": False})
             peer = Peer(cable)
             peer.write(b"back again")
@@ -153,6 +153,29 @@ class ReopenTest(unittest.TestCase):
             time.sleep(2.5)
             self.assertEqual(app.summary(), "")
             self.assertEqual(app.message_boxes(), [])
+        finally:
+            app.suite.cables[RELAID_PORT] = cable
+            app.quit()
+
+    def test_close_while_waiting_empties_either_view(self):
+        """COM Close while the port waits for its device empties what the
+        terminal shows, in the classic text and in the history view."""
+        app = App()
+        rig = app.suite.rig
+        cable = app.suite.cables[RELAID_PORT]
+        try:
+            for history in (0, 1):
+                com_set(app, 40007, port=RELAID_PORT, reopen=1)
+                app.wait_open(RELAID_PORT)
+                app.set_terminal_options(history=history)
+                peer = Peer(cable)
+                peer.write(b"last words\r\n")
+                wait_until(lambda: "last words" in app.terminal(), 5, "the text before the loss")
+                peer.close()
+                self.cut(app, cable)
+                app.close_port()
+                self.assertEqual(app.terminal(), "", "history %d, view %d" % (history, app.terminal_id()))
+                cable = rig.lay_again(cable)
         finally:
             app.suite.cables[RELAID_PORT] = cable
             app.quit()

@@ -6,7 +6,7 @@ import os
 import termios
 import unittest
 
-from harness import MAIN_PORT, App, wait_until
+from harness import MAIN_PORT, TERMINAL_VIEWS, App, Peer, wait_until
 from harness_settings import (ASCII_LEN, BAUD, DATA_BITS, DTR, DISPLAY, FIELDS_END, IMAGE_SIZE,
                               OPEN_TITLE, PARITY, PATTERN, COUNT_MODE, PORT, REPEAT, RTS, SAVE_TITLE,
                               STOP_BITS, choose_file, com_set_state, info_lines, info_text, load,
@@ -149,6 +149,23 @@ class LoadTest(unittest.TestCase):
         dcb = info_lines(info_text(app, 0))
         for line in ("BaudRate=57600 \r\n", "fParity=1 \r\n", "Parity=2 \r\n", "ByteSize=8 \r\n"):
             self.assertIn(line, dcb)
+
+    def test_file_without_the_history_view_shows_the_classic_text(self):
+        """Loaded after the history view was on, a file that turns it off
+        shows the bytes received next in the classic text."""
+        app = self.app
+        path = scratch_file(app, "classic.csi", make_image({PORT: COM5}))
+        load_and_open(app, path)
+        app.set_terminal_options(history=1)
+        app.close_port()
+        load_and_open(app, path)
+        peer = Peer(app.suite.cables[MAIN_PORT])
+        try:
+            peer.write(b"after the load")
+            wait_until(lambda: app.terminal() == "after the load", 5, "the bytes in the terminal")
+            self.assertEqual(app.terminal_id(), TERMINAL_VIEWS[0])
+        finally:
+            peer.close()
 
     def test_bad_files_are_refused_and_change_nothing(self):
         app = self.app

@@ -8,7 +8,8 @@
 // "%20" carries a blank. A window is named by a target: "main", "tb"
 // (toolbar pane), "term" (terminal pane), "sb" (status bar pane),
 // "dlg:<title>" (a top-level dialog of the app), "box" (the first message box
-// of the app) or a window handle as a decimal or 0x number.
+// of the app), "top:<text>" (a top-level window of any program whose caption
+// holds the text) or a window handle as a decimal or 0x number.
 #include <winsock2.h>
 #include <windows.h>
 #include <tlhelp32.h>
@@ -253,8 +254,8 @@ HWND FirstMessageBox()
 }
 
 // The panes are told apart by what they hold: the toolbar has the ASCII
-// radio button 1010, the status bar the summary 1015, the terminal pane only
-// its text 1002: the edit control, or the history and console view.
+// radio button 1010, the status bar the summary 1015, the terminal pane its
+// edit control 1002 (beside the history and console view 1090).
 enum class Pane { Toolbar, Terminal, StatusBar };
 
 bool IsPane(HWND hChild, Pane pane)
@@ -263,7 +264,7 @@ bool IsPane(HWND hChild, Pane pane)
     bool bHasAscii = GetDlgItem(hChild, 1010) != nullptr;
     bool bHasSummary = GetDlgItem(hChild, 1015) != nullptr;
     HWND hEdit = GetDlgItem(hChild, 1002);
-    bool bHasEdit = hEdit != nullptr && (ClassOf(hEdit) == "Edit" || ClassOf(hEdit) == "ZevrikConsoleView");
+    bool bHasEdit = hEdit != nullptr && ClassOf(hEdit) == "Edit";
     switch (pane) {
     case Pane::Toolbar: return bHasAscii;
     case Pane::StatusBar: return bHasSummary;
@@ -282,6 +283,30 @@ HWND FindPane(Pane pane)
     return nullptr;
 }
 
+struct CaptionSearch {
+    std::string part;
+    HWND hFound;
+};
+
+BOOL CALLBACK FindCaption(HWND hWnd, LPARAM lParam)
+{
+    CaptionSearch* pSearch = reinterpret_cast<CaptionSearch*>(lParam);
+    if (IsWindowVisible(hWnd) && CaptionOf(hWnd).find(pSearch->part) != std::string::npos) {
+        pSearch->hFound = hWnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// A visible top-level window of any program on the desktop whose caption
+// holds `part`: another program shown beside the app for a picture.
+HWND TopLevelWith(const std::string& part)
+{
+    CaptionSearch search = {part, nullptr};
+    EnumWindows(FindCaption, reinterpret_cast<LPARAM>(&search));
+    return search.hFound;
+}
+
 HWND ResolveTarget(const std::string& name)
 {
     if (name == "main") return gApp.hMain;
@@ -290,6 +315,7 @@ HWND ResolveTarget(const std::string& name)
     if (name == "sb") return FindPane(Pane::StatusBar);
     if (name == "box") return FirstMessageBox();
     if (name.compare(0, 4, "dlg:") == 0) return DialogByTitle(name.substr(4));
+    if (name.compare(0, 4, "top:") == 0) return TopLevelWith(name.substr(4));
     HWND hWnd = reinterpret_cast<HWND>(static_cast<INT_PTR>(Number(name)));
     return IsWindow(hWnd) ? hWnd : nullptr;
 }
@@ -894,14 +920,17 @@ std::string CmdInk(const Args& args)
 }
 
 // Has a control drawn anew at once, whatever it thinks it owes: "redraw
-// target id". A picture that changes with it was stale.
+// target id". A picture that changes with it was stale. The app paints
+// before RedrawWindow returns (WM_PAINT is sent to its thread), so "us", the
+// call's time, is that paint's time plus one message round trip (see "ping").
 std::string CmdRedraw(const Args& args)
 {
     std::string error;
     HWND hWnd = ResolveControl(args, 1, error);
     if (!hWnd) return Error(error);
+    long long start = MicrosecondsNow();
     RedrawWindow(hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
-    return Json().Done();
+    return Json().Int("us", MicrosecondsNow() - start).Done();
 }
 
 // ---------------------------------------------------------------- transfers

@@ -100,11 +100,21 @@ void fnClearTerminal()
     CHECK(fnPumpUntil(fnClearServed, 2000));
 }
 
+// The current options with these display and translation choices.
+TermOptBlock fnOptions(DWORD nDisplay, DWORD nCr, DWORD nLf)
+{
+    TermOptBlock stOpt = gstTermOpt.m_stCur;
+    stOpt.m_nDisplay = nDisplay;
+    stOpt.m_nCrTrans = nCr;
+    stOpt.m_nLfTrans = nLf;
+    return stOpt;
+}
+
+// As Terminal Option does it: the receive thread gets them handed over.
 void fnSetOptions(DWORD nDisplay, DWORD nCr, DWORD nLf)
 {
-    gstTermOpt.m_stCur.m_nDisplay = nDisplay;
-    gstTermOpt.m_stCur.m_nCrTrans = nCr;
-    gstTermOpt.m_stCur.m_nLfTrans = nLf;
+    gstTermOpt.m_stCur = fnOptions(nDisplay, nCr, nLf);
+    fnDisplaySetOptions(gstTermOpt.m_stCur);
 }
 
 std::string fnPattern(DWORD dwCount, DWORD dwSeed, bool bPrintable)
@@ -643,17 +653,18 @@ void fnTestModemLines()
 }
 
 // With the port closed no receive thread owns the terminal text, so the
-// display can be called here directly.
+// display can be called here directly; this thread is the terminal's, so a
+// notice is served as it is sent.
 void fnTestDisplayWrites()
 {
     fnBeginGroup("terminal written only when shown");
     fnDisplayReset();
     fnSetTerminalText("");
-    fnDisplayBlock(reinterpret_cast<const BYTE *>("ab"), 2, 0, 2, 2);
+    fnDisplayBlock(reinterpret_cast<const BYTE *>("ab"), 2, fnOptions(0, 2, 2));
     CHECK_EQ_STR(fnTerminalText(), "");
     fnDisplayShow();
     CHECK_EQ_STR(fnTerminalText(), "ab");
-    fnDisplayBlock(reinterpret_cast<const BYTE *>("c\r"), 2, 0, 0, 2);
+    fnDisplayBlock(reinterpret_cast<const BYTE *>("c\r"), 2, fnOptions(0, 0, 2));
     // Well past the interval: the tick count moves in steps of ~16 ms.
     Sleep(100);
     fnDisplayShowIfDue();
@@ -663,7 +674,7 @@ void fnTestDisplayWrites()
 
     fnBeginGroup("display of blocks larger than its buffers");
     const std::string strBin = fnPattern(4096, 21, false);
-    fnDisplayBlock(reinterpret_cast<const BYTE *>(strBin.data()), 4096, 1, 2, 2);
+    fnDisplayBlock(reinterpret_cast<const BYTE *>(strBin.data()), 4096, fnOptions(1, 2, 2));
     fnDisplayShow();
     std::string strText = fnTerminalText();
     CHECK(strText.size() <= 2047 && strText.size() >= 1987);
@@ -671,7 +682,7 @@ void fnTestDisplayWrites()
 
     const std::string strCr(1024, '\r');
     fnDisplayClear();
-    fnDisplayBlock(reinterpret_cast<const BYTE *>(strCr.data()), 1024, 0, 0, 2);
+    fnDisplayBlock(reinterpret_cast<const BYTE *>(strCr.data()), 1024, fnOptions(0, 0, 2));
     fnDisplayShow();
     strText = fnTerminalText();
     std::string strPairs;

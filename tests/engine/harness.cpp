@@ -9,6 +9,8 @@
 
 #include "jobs.h"
 #include "resource.h"
+#include "rx_display.h"
+#include "terminal_display.h"
 #include "window_records.h"
 
 // ---- checks ---------------------------------------------------------------
@@ -47,13 +49,13 @@ void fnCheck(bool bOk, const char *pszWhat, const char *pszFile, int iLine)
     }
 }
 
-void fnCheckEqStr(const std::string &a, const std::string &b, const char *pszWhat,
-                  const char *pszFile, int iLine)
+void fnCheckEqStr(const std::string &a, const std::string &b, const char *pszWhat, const char *pszFile,
+                  int iLine)
 {
     if (a != b) {
         ++giFailures;
-        std::printf("FAIL [%s] %s:%d: %s\n   got  \"%s\"\n   want \"%s\"\n", gpszGroup, pszFile,
-                    iLine, pszWhat, fnPrintable(a).c_str(), fnPrintable(b).c_str());
+        std::printf("FAIL [%s] %s:%d: %s\n   got  \"%s\"\n   want \"%s\"\n", gpszGroup, pszFile, iLine,
+                    pszWhat, fnPrintable(a).c_str(), fnPrintable(b).c_str());
         std::fflush(stdout);
     }
 }
@@ -62,8 +64,7 @@ void fnCheckEqInt(long long a, long long b, const char *pszWhat, const char *psz
 {
     if (a != b) {
         ++giFailures;
-        std::printf("FAIL [%s] %s:%d: %s (got %lld, want %lld)\n", gpszGroup, pszFile, iLine,
-                    pszWhat, a, b);
+        std::printf("FAIL [%s] %s:%d: %s (got %lld, want %lld)\n", gpszGroup, pszFile, iLine, pszWhat, a, b);
         std::fflush(stdout);
     }
 }
@@ -166,8 +167,8 @@ void fnReadText(HWND hWnd, char *pch, int cch)
 {
     pch[0] = '\0';
     DWORD_PTR dwResult = 0;
-    SendMessageTimeoutA(hWnd, WM_GETTEXT, static_cast<WPARAM>(cch), reinterpret_cast<LPARAM>(pch),
-                        SMTO_BLOCK, 500, &dwResult);
+    SendMessageTimeoutA(hWnd, WM_GETTEXT, static_cast<WPARAM>(cch), reinterpret_cast<LPARAM>(pch), SMTO_BLOCK,
+                        500, &dwResult);
     pch[cch - 1] = '\0';
 }
 
@@ -309,6 +310,9 @@ LRESULT CALLBACK fnHostProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
     switch (uMsg) {
     case WM_COMMAND:
         return OnCommand(hWnd, wParam);
+    case kWmDisplayChanged:
+        fnTerminalShowChanges();
+        return 0;
     default:
         return DefWindowProcA(hWnd, uMsg, wParam, lParam);
     }
@@ -323,8 +327,7 @@ HWND fnHost()
 HWND fnChild(HWND hParent, const char *pszClass, DWORD dwStyle, int iId)
 {
     return CreateWindowExA(0, pszClass, "", WS_CHILD | WS_VISIBLE | dwStyle, 0, 0, 300, 200, hParent,
-                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(iId)),
-                           GetModuleHandleA(NULL), NULL);
+                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(iId)), GetModuleHandleA(NULL), NULL);
 }
 
 } // namespace
@@ -341,8 +344,8 @@ void fnCreateHostWindows()
 
     gstTerminal.m_hDlg = fnHost();
     gstTerminal.m_hEdit = fnChild(gstTerminal.m_hDlg, "EDIT",
-                                  ES_MULTILINE | ES_AUTOVSCROLL | ES_READONLY | WS_VSCROLL,
-                                  IDC_TERM_EDIT);
+                                  ES_MULTILINE | ES_AUTOVSCROLL | ES_READONLY | WS_VSCROLL, IDC_TERM_EDIT);
+    fnDisplaySetWindow(gstTerminal.m_hDlg);
     gstToolbar.m_hDlg = fnHost();
     for (int i = 0; i < kToolbarButtons; ++i) {
         gstToolbar.m_ahButton[i] = fnChild(gstToolbar.m_hDlg, "BUTTON", BS_AUTOCHECKBOX, 1001 + i);
@@ -476,9 +479,8 @@ int fnThreadCount()
 int fnHandleCount()
 {
     typedef BOOL(WINAPI * GetCountFn)(HANDLE, PDWORD);
-    static GetCountFn pfn = reinterpret_cast<GetCountFn>(
-        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA("kernel32.dll"),
-                                                    "GetProcessHandleCount")));
+    static GetCountFn pfn = reinterpret_cast<GetCountFn>(reinterpret_cast<void (*)()>(
+        GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetProcessHandleCount")));
     DWORD dwCount = 0;
     if (pfn != NULL && pfn(GetCurrentProcess(), &dwCount) && dwCount > 0) {
         return static_cast<int>(dwCount);

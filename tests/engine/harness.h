@@ -13,8 +13,10 @@
 void fnCheck(bool bOk, const char *pszWhat, const char *pszFile, int iLine);
 #define CHECK(cond) fnCheck((cond), #cond, __FILE__, __LINE__)
 #define CHECK_EQ_STR(a, b) fnCheckEqStr((a), (b), #a, __FILE__, __LINE__)
-#define CHECK_EQ_INT(a, b) fnCheckEqInt(static_cast<long long>(a), static_cast<long long>(b), #a " == " #b, __FILE__, __LINE__)
-void fnCheckEqStr(const std::string &a, const std::string &b, const char *pszWhat, const char *pszFile, int iLine);
+#define CHECK_EQ_INT(a, b)                                                                                   \
+    fnCheckEqInt(static_cast<long long>(a), static_cast<long long>(b), #a " == " #b, __FILE__, __LINE__)
+void fnCheckEqStr(const std::string &a, const std::string &b, const char *pszWhat, const char *pszFile,
+                  int iLine);
 void fnCheckEqInt(long long a, long long b, const char *pszWhat, const char *pszFile, int iLine);
 int fnFailures();
 void fnBeginGroup(const char *pszName);
@@ -42,7 +44,9 @@ int fnBoxTotal();
 
 // ---- stand-in windows -----------------------------------------------------------
 // A hidden host holding the terminal edit control and the controls of the
-// dialogs the engine reports to; handles go into the window records.
+// dialogs the engine reports to; handles go into the window records. The
+// terminal's host gets the receive display's notices, so the edit control
+// shows the text once the messages are pumped.
 void fnCreateHostWindows();
 std::string fnTerminalText();
 void fnSetTerminalText(const char *psz);

@@ -13,7 +13,8 @@ inline const CsiImage &DefaultImage()
     static FlowCtrlData stFlowCtrl;
     static TermOptData stTermOpt;
     static DataTransData stDataTrans;
-    fnSettingsToFileData(stCsi, {&stComSet, &stTimeouts, &stFlowCtrl, &stTermOpt, &stDataTrans});
+    static LogSettings stLog = fnLogDefaults();
+    fnSettingsToFileData(stCsi, {&stComSet, &stTimeouts, &stFlowCtrl, &stTermOpt, &stDataTrans, &stLog});
     fnFileDataToBuf(stCsi);
     return stCsi;
 }

@@ -1,10 +1,12 @@
 // Arbitrary name patterns, port names, times, counters and output sizes: no
 // read past the pattern's bound or the port's terminator, no write past the
-// output, and a name given as good holds nothing Windows forbids.
+// output, and a name given as good holds nothing Windows forbids. The next
+// try for a good name, numbered, stays inside its output too.
 #include "fuzz_require.h"
 #include "log_name.h"
 
 #include <cctype>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -53,6 +55,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *pbyData, std::size_t c
     Require(cchName < cchOut && cchName < kLogPathChars);
     Require((nResult == kLogNameOk) == (cchName > 0));
     Require(nResult != kLogNameOk || fnNameIsClean(vecOut.data()));
+    if (nResult == kLogNameOk) {
+        std::vector<char> vecNext(cchOut + 1, '\x7f');
+        const bool bFits = fnLogNumberedName(vecOut.data(), nCounter, vecNext.data(), cchOut);
+        char achNumber[16];
+        const int cchNumber =
+            std::snprintf(achNumber, sizeof achNumber, "-%lu", static_cast<unsigned long>(nCounter));
+        Require(vecNext[cchOut] == '\x7f');
+        Require(bFits == (cchName + cchNumber < cchOut));
+        Require(strnlen(vecNext.data(), cchOut) == (bFits ? cchName + cchNumber : 0));
+    }
     // Without a % the name is the pattern up to its first terminator.
     if (nResult == kLogNameOk && std::memchr(vecPattern.data(), '%', vecPattern.size()) == nullptr) {
         Require(std::strncmp(vecOut.data(), vecPattern.data(), cchName) == 0);

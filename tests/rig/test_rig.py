@@ -2,13 +2,16 @@
 
     test_rig.py --build-dir DIR --cable-test EXE --guard-probe EXE CASE...
 
-CASE: cable, lines, guard, teardown, screenshot.
+CASE: cable, lines, guard, teardown, screenshot, uboot, noise.
 """
 
 import argparse
 import json
+import math
 import os
+import random
 import re
+import select
 import shutil
 import struct
 import subprocess
@@ -214,7 +217,6 @@ class LinesTest(unittest.TestCase):
 
 
 def _read_exactly(fd, count, timeout=5):
-    import select
     data = b""
     deadline = time.monotonic() + timeout
     while len(data) < count and time.monotonic() < deadline:
@@ -356,7 +358,157 @@ class ScreenshotTest(unittest.TestCase):
                              % (face, re.escape(name)))
 
 
-CASES = {"cable": CableTest, "lines": LinesTest, "guard": GuardTest, "teardown": TeardownTest, "screenshot": ScreenshotTest}
+class UBootTest(unittest.TestCase):
+    """U-Boot at the far end, driven from the app end as the program would,
+    with lrzsz's sb sending in its place."""
+
+    def test_boots_to_its_prompt_takes_a_ymodem_image_and_boots_again(self):
+        image = random.Random(23).randbytes(200 * 1024 + 123)
+        path = os.path.join(ARGS.build_dir, "wine", "uboot-image.bin")
+        with open(path, "wb") as f:
+            f.write(image)
+        with zrig.Rig(ARGS.build_dir, "rig-uboot", display="none") as rig:
+            uboot = rig.add_uboot("COM5")
+            print("U-Boot prompt %.2f s after qemu started" % uboot.boot_seconds)
+            app = zrig.open_far(uboot.cable.app_path)
+            try:
+                self.assertEqual(_read_exactly(app, 1, timeout=0.3), b"", "boot output left for the program")
+                mark = uboot.mark()
+                os.write(app, b"version\r")
+                uboot.wait_prompt(after=mark)
+                said = uboot.output()[mark:]
+                self.assertIn(b"U-Boot 20", said)
+                self.assertEqual(_read_exactly(app, len(said)), said)
+
+                mark = uboot.mark()
+                os.write(app, b"loady 0x%x\r" % uboot.LOAD_ADDR)
+                uboot.wait_for(rb"ymodem\) download.*\r\nC", after=mark)
+                t0 = time.monotonic()
+                sent = subprocess.run(["sb", "-k", path], stdin=app, stdout=app, stderr=subprocess.PIPE,
+                                      timeout=120)
+                self.assertEqual(sent.returncode, 0, sent.stderr)
+                uboot.wait_prompt(after=mark, timeout=20)
+                print("sb: %d bytes in %.1f s" % (len(image), time.monotonic() - t0))
+                self.assertRegex(uboot.output()[mark:], rb"Total Size\s+= 0x[0-9a-f]+ = %d Bytes" % len(image))
+
+                mark = uboot.mark()
+                os.write(app, b"crc32 0x%x ${filesize}\r" % uboot.LOAD_ADDR)
+                found = uboot.wait_for(rb"==> ([0-9a-f]{8})", after=mark)
+                self.assertEqual(found.group(1).decode(), "%08x" % zlib.crc32(image))
+                uboot.wait_prompt(after=mark)
+
+                # Stopped and booted again behind the same port: what was
+                # typed in between never reaches the new U-Boot.
+                uboot.stop()
+                self.assertFalse(uboot.alive)
+                self.assertTrue(uboot.cable.alive)
+                _read_exactly(app, 1 << 20, timeout=0.3)
+                os.write(app, b"bogus\r")
+                time.sleep(0.2)
+                again = rig.start_uboot(uboot.cable)
+                mark = again.mark()
+                os.write(app, b"version\r")
+                again.wait_prompt(after=mark)
+                self.assertNotIn(b"ogus", again.output())
+                self.assertEqual(_read_exactly(app, 1 << 20, timeout=0.5), again.output()[mark:])
+            finally:
+                os.close(app)
+            pid = again.proc.pid
+        self.assertFalse(_pid_alive(pid), "the rig left qemu running")
+
+
+def _exchange(pairs, quiet=1.0, limit=120):
+    """Sends each (source fd, sink fd, data) at the same time and returns what
+    each sink received once everything is sent and the line is quiet."""
+    for src, dst, _ in pairs:
+        os.set_blocking(src, False)
+        os.set_blocking(dst, False)
+    sent = [0] * len(pairs)
+    got = [bytearray() for _ in pairs]
+    last = time.monotonic()
+    deadline = last + limit
+    while time.monotonic() < deadline:
+        writing = [p[0] for i, p in enumerate(pairs) if sent[i] < len(p[2])]
+        readable, writable, _ = select.select([p[1] for p in pairs], writing, [], 0.1)
+        for i, (src, dst, data) in enumerate(pairs):
+            try:
+                if src in writable and sent[i] < len(data):
+                    sent[i] += os.write(src, data[sent[i]:sent[i] + 4096])
+                if dst in readable:
+                    got[i] += os.read(dst, 65536)
+                    last = time.monotonic()
+            except BlockingIOError:
+                pass
+        if not writing and time.monotonic() - last > quiet:
+            break
+    return [bytes(g) for g in got]
+
+
+def _noise_events(log):
+    """{direction: ({(byte, bit) flipped}, {byte dropped})} from a relay's log."""
+    events = {d: (set(), set()) for d in ("to_far", "to_app")}
+    with open(log) as f:
+        for line in f:
+            word = line.split()
+            if word[1] == "flip":
+                events[word[0]][0].add((int(word[2]), int(word[3])))
+            elif word[1] == "drop":
+                events[word[0]][1].add(int(word[2]))
+    return events
+
+
+def _within_6_sigma(count, trials, p):
+    mean = trials * p
+    sigma = math.sqrt(trials * p * (1 - p))
+    return mean - 6 * sigma <= count <= mean + 6 * sigma
+
+
+class NoiseTest(unittest.TestCase):
+    SIZE = 256 * 1024
+
+    def test_noisy_cables_flip_and_drop_as_seeded_and_a_quiet_one_is_exact(self):
+        specs = [zrig.NoiseSpec(flip=0, drop=0), zrig.NoiseSpec(),
+                 zrig.NoiseSpec(flip=1e-3, drop=1e-3, seed=5), zrig.NoiseSpec(flip=1e-3, drop=1e-3, seed=5)]
+        to_far = random.Random(1).randbytes(self.SIZE)
+        to_app = random.Random(2).randbytes(self.SIZE)
+        with zrig.Rig(ARGS.build_dir, "rig-noise", display="none") as rig:
+            cables = [rig.add_cable("COM5" if i == 0 else None, noise=spec) for i, spec in enumerate(specs)]
+            fds = [(zrig.open_far(c.app_path), zrig.open_far(c.far_path)) for c in cables]
+            try:
+                pairs = [p for app, far in fds for p in ((app, far, to_far), (far, app, to_app))]
+                got = _exchange(pairs)
+            finally:
+                for pair in fds:
+                    for fd in pair:
+                        os.close(fd)
+            results = []
+            for i, (cable, spec) in enumerate(zip(cables, specs)):
+                counts, events = cable.noise_counts(), _noise_events(cable.noise_log)
+                for direction, sent, received in (("to_far", to_far, got[2 * i]),
+                                                  ("to_app", to_app, got[2 * i + 1])):
+                    with self.subTest(spec=spec, direction=direction):
+                        c = counts[direction]
+                        print(spec, direction, c)
+                        self.assertEqual(c["read"], len(sent))
+                        self.assertEqual((c["passed"], c["passed"] + c["drops"]), (len(received), len(sent)))
+                        flips, drops = events[direction]
+                        self.assertEqual((len(flips), len(drops)), (c["flips"], c["drops"]))
+                        # Apart from the logged drops, the bytes differ in the logged bits only.
+                        kept = [at for at in range(len(sent)) if at not in drops]
+                        changed = {(at, bit) for at, b in zip(kept, received) for bit in range(8)
+                                   if (sent[at] ^ b) >> bit & 1}
+                        self.assertEqual(changed, flips)
+                        self.assertTrue(_within_6_sigma(c["flips"], 8 * c["passed"], spec.flip), c)
+                        self.assertTrue(_within_6_sigma(c["drops"], len(sent), spec.drop), c)
+                results.append(got[2 * i:2 * i + 2])
+            # Plain comparisons: a diff of 256 KiB would take minutes.
+            self.assertTrue(results[0] == [to_far, to_app], "the quiet cable changed bytes")
+            self.assertTrue(results[2] == results[3], "one seed, two different noises")
+            self.assertTrue(results[1] != results[2])
+
+
+CASES = {"cable": CableTest, "lines": LinesTest, "guard": GuardTest, "teardown": TeardownTest,
+         "screenshot": ScreenshotTest, "uboot": UBootTest, "noise": NoiseTest}
 
 
 def main():

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 namespace {
@@ -137,9 +138,10 @@ struct Records {
     FlowCtrlData m_stFlow;
     TermOptData m_stTermOpt;
     DataTransData m_stDataTrans;
+    LogSettings m_stLog = fnLogDefaults();
     CsiRecords Refs()
     {
-        return {&m_stComSet, &m_stTimeouts, &m_stFlow, &m_stTermOpt, &m_stDataTrans};
+        return {&m_stComSet, &m_stTimeouts, &m_stFlow, &m_stTermOpt, &m_stDataTrans, &m_stLog};
     }
 };
 
@@ -408,6 +410,10 @@ TEST(CsiImage, TailBlockRoundTripsAndRefusesDamage)
     stRec.m_stComSet.m_stCur.m_bPortCheck = 1;
     stRec.m_stDataTrans.m_stCur.m_nPrbs = 3;
     stRec.m_stDataTrans.m_nRxStream = 2;
+    const LogSettings stLog = {
+        kLogHex, kLogStampSeconds,     kLogBothDirections, 50, 1, kLogRotateSize, 0xFFFFFFFFu,
+        1,       "C:\\logs\\%P %N.log"};
+    stRec.m_stLog = stLog;
     const XferChoice stXfer = {3, 2, 1, 0, 3600, 1};
     stRec.m_stDataTrans.m_stXfer = stXfer;
     CsiImage stCsi;
@@ -425,6 +431,44 @@ TEST(CsiImage, TailBlockRoundTripsAndRefusesDamage)
     EXPECT_EQ(2u, stLoaded.m_stDataTrans.m_nRxStream);
     EXPECT_EQ(0, std::memcmp(&stXfer, &stLoaded.m_stDataTrans.m_stXfer, sizeof stXfer));
     EXPECT_EQ(0u, stLoaded.m_stTermOpt.m_stCur.m_nHistory);
+    EXPECT_EQ(0, std::memcmp(&stLog, &stLoaded.m_stLog, sizeof stLog));
+
+    // The plot's settings, the Y limits to the bit; limits a file may hold
+    // out of order or not finite load as the defaults, 0 to 100.
+    const double kdNan = std::numeric_limits<double>::quiet_NaN();
+    const PlotSettings astPlot[][2] = {
+        {{5, 1, true, 3600, 1048576, -1.5e-3, 2.5e9}, {5, 1, true, 3600, 1048576, -1.5e-3, 2.5e9}},
+        {{1, 0, false, 1, 10, -1e308, 4.9e-324}, {1, 0, false, 1, 10, -1e308, 4.9e-324}},
+        {{7, 0, false, 10, 1000, -0.0, 100}, {7, 0, false, 10, 1000, -0.0, 100}},
+        {{2, 0, true, 7, 20, 3, 3}, {2, 0, true, 7, 20, 0, 100}},
+        {{4, 1, true, 8, 30, kdNan, 1}, {4, 1, true, 8, 30, 0, 100}},
+    };
+    for (const PlotSettings *pstRow : astPlot) {
+        fnSettingsToFileData(stCsi, stRec.Refs());
+        fnPlotToFileData(stCsi, pstRow[0]);
+        fnFileDataToBuf(stCsi);
+        ASSERT_EQ(0, fnBufToFileData(stCsi));
+        PlotSettings st = {};
+        fnFileDataToPlot(stCsi, st);
+        const PlotSettings &stWant = pstRow[1];
+        EXPECT_EQ(stWant.m_byFormats, st.m_byFormats);
+        EXPECT_EQ(stWant.m_byAxis, st.m_byAxis);
+        EXPECT_EQ(stWant.m_bYFixed, st.m_bYFixed);
+        EXPECT_EQ(stWant.m_dwSpanSeconds, st.m_dwSpanSeconds);
+        EXPECT_EQ(stWant.m_dwSpanLines, st.m_dwSpanLines);
+        EXPECT_EQ(0, std::memcmp(&stWant.m_dYMin, &st.m_dYMin, sizeof st.m_dYMin)) << st.m_dYMin;
+        EXPECT_EQ(0, std::memcmp(&stWant.m_dYMax, &st.m_dYMax, sizeof st.m_dYMax)) << st.m_dYMax;
+    }
+    // The plot's defaults are the block's: with the others they write none.
+    Records stDefaults;
+    PlotSettings stPlotDefault;
+    fnPlotSettingsDefault(stPlotDefault);
+    CsiImage stNone;
+    fnSettingsToFileData(stNone, stDefaults.Refs());
+    fnPlotToFileData(stNone, stPlotDefault);
+    fnFileDataToBuf(stNone);
+    EXPECT_NE(0, std::memcmp("ZXTB", stNone.m_abyImage + kCsiFieldsEnd, 4));
+    Encode(stCsi, stRec);
 
     // A setting put back to its default is saved as such, not left behind.
     stRec.m_stComSet.m_stCur.m_bReopen = 0;
@@ -461,6 +505,7 @@ TEST(CsiImage, TailBlockRoundTripsAndRefusesDamage)
         {"file ends inside the block", {}, false, dwHead + 20},
         {"a known entry of length 0", {{dwFirst + 4, {0}}}, true, kCsiImageSize},
         {"a known entry of length 0 ends the image", vecEndsWithEmpty, true, kCsiImageSize},
+        {"the name pattern runs past the block", {{dwPad + 4, {0xFF}}}, true, kCsiImageSize},
     };
     for (const Damage &st : astDamage) {
         CsiImage stBad = stCsi;
@@ -496,4 +541,20 @@ TEST(CsiImage, TailBlockRoundTripsAndRefusesDamage)
     ASSERT_EQ(0, fnBufToFileData(stWider));
     EXPECT_EQ(0u, stWider.m_stFileData.m_stTail.m_adwValue[kTailConsole]);
     EXPECT_EQ(3u, stWider.m_stFileData.m_stTail.m_adwValue[kTailPrbs]);
+
+    // So does a name pattern this version cannot hold: one with a NUL in
+    // it, or an empty one that ends the block.
+    for (bool bEmpty : {false, true}) {
+        CsiImage stOdd = stCsi;
+        stOdd.m_abyImage[bEmpty ? dwPad + 4 : dwPad + 9] = 0;
+        if (bEmpty) {
+            ZDWORD dwPos = dwHead + 8;
+            const ZDWORD dwSize = dwPad + 8 - dwFirst;
+            fnPutDword(stOdd.m_abyImage, &dwPos, &dwSize);
+        }
+        Reseal(stOdd);
+        ASSERT_EQ(0, fnBufToFileData(stOdd)) << bEmpty;
+        EXPECT_STREQ(kLogPatternDefault, stOdd.m_stFileData.m_stTail.m_achLogPattern);
+        EXPECT_EQ(kLogHex, stOdd.m_stFileData.m_stTail.m_adwValue[kTailLogFormat]);
+    }
 }

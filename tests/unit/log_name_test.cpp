@@ -60,6 +60,31 @@ TEST(LogName, FieldsLimitsAndForbiddenNames)
     }
 }
 
+// The next try for a taken name: "-n" before the file's own extension, and
+// nothing at all when it would not fit.
+TEST(LogName, NumberedNamesKeepTheExtensionAndTheLimit)
+{
+    const std::string strFull(kLogPathChars - 5, 'a');
+    const struct {
+        std::string m_strName;
+        std::uint32_t m_nNumber;
+        bool m_bOk;
+        std::string m_strWant;
+    } astCase[] = {
+        {"C:\\logs\\COM3-20240305.log", 2, true, "C:\\logs\\COM3-20240305-2.log"},
+        {"C:\\logs.d\\COM3", 12, true, "C:\\logs.d\\COM3-12"},
+        {"a.b.txt", 3, true, "a.b-3.txt"},
+        {strFull + ".x", 9, true, strFull + "-9.x"},
+        {strFull + ".x", 10, false, ""},
+    };
+    for (const auto &st : astCase) {
+        char ach[kLogPathChars];
+        EXPECT_EQ(st.m_bOk, fnLogNumberedName(st.m_strName.c_str(), st.m_nNumber, ach, sizeof ach))
+            << st.m_strName;
+        EXPECT_EQ(st.m_strWant, ach);
+    }
+}
+
 struct CutCase {
     LogRotation m_nRotate;
     LogFormat m_nFormat;

@@ -1,0 +1,102 @@
+#include "plot_raster.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+const std::uint32_t kdwInk = 1;
+
+struct Canvas {
+    int m_iWidth;
+    int m_iHeight;
+    std::vector<std::uint32_t> m_vecPixels;
+    Canvas(int iWidth, int iHeight) : m_iWidth(iWidth), m_iHeight(iHeight), m_vecPixels(iWidth * iHeight) {}
+    PlotRaster Raster(int iLeft, int iTop, int iRight, int iBottom)
+    {
+        return {m_vecPixels.data(), m_iWidth, m_iHeight, iLeft, iTop, iRight, iBottom};
+    }
+    std::string Rows() const
+    {
+        std::string str;
+        for (int y = 0; y < m_iHeight; ++y) {
+            for (int x = 0; x < m_iWidth; ++x) {
+                str += m_vecPixels[y * m_iWidth + x] == kdwInk ? '#' : '.';
+            }
+            str += '/';
+        }
+        return str;
+    }
+};
+
+PlotCell Cell(double dMin, double dMax, std::uint8_t byFlags = kPlotCellValue)
+{
+    return {dMin, dMax, byFlags};
+}
+
+} // namespace
+
+// One pixel per column or per row, rounded half up, from either end; lines
+// reaching far beyond the clip rectangle touch only what lies inside it.
+TEST(PlotRaster, LinesAndTheirClipping)
+{
+    struct Case {
+        int x0, y0, x1, y1;
+        int iTop, iBottom;
+        const char *pszWant;
+    } const astCases[] = {
+        {0, 0, 5, 2, 0, 4, "##..../..##../....##/....../"},
+        {2, 3, 0, 0, 0, 4, "#...../.#..../.#..../..#.../"},
+        {3, -100, 3, 100, 1, 3, "....../...#../...#../....../"},
+        {-1000000, 2, 1000000, 2, 0, 4, "....../....../######/....../"},
+        {-1000000, -1000000, 1000000, 1000000, 0, 4, "#...../.#..../..#.../...#../"},
+    };
+    for (const Case &st : astCases) {
+        Canvas stCanvas(6, 4);
+        fnRasterLine(stCanvas.Raster(0, st.iTop, 6, st.iBottom), st.x0, st.y0, st.x1, st.y1, kdwInk);
+        EXPECT_EQ(st.pszWant, stCanvas.Rows()) << st.x0 << "," << st.y0 << " to " << st.x1 << "," << st.y1;
+    }
+}
+
+// A point alone as a dash, an empty column bridged, a gap breaking the line,
+// a bar entered at its end nearer the line and a value far off the top.
+TEST(PlotRaster, ChannelColumnsJoinsAndGaps)
+{
+    const PlotCell astCells[] = {
+        Cell(1, 1), Cell(0, 0, 0),  Cell(3, 3), Cell(0, 5, kPlotCellValue | kPlotCellGap),
+        Cell(4, 5), Cell(100, 100),
+    };
+    Canvas stCanvas(6, 6);
+    fnRasterChannel(stCanvas.Raster(0, 0, 6, 6), {0, 5}, astCells, 6, kdwInk);
+    EXPECT_EQ("...##./...##./..##../.#.#../##.#../...#../", stCanvas.Rows());
+}
+
+// Whatever the cells hold, nothing is drawn outside the clip rectangle.
+TEST(PlotRaster, RandomCellsStayInsideTheClip)
+{
+    const double kdValues[] = {-1e300, -7, 0, 3.5, 9, 1e300, std::numeric_limits<double>::max()};
+    std::mt19937 stRandom(25);
+    for (int nRun = 0; nRun < 200; ++nRun) {
+        std::vector<PlotCell> vecCells(24);
+        for (PlotCell &stCell : vecCells) {
+            const double d1 = kdValues[stRandom() % 7];
+            const double d2 = kdValues[stRandom() % 7];
+            stCell = Cell(std::fmin(d1, d2), std::fmax(d1, d2), static_cast<std::uint8_t>(stRandom() % 4));
+        }
+        Canvas stCanvas(32, 16);
+        fnRasterChannel(stCanvas.Raster(4, 3, 28, 13), {-5, 5}, vecCells.data(), 24, kdwInk);
+        for (int y = 0; y < 16; ++y) {
+            for (int x = 0; x < 32; ++x) {
+                const bool bInside = x >= 4 && x < 28 && y >= 3 && y < 13;
+                ASSERT_TRUE(bInside || stCanvas.m_vecPixels[y * 32 + x] == 0)
+                    << nRun << ": " << x << "," << y;
+            }
+        }
+    }
+}
