@@ -1,7 +1,8 @@
 """Protocol transfers against Debian's lrzsz on the far pty of COM5: XMODEM,
 YMODEM and ZMODEM each way with files of 0 bytes to 1 MiB, byte-exact, and
 batches of three; the progress dialog, a cancel from either end, an
-incomplete receive, auto-start, and the protocol row's checks.
+incomplete receive, auto-start, and the protocol row's checks. U-Boot's
+loadx and loady with ZEVRIK as its console.
 
 What is compared: YMODEM and ZMODEM files byte for byte. XMODEM carries no
 size: what rx writes must be the file followed by fewer SUBs (0x1A) than a
@@ -15,8 +16,9 @@ import shutil
 import signal
 import time
 import unittest
+import zlib
 
-from harness import MAIN_PORT, App, Peer, wait_until
+from harness import MAIN_PORT, App, Peer, suite, wait_until
 from harness_settings import snapshot
 import steps_transfer as st
 import steps_xfer as sx
@@ -28,14 +30,16 @@ COMPLETE = r"^(XMODEM|YMODEM|ZMODEM) (send|receive) complete: (\d+) files?, (\d+
 
 
 class LrzszCase(unittest.TestCase):
-    """One app with COM5 open; files in the rig's scratch folder; lrzsz's
-    programs on the far pty, each in a folder of its own."""
+    """One app with the class's port (COM5) open; files in the rig's scratch
+    folder; lrzsz's programs on the far pty, each in a folder of its own."""
+
+    port = MAIN_PORT
 
     @classmethod
     def setUpClass(cls):
         cls.app = App()
-        cls.app.open_port(MAIN_PORT)
-        cls.cable = cls.app.suite.cables[MAIN_PORT]
+        cls.app.open_port(cls.port)
+        cls.cable = cls.app.suite.cables[cls.port]
         cls.scratch = cls.app.suite.rig.scratch
         cls.source = cls.folder("xfer-source")
         cls.files = {}
@@ -99,24 +103,31 @@ class LrzszCase(unittest.TestCase):
             sx.close_everything(self.app)
             raise
 
+    def transfer(self, protocol, direction, argv, path):
+        """`path` sent to `argv` or received from it (argv may name the file
+        as {}): (end message, exit code, the file that arrived or None)."""
+        name = os.path.basename(path)
+        argv = [a.format(name) for a in argv]
+        if direction == "send":
+            text, rc, folder = self.send(protocol, [path], argv)
+            got_path = os.path.join(folder, "got.bin" if protocol == "xmodem" else name)
+        else:
+            target = os.path.join(self.folder("xfer-in"), "got.bin")
+            text, rc, folder = self.receive(protocol, argv, target)
+            got_path = target if protocol == "xmodem" else os.path.join(folder, name)
+        if not os.path.exists(got_path):
+            return text, rc, None
+        with open(got_path, "rb") as f:
+            return text, rc, f.read()
+
     def run_rows(self, rows, sizes):
         """Each (name, direction, argv, check) at each size; check(got,
-        data) gives True for a right file. argv may name the file as {}."""
+        data) gives True for a right file."""
         for size in sizes:
             path, data = self.file_of(size)
-            name = os.path.basename(path)
             for label, direction, argv, check in rows:
                 with self.subTest(row=label, size=size), self.cleaned():
-                    argv = [a.format(name) for a in argv]
-                    if direction == "send":
-                        text, rc, folder = self.send(self.protocol, [path], argv)
-                        got_path = os.path.join(folder, "got.bin" if self.protocol == "xmodem" else name)
-                    else:
-                        target = os.path.join(self.folder("xfer-in"), "got.bin")
-                        text, rc, folder = self.receive(self.protocol, argv, target)
-                        got_path = target if self.protocol == "xmodem" else os.path.join(folder, name)
-                    with open(got_path, "rb") as f:
-                        got = f.read()
+                    text, rc, got = self.transfer(self.protocol, direction, argv, path)
                     self.assertEqual(rc, 0, text)
                     self.assertRegex(text, COMPLETE)
                     self.assertTrue(check(got, data), "%s: %d bytes, %d expected" % (label, len(got), len(data)))
@@ -300,6 +311,64 @@ class XferDialogTest(LrzszCase):
         finally:
             peer.close()
 
+
+def type_line(app, line):
+    app.type_text(line)
+    app.type_char(13)
+
+
+def wait_terminal(app, pattern, timeout=30):
+    """The first match of `pattern` in the terminal, once it shows there."""
+    return wait_until(lambda: re.search(pattern, app.terminal()), timeout, "%r in the terminal" % pattern)
+
+
+class UBootTest(LrzszCase):
+    """U-Boot (qemu-system-arm) with ZEVRIK as its console on COM5."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.uboot = suite().rig.start_uboot(suite().cables[MAIN_PORT])
+        try:
+            super().setUpClass()
+        except BaseException:
+            cls.uboot.stop()
+            raise
+
+    @classmethod
+    def tearDownClass(cls):
+        try:
+            super().tearDownClass()
+        finally:
+            cls.uboot.stop()
+
+    def test_loadx_and_loady_load_the_image_whole(self):
+        """At the prompt ZEVRIK types loadx or loady, sends a 200 KiB image
+        with the protocol, then crc32 over what U-Boot loaded: the CRC it
+        prints is the file's. (U-Boot's words right after the last block
+        may reach the transfer, not the terminal: they are waited for in
+        qemu's copy.)"""
+        app, uboot, addr = self.app, self.uboot, self.uboot.LOAD_ADDR
+        try:
+            for command, protocol, xblock in (("loadx", "xmodem", 2), ("loady", "ymodem", 1)):
+                with self.subTest(command=command), self.cleaned():
+                    # A file of its own: an earlier row's image at the address proves nothing.
+                    path, data = self.file_of(200 * KIB, "%s.bin" % command)
+                    sx.set_options(app, xblock=xblock)
+                    app.clear_terminal()
+                    mark = uboot.mark()
+                    type_line(app, "%s %x" % (command, addr))
+                    wait_terminal(app, r"Ready for binary \(%s\) download" % protocol)
+                    sx.start_send(app, protocol, [path])
+                    self.assertRegex(sx.wait_end(app, timeout=180), COMPLETE)
+                    uboot.wait_for(rb"Total Size\s+= 0x[0-9a-f]+ = %d Bytes" % len(data), after=mark)
+                    uboot.wait_prompt(after=mark)
+                    app.clear_terminal()
+                    type_line(app, "crc32 %x %x" % (addr, len(data)))
+                    crc = wait_terminal(app, r"==> ([0-9a-f]{8})").group(1)
+                    print("%s: U-Boot's crc32 %s, the file's %08x" % (command, crc, zlib.crc32(data)))
+                    self.assertEqual(int(crc, 16), zlib.crc32(data))
+        finally:
+            sx.set_options(app, xblock=1)
 
 if __name__ == "__main__":
     unittest.main()
