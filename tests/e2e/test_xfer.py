@@ -2,7 +2,8 @@
 YMODEM and ZMODEM each way with files of 0 bytes to 1 MiB, byte-exact, and
 batches of three; the progress dialog, a cancel from either end, an
 incomplete receive, auto-start, and the protocol row's checks. U-Boot's
-loadx and loady with ZEVRIK as its console.
+loadx and loady with ZEVRIK as its console; 256 KiB each way through a noisy
+cable.
 
 What is compared: YMODEM and ZMODEM files byte for byte. XMODEM carries no
 size: what rx writes must be the file followed by fewer SUBs (0x1A) than a
@@ -18,10 +19,11 @@ import time
 import unittest
 import zlib
 
-from harness import MAIN_PORT, App, Peer, suite, wait_until
+from harness import MAIN_PORT, RELAID_PORT, App, Peer, suite, wait_until
 from harness_settings import snapshot
 import steps_transfer as st
 import steps_xfer as sx
+import zrig
 
 KIB, MIB = 1024, 1024 * 1024
 SIZES = (0, 1, 127, 128, 129, 1023, 1024, 1025, 64 * KIB, MIB)
@@ -34,6 +36,7 @@ class LrzszCase(unittest.TestCase):
     folder; lrzsz's programs on the far pty, each in a folder of its own."""
 
     port = MAIN_PORT
+    end_wait = 180  # seconds for a transfer's end message
 
     @classmethod
     def setUpClass(cls):
@@ -76,7 +79,7 @@ class LrzszCase(unittest.TestCase):
         out = self.folder("xfer-far")
         sx.start_send(self.app, protocol, paths)
         far = self.far(argv, out)
-        text = sx.wait_end(self.app, timeout=180)
+        text = sx.wait_end(self.app, timeout=self.end_wait)
         return text, far.wait(30), out
 
     def receive(self, protocol, argv, target=None):
@@ -85,7 +88,7 @@ class LrzszCase(unittest.TestCase):
         into = self.folder("xfer-in") if target is None or protocol != "xmodem" else os.path.dirname(target)
         sx.start_receive(self.app, protocol, target if protocol == "xmodem" else into)
         far = self.far(argv, self.source)
-        text = sx.wait_end(self.app, timeout=180)
+        text = sx.wait_end(self.app, timeout=self.end_wait)
         return text, far.wait(30), into
 
     def assert_complete(self, text, rc, files, size):
@@ -369,6 +372,112 @@ class UBootTest(LrzszCase):
                     self.assertEqual(int(crc, 16), zlib.crc32(data))
         finally:
             sx.set_options(app, xblock=1)
+
+
+# A bit in 10,000 flipped and a byte in 100,000 lost, each way. make test
+# runs each transfer once (about 11 minutes); bench/xfer_noise sets these
+# to run 20 of each, or of the protocols it names.
+NOISE = zrig.NoiseSpec(flip=1e-4, drop=1e-5, seed=7)
+NOISE_RUNS = int(os.environ.get("ZEVRIK_NOISE_RUNS", "1"))
+NOISE_PROTOCOLS = os.environ.get("ZEVRIK_NOISE_PROTOCOLS", "XMODEM-1K,YMODEM,ZMODEM").split(",")
+FAILED = r"^(XMODEM|YMODEM|ZMODEM) (send|receive) failed: \S[^\r\n]*\.(\r\n|$)"
+INCOMPLETE = r"(\S+) is incomplete: it holds (\d+) bytes?\."
+
+
+def noise_met(before, after):
+    return ", ".join("%s %d bytes, %d flips, %d drops" % ((d,) + tuple(after[d][k] - before[d][k] for k in
+                                                                        ("read", "flips", "drops"))) for d in after)
+
+
+def lay_relaid(noise):
+    """COM16's cable laid again, noisy or clean; the one before is pulled."""
+    cables = suite().cables
+    old = cables[RELAID_PORT]
+    cables[RELAID_PORT] = suite().rig.lay_again(old, noise=noise)
+    old.kill()
+
+
+class NoiseTest(LrzszCase):
+    """Through a noisy cable on COM16 every transfer either delivers the
+    file whole or ends with a failure that says so: a wrong file is never
+    reported complete, and a partial received file is named with its size
+    and holds the file's first bytes."""
+
+    port = RELAID_PORT
+    end_wait = 900
+
+    @classmethod
+    def setUpClass(cls):
+        lay_relaid(NOISE)
+        super().setUpClass()
+
+    @classmethod
+    def tearDownClass(cls):
+        try:
+            super().tearDownClass()
+        finally:
+            lay_relaid(None)
+
+    def settle(self):
+        """What an earlier transfer left in the cable is gone: the far end
+        read until quiet, the relay holding nothing for the app."""
+        fd = zrig.open_far(self.cable.far_path)
+        try:
+            os.set_blocking(fd, False)
+            quiet_since = time.monotonic()
+            while time.monotonic() - quiet_since < 0.5:
+                try:
+                    if os.read(fd, 65536):
+                        quiet_since = time.monotonic()
+                except BlockingIOError:
+                    time.sleep(0.05)
+        finally:
+            os.close(fd)
+
+        def passed_on():
+            to_app = self.cable.noise_counts()["to_app"]
+            return to_app["read"] == to_app["passed"] + to_app["drops"]
+        wait_until(passed_on, 10, "the relay to pass its bytes on")
+        self.app.settle()
+
+    def test_every_transfer_is_whole_or_says_it_failed(self):
+        padded, stripped = lambda g, d: sx.xmodem_padded(g, d, 1024), lambda g, d: g == d.rstrip(sx.SUB)
+        rows = [("XMODEM-1K", "xmodem", "send", ["rx", "-c", "got.bin"], padded),
+                ("XMODEM-1K", "xmodem", "receive", ["sx", "-k", "{}"], stripped),
+                ("YMODEM", "ymodem", "send", ["rb"], exact),
+                ("YMODEM", "ymodem", "receive", ["sb", "-k", "{}"], exact),
+                ("ZMODEM", "zmodem", "send", ["rz"], exact),
+                ("ZMODEM", "zmodem", "receive", ["sz", "{}"], exact)]
+        rows = [row for row in rows if row[0] in NOISE_PROTOCOLS]
+        path, data = self.file_of(256 * KIB, "noisy.bin")
+        complete = {(label, direction): 0 for label, _, direction, _, _ in rows}
+        started = time.monotonic()
+        sx.set_options(self.app, xblock=2)
+        try:
+            for run in range(NOISE_RUNS):
+                for label, protocol, direction, argv, check in rows:
+                    with self.subTest(row=label, direction=direction, run=run), self.cleaned():
+                        self.settle()
+                        t0, before = time.monotonic(), self.cable.noise_counts()
+                        text, rc, got = self.transfer(protocol, direction, argv, path)
+                        print("%s %s: %s (%.0f s, far end's exit %s; %s)"
+                              % (label, direction, text.splitlines()[0], time.monotonic() - t0, rc,
+                                 noise_met(before, self.cable.noise_counts())))
+                        if re.match(COMPLETE, text):
+                            complete[label, direction] += 1
+                            self.assertTrue(got is not None and check(got, data), "a wrong file is complete")
+                            continue
+                        self.assertRegex(text, FAILED)
+                        cut = re.search(INCOMPLETE, text)
+                        if direction == "receive" and got is not None:
+                            self.assertIsNotNone(cut, "a partial file not named: %r" % text)
+                            self.assertEqual(got, data[:int(cut.group(2))], text)
+        finally:
+            sx.set_options(self.app, xblock=1)
+            print("\nnoise: %d runs of 256 KiB each, %.0f s; complete: %s; the cable: %s"
+                  % (NOISE_RUNS, time.monotonic() - started,
+                     ", ".join("%s %s %d" % (k + (v,)) for k, v in complete.items()), self.cable.noise_counts()))
+
 
 if __name__ == "__main__":
     unittest.main()
