@@ -9,9 +9,8 @@
 // streams without waiting unless the receiver's ZRINIT names a buffer size
 // or lacks CANOVIO, and starts again from the position a ZRPOS names (the
 // asks of one loss count as one retry; more losses at one place shorten the
-// subpackets). Five
-// CANs in a row abort, as in the standard: ZDLE is CAN, so two alone may be
-// line noise next to a ZDLE.
+// subpackets). Five CANs in a row abort, as in the standard: ZDLE is CAN, so
+// two alone may be line noise next to a ZDLE.
 #ifndef ZEVRIK_ZMODEM_H
 #define ZEVRIK_ZMODEM_H
 
@@ -101,7 +100,7 @@ struct ZSend {
     std::uint32_t m_dwPos; // next file byte to send
     std::uint32_t m_dwEnd; // the file's size
     std::uint32_t m_dwLastRpos;
-    std::uint32_t m_dwRposAt; // when the sender last went back to m_dwLastRpos
+    std::uint32_t m_dwRposAt; // when m_dwLastRpos was first asked for or last retried
     std::uint32_t m_dwSubLen; // of data subpackets: halved by losses at one place
     std::uint32_t m_dwRetries;
     std::uint32_t m_dwFirstDeadline;
