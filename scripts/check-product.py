@@ -9,11 +9,11 @@ import subprocess
 import sys
 
 SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "comctl32.dll", "comdlg32.dll",
-               "msvcrt.dll", "advapi32.dll", "shell32.dll"}
+               "msvcrt.dll", "advapi32.dll", "shell32.dll", "ole32.dll"}
 # Resource type -> ids the program loads by number.
 EXPECTED = {
     4: {101},                                      # menu
-    5: set(range(115, 130)) | {136, 137},          # dialogs
+    5: set(range(115, 130)) | {136, 137, 160, 161},  # dialogs
     # the program icon, the animation frames and the toolbar pictures
     14: {102} | set(range(141, 151)) | {104, 106} | set(range(108, 115)) | {120, 121},
     16: {1},                                       # version

@@ -34,6 +34,7 @@ PICTURES = {
     "file-transfer.png": "dialog-127-file-transfer.png",
     "receive-check.png": "rxcheck-faults.png",
     "console.png": "console.png",
+    "xfer-progress.png": "xfer-progress.png",
     "log.png": "log-beside-terminal.png",
     "plot.png": "plot.png",
 }

@@ -28,10 +28,11 @@ rig.add_cable(com_name, lines=True, relay=False, noise=None) -> Cable
     relay=True maps the COM name to a link in the scratch directory that
     leads to the pty, so that lay_again() can put a new cable behind the
     same COM number.  noise=NoiseSpec(...) makes a noisy cable (below).
-rig.lay_again(cable, lines=True) -> Cable
+rig.lay_again(cable, lines=True, noise=AS_BEFORE) -> Cable
     A new cable behind the COM number of a pulled relay=True cable: its link
     now leads to the new pty, so the next CreateFile of that port finds it
-    (the mapping stays, so nothing restarts).  A noisy cable's noise stays.
+    (the mapping stays, so nothing restarts).  A noisy cable's noise stays,
+    unless `noise` gives another NoiseSpec, or None for a clean cable.
 NoiseSpec(flip=1e-4, drop=1e-5, seed=1)
     In each direction of a noisy cable, the chance that a bit arrives
     flipped and the chance that a byte is lost.  zrig_noise.py, the cable's
@@ -546,6 +547,8 @@ class LineTable:
 # The noise of a noisy cable, each direction: the chance that a bit arrives
 # flipped, the chance that a byte is lost, and the seed that places them.
 NoiseSpec = collections.namedtuple("NoiseSpec", "flip drop seed", defaults=(1e-4, 1e-5, 1))
+# lay_again's noise when the cable laid again is to be as noisy as before.
+AS_BEFORE = object()
 
 
 class Cable:
@@ -1056,11 +1059,12 @@ class Rig:
             self.map_com(com_name, self._point_link(com_name, cable) if relay else cable.app_path)
         return cable
 
-    def lay_again(self, cable, lines=True):
-        """A new cable at the COM number of `cable`, found through its link."""
+    def lay_again(self, cable, lines=True, noise=AS_BEFORE):
+        """A new cable at the COM number of `cable`, found through its link:
+        as noisy as `cable`, or with `noise` (a NoiseSpec, None for none)."""
         if cable.link is None:
             raise ValueError("%s was not laid with relay=True" % cable.com_name)
-        new = self.add_cable(None, lines, noise=cable.noise)
+        new = self.add_cable(None, lines, noise=cable.noise if noise is AS_BEFORE else noise)
         new.com_name = cable.com_name
         self._point_link(cable.com_name, new)
         return new

@@ -205,6 +205,11 @@ void OnCmdSendBreak(HWND hWnd)
     fnSendBreakDialog(hWnd);
 }
 
+void OnCmdXferAutoStart(HWND hWnd)
+{
+    fnRunAutoReceive(hWnd);
+}
+
 void OnCmdLog(HWND hWnd)
 {
     fnLogWindowOpen(hWnd);
@@ -236,6 +241,7 @@ const CommandEntry kCommands[] = {
     {IDM_ABOUT, OnCmdAbout},
     {IDM_RX_CHECK, OnCmdRxCheck},
     {IDM_SEND_BREAK, OnCmdSendBreak},
+    {IDM_XFER_AUTOSTART, OnCmdXferAutoStart},
     {IDM_LOG, OnCmdLog},
     {IDM_PLOT, OnCmdPlot},
 };

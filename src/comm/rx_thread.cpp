@@ -10,6 +10,7 @@
 #include "show_pace.h"
 #include "window_records.h"
 #include "worker_sync.h"
+#include "xfer_thread.h"
 
 namespace {
 
@@ -180,6 +181,7 @@ void fnDeliver(RxRun &stRun, DWORD dwCount, const char *pszWriteError)
     BOOL bWritten = FALSE;
     const LONG nMode = fnWriteRxFile(stRun, dwCount, &bWritten);
     if (nMode == 0) {
+        fnXferWatchAutoStart(gstCcc.m_stRx.m_abyBuf, dwCount);
         if (gstToolbar.m_bRxEnable == 1) {
             fnShowBytes(gstCcc.m_stRx.m_abyBuf, dwCount, FALSE);
         }
@@ -191,6 +193,8 @@ void fnDeliver(RxRun &stRun, DWORD dwCount, const char *pszWriteError)
             MessageBoxA(NULL, pszWriteError, kCaption, MB_OK);
             SendMessageA(gstFileRx.m_hDlg, WM_COMMAND, IDOK, 0);
         }
+    } else if (nMode == kRxModeXfer) {
+        fnXferInboxPut(gstCcc.m_stRx.m_abyBuf, dwCount);
     }
 }
 

@@ -54,6 +54,8 @@
 #define IDM_SEND_BREAK 40025
 #define IDM_LOG 40030
 #define IDM_PLOT 40031
+// Posted by the receive thread when a far sz starts (auto-start); no menu item
+#define IDM_XFER_AUTOSTART 40090
 
 // Dialog 115: toolbar pane
 #define IDD_TOOLBAR 115
@@ -201,9 +203,13 @@
 #define IDC_TI_REPEAT 1050
 #define IDC_TI_COUNT 1051
 
-// Dialog 127: File Transfer direction
+// Dialog 127: File Transfer direction, and its protocol row
 #define IDC_FD_TRANSMIT 1027
 #define IDC_FD_RECEIVE 1028
+#define IDC_FD_PROTOCOL 1200
+#define IDC_FD_OPTIONS 1201
+#define IDC_FD_FOLDER 1202
+#define IDC_FD_BROWSE 1203
 
 // Dialog 128: File Transmit
 #define IDC_FT_PORT 1052
@@ -259,5 +265,27 @@
 #define IDC_PLOT_VIEW 1133
 #define IDC_PLOT_CURSOR 1134
 #define IDC_PLOT_STATUS 1135
+
+// Dialog 160: Protocol Options
+#define IDD_XFEROPTIONS 160
+#define IDC_XO_XBLOCK 1210
+#define IDC_XO_ESCAPE 1211
+#define IDC_XO_CRC32 1212
+#define IDC_XO_AUTOSTART 1213
+#define IDC_XO_WAIT 1214
+#define IDC_XO_DEFAULT 1215
+
+// Dialog 161: protocol transfer progress
+#define IDD_XFERPROGRESS 161
+#define IDC_XP_STATE 1220
+#define IDC_XP_FILE 1221
+#define IDC_XP_FILES 1222
+#define IDC_XP_BYTES 1223
+#define IDC_XP_BAR 1224
+#define IDC_XP_BLOCKS 1225
+#define IDC_XP_RETRIES 1226
+#define IDC_XP_ERRORS 1227
+#define IDC_XP_RATE 1228
+#define IDC_XP_LEFT 1229
 
 #endif

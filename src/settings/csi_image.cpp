@@ -305,6 +305,13 @@ void fnSettingsToFileData(CsiImage &stCsi, const CsiRecords &stRecords)
     pdwTail[kTailPrbs] = stRecords.m_pstDataTrans->m_stCur.m_nPrbs;
     pdwTail[kTailRxStream] = stRecords.m_pstDataTrans->m_nRxStream;
     pdwTail[kTailPortCheck] = stRecords.m_pstComSet->m_stCur.m_bPortCheck;
+    const XferChoice &stXfer = stRecords.m_pstDataTrans->m_stXfer;
+    pdwTail[kTailXferProtocol] = stXfer.m_nProtocol;
+    pdwTail[kTailXmodemBlock] = stXfer.m_nXmodemVariant;
+    pdwTail[kTailZEscapeAll] = stXfer.m_bEscapeAll;
+    pdwTail[kTailZCrc32] = stXfer.m_bCrc32;
+    pdwTail[kTailXferWait] = stXfer.m_dwFirstWait;
+    pdwTail[kTailZAutoStart] = stXfer.m_bAutoStart;
     fnLogToTail(*stRecords.m_pstLog, stData.m_stTail);
 }
 
@@ -333,6 +340,13 @@ void fnFileDataToSettings(const CsiImage &stCsi, const CsiRecords &stRecords)
     stRecords.m_pstDataTrans->m_stCur.m_nPrbs = pdwTail[kTailPrbs];
     stRecords.m_pstDataTrans->m_nRxStream = pdwTail[kTailRxStream];
     stRecords.m_pstComSet->m_stCur.m_bPortCheck = pdwTail[kTailPortCheck];
+    XferChoice &stXfer = stRecords.m_pstDataTrans->m_stXfer;
+    stXfer.m_nProtocol = pdwTail[kTailXferProtocol];
+    stXfer.m_nXmodemVariant = pdwTail[kTailXmodemBlock];
+    stXfer.m_bEscapeAll = pdwTail[kTailZEscapeAll];
+    stXfer.m_bCrc32 = pdwTail[kTailZCrc32];
+    stXfer.m_dwFirstWait = pdwTail[kTailXferWait];
+    stXfer.m_bAutoStart = pdwTail[kTailZAutoStart];
     fnLogFromTail(stData.m_stTail, *stRecords.m_pstLog);
 }
 

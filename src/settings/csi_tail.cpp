@@ -32,6 +32,12 @@ const CsiTailDef kastCsiTail[kCsiTailCount] = {
     {"PYXL", 0, 0xFFFFFFFFu, 0},
     {"PYXH", 0, 0xFFFFFFFFu, 0x40590000u}, // 100.0
     {"CSIZ", 0, 1, 0},
+    {"XPRO", 0, 3, 0},
+    {"XBLK", 0, 2, 1},
+    {"ZESC", 0, 1, 0},
+    {"ZC32", 0, 1, 1},
+    {"XWAI", 1, kXferFirstWaitMax, 60},
+    {"ZAUT", 0, 1, 0},
 };
 
 namespace {

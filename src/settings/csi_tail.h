@@ -46,6 +46,12 @@ enum CsiTailField {
     kTailPlotYMaxLow,
     kTailPlotYMaxHigh,
     kTailConsoleSize, // console size: 0 80 x 24, 1 the view's size in characters
+    kTailXferProtocol, // File Transfer's protocol: 0 none (raw), 1 XMODEM, 2 YMODEM, 3 ZMODEM
+    kTailXmodemBlock,  // XMODEM sends: 0 128 bytes with checksum, 1 128 with CRC, 2 1K
+    kTailZEscapeAll,   // ZMODEM escapes every control character: 0 off, 1 on
+    kTailZCrc32,       // ZMODEM 32-bit frames: 0 off, 1 on
+    kTailXferWait,     // seconds for the far end's first request or block, 1 to 3600
+    kTailZAutoStart,   // a far sz starts a ZMODEM receive: 0 off, 1 on
     kCsiTailCount
 };
 

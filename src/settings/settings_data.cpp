@@ -111,6 +111,15 @@ void fnKeepUnusedBoxes(PatternBlock &stNew, const PatternBlock &stOld)
     }
 }
 
+XferChoice fnDefaultXferChoice()
+{
+    XferChoice st = {};
+    st.m_nXmodemVariant = 1;
+    st.m_bCrc32 = 1;
+    st.m_dwFirstWait = 60;
+    return st;
+}
+
 ComSetData::ComSetData()
     : m_aachPort(), m_aachBaud(), m_aachDataBits(), m_aachParity(), m_aachStopBits(),
       m_stCur(fnDefaultComSet()), m_stEdit(fnDefaultComSet())
@@ -151,7 +160,7 @@ TermOptData::TermOptData()
 DataTransData::DataTransData()
     : m_bAsciiEmpty(1), m_nHexCheck(3), m_bRangeStartErr(1), m_bRangeEndErr(1), m_bRepeatZero(1),
       m_bInputErr(0), m_stCur(fnDefaultPattern()), m_stEdit(fnDefaultPattern()), m_nRxStream(0),
-      m_dwBreakMs(kBreakMsDefault)
+      m_dwBreakMs(kBreakMsDefault), m_stXfer(fnDefaultXferChoice())
 {
 }
 

@@ -129,6 +129,19 @@ struct TermOptData {
     TermOptData();
 };
 
+// The protocol of File Transfer and its options; all saved in the block after
+// the fields.
+struct XferChoice {
+    ZDWORD m_nProtocol;      // 0 none (raw bytes), 1 XMODEM, 2 YMODEM, 3 ZMODEM
+    ZDWORD m_nXmodemVariant; // 0 128-byte blocks with checksum, 1 with CRC, 2 1K blocks
+    ZDWORD m_bEscapeAll;     // ZMODEM escapes every control character
+    ZDWORD m_bCrc32;         // ZMODEM 32-bit frames when the receiver can
+    ZDWORD m_dwFirstWait;    // seconds for the far end's first request or block
+    ZDWORD m_bAutoStart;     // a far sz starts a ZMODEM receive by itself
+};
+
+const ZDWORD kXferFirstWaitMax = 3600;
+
 struct DataTransData {
     ZDWORD m_bAsciiEmpty;
     ZDWORD m_nHexCheck;
@@ -140,6 +153,7 @@ struct DataTransData {
     PatternBlock m_stEdit;
     ZDWORD m_nRxStream; // saved in the block after the fields
     ZDWORD m_dwBreakMs; // Send Break's time, kept while the program runs
+    XferChoice m_stXfer;
     DataTransData();
 };
 
@@ -149,6 +163,7 @@ FlowBlock fnDefaultFlow();
 TimeoutsBlock fnDefaultTimeouts();
 TermOptBlock fnDefaultTermOpt();
 PatternBlock fnDefaultPattern();
+XferChoice fnDefaultXferChoice();
 // What OK of the Data Transfer dialog commits of the boxes that the chosen
 // pattern and count mode leave unchecked: a value the settings file would
 // refuse to load (an empty text, no HEX byte, a range end below its start, a

@@ -9,6 +9,7 @@
 #include "settings.h"
 #include "ui_state.h"
 #include "window_records.h"
+#include "xfer_options.h"
 
 FileDirRecord gstFileDir;
 
@@ -53,6 +54,7 @@ BOOL OnDirInit(HWND hDlg)
         CheckDlgButton(hDlg, IDC_FD_TRANSMIT, bTransmit ? BST_CHECKED : BST_UNCHECKED);
         CheckDlgButton(hDlg, IDC_FD_RECEIVE, bTransmit ? BST_UNCHECKED : BST_CHECKED);
     }
+    fnXferRowInit(hDlg);
     return TRUE;
 }
 
@@ -63,6 +65,9 @@ void OnDirOk(HWND hDlg)
     }
     if (IsDlgButtonChecked(hDlg, IDC_FD_RECEIVE) == BST_CHECKED) {
         gstFileDir.m_nEditDirection = 1;
+    }
+    if (!fnXferRowCommit(hDlg, gstFileDir.m_nEditDirection)) {
+        return;
     }
     gstFileDir.m_nDirection = gstFileDir.m_nEditDirection;
     EndDialog(hDlg, 1);
@@ -78,7 +83,7 @@ BOOL OnDirCommand(HWND hDlg, WPARAM wParam)
         EndDialog(hDlg, 0);
         return TRUE;
     default:
-        return FALSE;
+        return fnXferRowCommand(hDlg, wParam);
     }
 }
 

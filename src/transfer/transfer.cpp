@@ -6,9 +6,11 @@
 #include "file_transfer.h"
 #include "jobs.h"
 #include "resource.h"
+#include "settings.h"
 #include "tx_info.h"
 #include "ui_state.h"
 #include "window_records.h"
+#include "xfer_dialog.h"
 
 namespace {
 
@@ -64,6 +66,9 @@ int fnFileTransfer(HWND hMain)
     if (DialogBoxParamA(ghInstance, MAKEINTRESOURCEA(IDD_FILETRANSFER), hMain, fnFileDirProc, 0) != 1) {
         return kFileJobCancelled;
     }
+    if (gstDataTrans.m_stXfer.m_nProtocol != 0) {
+        return fnRunProtocolTransfer(hMain, gstFileDir.m_nDirection == 0);
+    }
     INITCOMMONCONTROLSEX stInit = {sizeof stInit, ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&stInit);
     fnPrepareFileDialogs(hMain);
@@ -82,4 +87,10 @@ int fnRunFileTransfer(HWND hMain)
 {
     TransferScope stScope;
     return stScope.Entered() ? fnFileTransfer(hMain) : kTransferBusy;
+}
+
+int fnRunAutoReceive(HWND hMain)
+{
+    TransferScope stScope;
+    return stScope.Entered() ? fnRunXferAutoStart(hMain) : kTransferBusy;
 }

@@ -13,4 +13,8 @@ int fnRunDataTransfer(HWND hMain);
 // and the job with its progress dialog.
 int fnRunFileTransfer(HWND hMain);
 
+// A far sz's start seen with auto-start on (IDM_XFER_AUTOSTART): a ZMODEM
+// receive, unless another transfer or dialog holds the window.
+int fnRunAutoReceive(HWND hMain);
+
 #endif

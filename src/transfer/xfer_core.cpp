@@ -1,5 +1,6 @@
 #include "xfer_core.h"
 
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 
@@ -45,6 +46,28 @@ std::size_t fnBoundedLen(const char *pch, std::size_t cchMax)
         ++n;
     }
     return n;
+}
+
+// CON, PRN, AUX, NUL, COM1 to COM9 and LPT1 to LPT9, with or without an
+// extension, name devices in every folder: a file of that name would open the
+// device instead.
+bool fnIsDeviceName(const char *pszName)
+{
+    static const char *const kapszDevices[] = {"CON", "PRN", "AUX", "NUL"};
+    std::size_t n = 0;
+    char achStem[5] = {};
+    for (; pszName[n] != '\0' && pszName[n] != '.' && n < 5; ++n) {
+        achStem[n] = static_cast<char>(std::toupper(static_cast<unsigned char>(pszName[n])));
+    }
+    if (n == 3) {
+        for (const char *pszDevice : kapszDevices) {
+            if (std::memcmp(achStem, pszDevice, 3) == 0) {
+                return true;
+            }
+        }
+    }
+    const bool bPort = std::memcmp(achStem, "COM", 3) == 0 || std::memcmp(achStem, "LPT", 3) == 0;
+    return n == 4 && bPort && achStem[3] >= '1' && achStem[3] <= '9';
 }
 
 } // namespace
@@ -273,5 +296,10 @@ void fnXferSafeName(const char *pszFar, char *pchOut, std::size_t cchOut)
     pchOut[n] = '\0';
     if (n == 0) {
         std::snprintf(pchOut, cchOut, "%s", "received");
+    } else if (fnIsDeviceName(pchOut)) {
+        const std::size_t nKeep = n + 2 <= cchOut ? n : cchOut - 2;
+        std::memmove(pchOut + 1, pchOut, nKeep);
+        pchOut[0] = '_';
+        pchOut[nKeep + 1] = '\0';
     }
 }

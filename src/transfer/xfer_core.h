@@ -143,7 +143,8 @@ std::size_t fnXferFormatFileHeader(const XferFileInfo &st, std::uint8_t *pby, st
 bool fnXferParseFileHeader(const std::uint8_t *pby, std::size_t cb, XferFileInfo &st);
 
 // A plain Windows file name from a name the far end sent: its last path
-// part, characters that Windows refuses as '_', never "", "." or "..".
+// part, characters that Windows refuses as '_', never "", "." or "..", and a
+// device's name (CON, COM1, ...) led by '_'.
 void fnXferSafeName(const char *pszFar, char *pchOut, std::size_t cchOut);
 
 const std::uint8_t kXferSoh = 0x01, kXferStx = 0x02, kXferEot = 0x04, kXferAck = 0x06, kXferBs = 0x08,

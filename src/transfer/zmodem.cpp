@@ -21,6 +21,14 @@ const std::uint32_t kZrOOMs = 1000;
 const std::uint32_t kZsFinTries = 2;
 const std::uint32_t kZsFinWaitMs = 3000;
 const std::uint32_t kZCans = 5;
+// A streaming sender has sent on past a loss before its ZRPOS comes, and the
+// receiver asks again for the same place while it reads those bytes (lrzsz's
+// rz at each run of about 40 KB without a header): asks for one place this
+// soon after it was first asked for or last retried are that one loss.
+const std::uint32_t kZsEchoMs = 1000;
+// Each further loss at one place halves the subpackets down to this, as a
+// noisy line then passes a short one more often than a long one.
+const std::uint32_t kZSubMin = 128;
 
 bool fnIsFlow(std::uint8_t by)
 {
@@ -301,6 +309,7 @@ void fnZsNextFile(XferCore &stCore, ZSend &st)
         fnXferEndFile(stCore);
     }
     st.m_dwRetries = 0;
+    st.m_dwSubLen = kZSubMax;
     st.m_bHaveFile = stCore.m_pSource->fnNextFile(st.m_stFile);
     if (st.m_bHaveFile) {
         fnXferBeginFile(stCore, st.m_stFile);
@@ -368,14 +377,25 @@ void fnZsReposition(XferCore &stCore, ZSend &st, std::uint32_t dwPos, bool bErro
         fnXferEnd(stCore, kXferProtocolError, true);
         return;
     }
+    // An ask of the same loss is gone back to again, as its header may be
+    // what was lost, but is no retry.
+    bool bSameLoss = false;
     if (bError) {
         ++stCore.m_stProg.m_dwErrors;
-        if (dwPos != st.m_dwLastRpos) {
-            st.m_dwRetries = 0;
+        bSameLoss = dwPos == st.m_dwLastRpos && stCore.m_dwNow - st.m_dwRposAt < kZsEchoMs;
+        if (!bSameLoss) {
+            if (dwPos != st.m_dwLastRpos) {
+                st.m_dwRetries = 0;
+            } else {
+                st.m_dwSubLen = st.m_dwSubLen / 2 > kZSubMin ? st.m_dwSubLen / 2 : kZSubMin;
+            }
+            if (!fnZsRetry(stCore, st)) {
+                return;
+            }
         }
-        if (!fnZsRetry(stCore, st)) {
-            return;
-        }
+    }
+    if (!bSameLoss) {
+        st.m_dwRposAt = stCore.m_dwNow;
     }
     st.m_dwLastRpos = dwPos;
     fnXferPurge(stCore);
@@ -446,7 +466,8 @@ void fnZsHeader(XferCore &stCore, ZSend &st)
 // One subpacket of data, with the ZDATA header when a frame begins.
 void fnZsSendSub(XferCore &stCore, ZSend &st)
 {
-    const std::uint32_t dwMax = st.m_dwWindow != 0 && st.m_dwWindow < kZSubMax ? st.m_dwWindow : kZSubMax;
+    const std::uint32_t dwMax =
+        st.m_dwWindow != 0 && st.m_dwWindow < st.m_dwSubLen ? st.m_dwWindow : st.m_dwSubLen;
     std::uint32_t dwLen = st.m_dwEnd - st.m_dwPos < dwMax ? st.m_dwEnd - st.m_dwPos : dwMax;
     const std::int32_t nRead = dwLen == 0 ? 0 : stCore.m_pSource->fnRead(st.m_dwPos, st.m_abyRead, dwLen);
     if (nRead < 0 || static_cast<std::uint32_t>(nRead) > dwLen) {

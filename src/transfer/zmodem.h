@@ -7,9 +7,10 @@
 // offers CANFC32 and the setting allows) from the sender; data in subpackets
 // of up to 1024 bytes ended by ZCRCE, ZCRCG, ZCRCQ or ZCRCW. The sender
 // streams without waiting unless the receiver's ZRINIT names a buffer size
-// or lacks CANOVIO, and starts again from the position a ZRPOS names. Five
-// CANs in a row abort, as in the standard: ZDLE is CAN, so two alone may be
-// line noise next to a ZDLE.
+// or lacks CANOVIO, and starts again from the position a ZRPOS names (the
+// asks of one loss count as one retry; more losses at one place shorten the
+// subpackets). Five CANs in a row abort, as in the standard: ZDLE is CAN, so
+// two alone may be line noise next to a ZDLE.
 #ifndef ZEVRIK_ZMODEM_H
 #define ZEVRIK_ZMODEM_H
 
@@ -99,6 +100,8 @@ struct ZSend {
     std::uint32_t m_dwPos; // next file byte to send
     std::uint32_t m_dwEnd; // the file's size
     std::uint32_t m_dwLastRpos;
+    std::uint32_t m_dwRposAt; // when m_dwLastRpos was first asked for or last retried
+    std::uint32_t m_dwSubLen; // of data subpackets: halved by losses at one place
     std::uint32_t m_dwRetries;
     std::uint32_t m_dwFirstDeadline;
     XferFileInfo m_stFile;

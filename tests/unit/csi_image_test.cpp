@@ -185,6 +185,8 @@ TEST(CsiImage, EachFieldIsWrittenAtItsOffsetAlone)
     for (const Field &st : kastFields) {
         CsiImage stCsi;
         stCsi.m_stFileData = CsiFileData();
+        // Some settings of the block after the fields default to non-zero.
+        stCsi.m_stFileData.m_stTail = fnDefaultTail();
         SetField(stCsi.m_stFileData, st, st.dwSample);
         fnFileDataToBuf(stCsi);
         const std::vector<ZBYTE> vec = Encoded(st, st.dwSample);
@@ -413,6 +415,8 @@ TEST(CsiImage, TailBlockRoundTripsAndRefusesDamage)
         kLogHex, kLogStampSeconds,     kLogBothDirections, 50, 1, kLogRotateSize, 0xFFFFFFFFu,
         1,       "C:\\logs\\%P %N.log"};
     stRec.m_stLog = stLog;
+    const XferChoice stXfer = {3, 2, 1, 0, 3600, 1};
+    stRec.m_stDataTrans.m_stXfer = stXfer;
     CsiImage stCsi;
     Encode(stCsi, stRec);
     EXPECT_EQ(0, std::memcmp(stPlain.m_abyImage, stCsi.m_abyImage, kCsiFieldsEnd));
@@ -427,6 +431,7 @@ TEST(CsiImage, TailBlockRoundTripsAndRefusesDamage)
     EXPECT_EQ(1u, stLoaded.m_stComSet.m_stCur.m_bPortCheck);
     EXPECT_EQ(3u, stLoaded.m_stDataTrans.m_stCur.m_nPrbs);
     EXPECT_EQ(2u, stLoaded.m_stDataTrans.m_nRxStream);
+    EXPECT_EQ(0, std::memcmp(&stXfer, &stLoaded.m_stDataTrans.m_stXfer, sizeof stXfer));
     EXPECT_EQ(0u, stLoaded.m_stTermOpt.m_stCur.m_nHistory);
     EXPECT_EQ(0, std::memcmp(&stLog, &stLoaded.m_stLog, sizeof stLog));
 

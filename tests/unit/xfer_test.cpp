@@ -428,6 +428,64 @@ TEST(XferFrames, XmodemSenderIgnoresStaleRequestsAndToleratesNakAfterEot)
     EXPECT_EQ(0u, st.m_stCore.m_stProg.m_dwErrors);
 }
 
+// The length of the first data subpacket the session has put out.
+std::uint32_t fnFirstSubLength(XferSession &st)
+{
+    ZReader stIn = {};
+    fnZReaderReset(stIn);
+    for (std::uint8_t by : fnTakeAll(st)) {
+        if (fnZRead(stIn, by) == kZeSub) {
+            return stIn.m_dwData;
+        }
+    }
+    return 0;
+}
+
+// A streaming sender hears the receiver ask for one place again and again
+// while the bytes it sent on are read (lrzsz's rz asks at each run of them):
+// the asks of a second are one loss. Losses at one place a second or more
+// apart are retries, each halving the subpackets down to 128 bytes, and the
+// eleventh ends the send; a loss at a later place counts from one again.
+TEST(XferFrames, ZmodemSenderTakesRepeatedAsksAsOneLossAndShortensSubpackets)
+{
+    MemSource stSource;
+    stSource.vecFiles = {{"f", fnRandom(65536, 9), true}};
+    XferSession st;
+    std::uint32_t dwNow = 0;
+    fnXferStart(st, fnSettings(kXferZmodem), true, &stSource, nullptr, dwNow);
+    const auto fnAsk = [&](ZFrameType nType, std::uint32_t dwValue) {
+        std::uint8_t aby[32];
+        fnXferFeed(st, aby, fnZHexHeader(aby, nType, dwValue), dwNow);
+    };
+    fnAsk(kZRinit, 0x23000000); // full duplex, overlapped I/O, CRC-32, no buffer size: streaming
+    fnTakeAll(st);              // ZFILE
+    fnAsk(kZRpos, 0);
+    EXPECT_EQ(kZSubMax, fnFirstSubLength(st));
+    fnAsk(kZRpos, 4096);
+    for (int i = 0; i < 30; ++i) {
+        dwNow += 30;
+        fnAsk(kZRpos, 4096);
+    }
+    EXPECT_EQ(1u, st.m_stCore.m_stProg.m_dwRetries);
+    EXPECT_EQ(kZSubMax, fnFirstSubLength(st));
+    for (std::uint32_t dwWant : {512u, 256u, 128u, 128u, 128u, 128u, 128u, 128u, 128u}) {
+        dwNow += 1000;
+        fnAsk(kZRpos, 4096);
+        EXPECT_EQ(dwWant, fnFirstSubLength(st));
+    }
+    ASSERT_TRUE(fnXferRunning(st));
+    dwNow += 1000;
+    fnAsk(kZRpos, 8192);
+    dwNow += 1000;
+    fnAsk(kZRpos, 8192);
+    EXPECT_EQ(128u, fnFirstSubLength(st));
+    for (int i = 0; i < 9; ++i) {
+        dwNow += 1000;
+        fnAsk(kZRpos, 8192);
+    }
+    EXPECT_EQ(kXferTooManyRetries, st.m_stCore.m_nResult);
+}
+
 TEST(XferFrames, FileHeaderAndSafeNames)
 {
     XferFileInfo st = {};
@@ -451,9 +509,18 @@ TEST(XferFrames, FileHeaderAndSafeNames)
     EXPECT_EQ(2u, stBack.m_dwFilesLeft);
     EXPECT_EQ(300000u, stBack.m_qwBytesLeft);
     EXPECT_FALSE(fnXferParseFileHeader(reinterpret_cast<const std::uint8_t *>("\0\0"), 2, stBack));
-    const char *apszCases[][2] = {{"/etc/passwd", "passwd"}, {"..\\..\\boot.ini", "boot.ini"},
-                                  {"a:b?.txt", "a_b_.txt"},  {"..", "received"},
-                                  {"dir/", "received"},      {"x. ", "x"}};
+    const char *apszCases[][2] = {{"/etc/passwd", "passwd"},
+                                  {"..\\..\\boot.ini", "boot.ini"},
+                                  {"a:b?.txt", "a_b_.txt"},
+                                  {"..", "received"},
+                                  {"dir/", "received"},
+                                  {"x. ", "x"},
+                                  {"COM5", "_COM5"},
+                                  {"nul.txt", "_nul.txt"},
+                                  {"lpt9.", "_lpt9"},
+                                  {"COM10", "COM10"},
+                                  {"console.log", "console.log"},
+                                  {"auxx", "auxx"}};
     for (const auto &astr : apszCases) {
         char ach[64];
         fnXferSafeName(astr[0], ach, sizeof ach);
