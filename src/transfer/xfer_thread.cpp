@@ -175,15 +175,37 @@ void fnShowIfDue(XferRun &st)
 
 enum WriteEnd { kWriteDone, kWriteFailed, kWriteCancelled };
 
-// Waits for the write in flight. The user's cancel cuts the wait short, and a
-// write the port never takes ends the transfer; the abort after a cancel
-// gets a short wait of its own.
+DWORD fnTakeInput(XferRun &st)
+{
+    const DWORD dwCount = fnInboxTake(st.m_abyIn, sizeof st.m_abyIn);
+    if (dwCount > 0 && !st.m_bHeard) {
+        st.m_bHeard = TRUE;
+        st.m_dwHeardAt = GetTickCount();
+    }
+    return dwCount;
+}
+
+// While the port holds a write back, the engine hears what came meanwhile:
+// a far end that stopped reading and cancelled ends the transfer as it
+// said, not as a stuck port.
+bool fnEndedMeanwhile(XferRun &st)
+{
+    const DWORD dwIn = fnTakeInput(st);
+    if (dwIn > 0) {
+        fnXferFeed(st.m_stSession, st.m_abyIn, dwIn, GetTickCount());
+    }
+    return !fnXferRunning(st.m_stSession);
+}
+
+// Waits for the write in flight. The user's cancel or the engine's end cuts
+// the wait short, and a write the port never takes ends the transfer; the
+// abort after a cancel gets a short wait of its own.
 WriteEnd fnAwaitWrite(XferRun &st, bool bAbort, DWORD *pdwDone)
 {
     const DWORD dwStart = GetTickCount();
     const DWORD dwLimitMs = bAbort ? kAbortWriteMs : kWriteStuckMs;
     while (WaitForSingleObject(st.m_stOL.hEvent, kWritePollMs) != WAIT_OBJECT_0) {
-        const bool bCancelled = !bAbort && st.m_bCancel != 0;
+        const bool bCancelled = !bAbort && (st.m_bCancel != 0 || fnEndedMeanwhile(st));
         if (bCancelled || GetTickCount() - dwStart >= dwLimitMs) {
             fnFinishIo(st.m_dwSession, &st.m_stOL);
             if (!bCancelled && !bAbort) {
@@ -238,7 +260,7 @@ WriteEnd fnWritePort(XferRun &st, const BYTE *pby, DWORD dwCount, bool bAbort)
         } else if (GetTickCount() - dwMovedAt >= (bAbort ? kAbortWriteMs : kWriteStuckMs)) {
             st.m_pszGlueReason = bAbort ? st.m_pszGlueReason : kWriteStuck;
             return kWriteFailed;
-        } else if (!bAbort && st.m_bCancel != 0) {
+        } else if (!bAbort && (st.m_bCancel != 0 || fnEndedMeanwhile(st))) {
             return kWriteCancelled;
         }
         dwAt += dwDone;
@@ -247,16 +269,6 @@ WriteEnd fnWritePort(XferRun &st, const BYTE *pby, DWORD dwCount, bool bAbort)
 }
 
 // ---- The engine's loop ----
-
-DWORD fnTakeInput(XferRun &st)
-{
-    const DWORD dwCount = fnInboxTake(st.m_abyIn, sizeof st.m_abyIn);
-    if (dwCount > 0 && !st.m_bHeard) {
-        st.m_bHeard = TRUE;
-        st.m_dwHeardAt = GetTickCount();
-    }
-    return dwCount;
-}
 
 // Writes what the engine has to say. Between writes the engine hears what
 // came meanwhile (a ZMODEM receiver's ZRPOS) and refills from the file, so a

@@ -26,9 +26,15 @@ const std::uint32_t kZCans = 5;
 // rz at each run of about 40 KB without a header): asks for one place this
 // soon after it was first asked for or last retried are that one loss.
 const std::uint32_t kZsEchoMs = 1000;
-// Each further loss at one place halves the subpackets down to this, as a
+// Each further ask for one place halves the subpackets down to this, as a
 // noisy line then passes a short one more often than a long one.
 const std::uint32_t kZSubMin = 128;
+// A streaming send asks for a ZACK (ZCRCQ) after this many bytes and ends
+// its frame with ZCRCW when it is a window past the last position confirmed:
+// what a loss leaves in flight stays below what lrzsz's rz reads as junk
+// before asking again (about 40 KB at a pty's 38400 baud).
+const std::uint32_t kZsAskEvery = 4096;
+const std::uint32_t kZsStreamWindow = 16384;
 
 bool fnIsFlow(std::uint8_t by)
 {
@@ -377,21 +383,20 @@ void fnZsReposition(XferCore &stCore, ZSend &st, std::uint32_t dwPos, bool bErro
         fnXferEnd(stCore, kXferProtocolError, true);
         return;
     }
-    // An ask of the same loss is gone back to again, as its header may be
-    // what was lost, but is no retry.
+    // Each ask for the place gone back to last shortens the subpackets; an
+    // ask of the same loss is gone back to again, as its header may be what
+    // was lost, but is no retry.
     bool bSameLoss = false;
     if (bError) {
         ++stCore.m_stProg.m_dwErrors;
-        bSameLoss = dwPos == st.m_dwLastRpos && stCore.m_dwNow - st.m_dwRposAt < kZsEchoMs;
-        if (!bSameLoss) {
-            if (dwPos != st.m_dwLastRpos) {
-                st.m_dwRetries = 0;
-            } else {
-                st.m_dwSubLen = st.m_dwSubLen / 2 > kZSubMin ? st.m_dwSubLen / 2 : kZSubMin;
-            }
-            if (!fnZsRetry(stCore, st)) {
-                return;
-            }
+        if (dwPos == st.m_dwLastRpos) {
+            st.m_dwSubLen = st.m_dwSubLen / 2 > kZSubMin ? st.m_dwSubLen / 2 : kZSubMin;
+            bSameLoss = stCore.m_dwNow - st.m_dwRposAt < kZsEchoMs;
+        } else {
+            st.m_dwRetries = 0;
+        }
+        if (!bSameLoss && !fnZsRetry(stCore, st)) {
+            return;
         }
     }
     if (!bSameLoss) {
@@ -401,6 +406,7 @@ void fnZsReposition(XferCore &stCore, ZSend &st, std::uint32_t dwPos, bool bErro
     fnXferPurge(stCore);
     st.m_dwPos = dwPos;
     st.m_dwSinceAck = 0;
+    st.m_dwSinceAsk = 0;
     st.m_bFrameOpen = false;
     fnXferSetFileDone(stCore, dwPos);
     fnZsWait(stCore, st, kZsData);
@@ -424,10 +430,13 @@ void fnZsHeader(XferCore &stCore, ZSend &st)
     case kZAck:
         if (nState == kZsWaitSinitAck) {
             fnZsNextFile(stCore, st);
-        } else if (nState == kZsWaitAck) { // on with a new frame
+        } else if (nState == kZsWaitAck) { // on with a new frame, as far as the window goes
             st.m_dwRetries = 0;
-            st.m_dwSinceAck = 0;
+            st.m_dwSinceAck = dwValue <= st.m_dwPos ? st.m_dwPos - dwValue : 0;
             fnZsWait(stCore, st, kZsData);
+        } else if (nState == kZsData && st.m_dwWindow == 0 && dwValue <= st.m_dwPos &&
+                   st.m_dwPos - dwValue < st.m_dwSinceAck) {
+            st.m_dwSinceAck = st.m_dwPos - dwValue; // the window moves on
         }
         break;
     case kZRpos:
@@ -487,8 +496,12 @@ void fnZsSendSub(XferCore &stCore, ZSend &st)
     std::uint8_t byEnd = kZCrcG;
     if (st.m_dwPos == st.m_dwEnd) {
         byEnd = kZCrcE;
-    } else if (st.m_dwWindow != 0 && st.m_dwSinceAck + dwMax > st.m_dwWindow) {
+    } else if (st.m_dwWindow != 0 ? st.m_dwSinceAck + dwMax > st.m_dwWindow
+                                  : st.m_dwSinceAck >= kZsStreamWindow) {
         byEnd = kZCrcW;
+    } else if (st.m_dwWindow == 0 && (st.m_dwSinceAsk += dwLen) >= kZsAskEvery) {
+        byEnd = kZCrcQ;
+        st.m_dwSinceAsk = 0;
     }
     fnPutSub(stCore, st.m_stEsc, st.m_bCrc32, st.m_abyRead, dwLen, byEnd);
     ++stCore.m_stProg.m_dwBlocks;
@@ -807,7 +820,8 @@ void fnZSendFeed(XferCore &stCore, ZSend &st, const std::uint8_t *pby, std::size
 
 void fnZSendPump(XferCore &stCore, ZSend &st)
 {
-    while (stCore.m_nResult == kXferRunning && st.m_nState == kZsData && fnXferRoom(stCore) >= kZSubWorst) {
+    while (stCore.m_nResult == kXferRunning && st.m_nState == kZsData && fnXferRoom(stCore) >= kZSubWorst &&
+           (st.m_dwWindow != 0 || st.m_dwSinceAck < kZsStreamWindow)) {
         fnZsSendSub(stCore, st);
         fnXferWait(stCore, kXferAnswerMs);
     }
@@ -824,8 +838,12 @@ void fnZSendTimeOut(XferCore &stCore, ZSend &st)
         fnXferWait(stCore, kXferAnswerMs);
         fnZsControlFrame(stCore, st);
         break;
-    case kZsData: // only waiting for the glue to take the output
-        fnXferWait(stCore, kXferAnswerMs);
+    case kZsData:
+        if (st.m_dwWindow == 0 && st.m_dwSinceAck >= kZsStreamWindow) { // the last ZACK was lost
+            fnZsReposition(stCore, st, st.m_dwPos - st.m_dwSinceAck, true);
+        } else { // only waiting for the glue to take the output
+            fnXferWait(stCore, kXferAnswerMs);
+        }
         break;
     case kZsWaitAck: // the ZCRCW or its ZACK was lost: from what was confirmed
         fnZsReposition(stCore, st, st.m_dwPos - st.m_dwSinceAck, true);

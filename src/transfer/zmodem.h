@@ -5,12 +5,14 @@
 // Frames follow Forsberg's ZMODEM (1988) as lrzsz speaks it: hex headers
 // from the receiver; binary headers (CRC-16, or CRC-32 when the receiver
 // offers CANFC32 and the setting allows) from the sender; data in subpackets
-// of up to 1024 bytes ended by ZCRCE, ZCRCG, ZCRCQ or ZCRCW. The sender
-// streams without waiting unless the receiver's ZRINIT names a buffer size
-// or lacks CANOVIO, and starts again from the position a ZRPOS names (the
-// asks of one loss count as one retry; more losses at one place shorten the
-// subpackets). Five CANs in a row abort, as in the standard: ZDLE is CAN, so
-// two alone may be line noise next to a ZDLE.
+// of up to 1024 bytes ended by ZCRCE, ZCRCG, ZCRCQ or ZCRCW. When the
+// receiver's ZRINIT names a buffer size or lacks CANOVIO, the sender waits
+// for a ZACK after each window; otherwise it streams, asking for a ZACK
+// every few KB and going no further than a window past what was confirmed,
+// so that a loss leaves little in flight. It starts again from the position
+// a ZRPOS names; the asks of one loss count as one retry, and more losses at
+// one place shorten the subpackets. Five CANs in a row abort, as in the
+// standard: ZDLE is CAN, so two alone may be line noise next to a ZDLE.
 #ifndef ZEVRIK_ZMODEM_H
 #define ZEVRIK_ZMODEM_H
 
@@ -94,11 +96,12 @@ struct ZSend {
     ZEscape m_stEsc;
     bool m_bCrc32;
     bool m_bHaveFile;
-    bool m_bFrameOpen;        // a ZDATA header is out and its frame not ended
-    std::uint32_t m_dwWindow; // bytes between ZCRCW waits, 0 streaming
-    std::uint32_t m_dwSinceAck;
-    std::uint32_t m_dwPos; // next file byte to send
-    std::uint32_t m_dwEnd; // the file's size
+    bool m_bFrameOpen;          // a ZDATA header is out and its frame not ended
+    std::uint32_t m_dwWindow;   // bytes between ZCRCW waits, 0 streaming
+    std::uint32_t m_dwSinceAck; // bytes sent past the last position the receiver confirmed
+    std::uint32_t m_dwSinceAsk; // streaming: bytes since the last ZCRCQ
+    std::uint32_t m_dwPos;      // next file byte to send
+    std::uint32_t m_dwEnd;      // the file's size
     std::uint32_t m_dwLastRpos;
     std::uint32_t m_dwRposAt; // when m_dwLastRpos was first asked for or last retried
     std::uint32_t m_dwSubLen; // of data subpackets: halved by losses at one place

@@ -106,6 +106,22 @@ class LrzszCase(unittest.TestCase):
             sx.close_everything(self.app)
             raise
 
+    def drain_far(self):
+        """Reads the far end until it is quiet: what a far program left
+        unread would be the next one's input."""
+        fd = zrig.open_far(self.cable.far_path)
+        try:
+            os.set_blocking(fd, False)
+            quiet_since = time.monotonic()
+            while time.monotonic() - quiet_since < 0.5:
+                try:
+                    if os.read(fd, 65536):
+                        quiet_since = time.monotonic()
+                except BlockingIOError:
+                    time.sleep(0.05)
+        finally:
+            os.close(fd)
+
     def transfer(self, protocol, direction, argv, path):
         """`path` sent to `argv` or received from it (argv may name the file
         as {}): (end message, exit code, the file that arrived or None)."""
@@ -285,6 +301,33 @@ class XferDialogTest(LrzszCase):
         self.assertEqual(len(got), held)
         self.assertEqual(got, data[:held])
 
+    def test_a_receiver_that_stops_reading_and_cancels_ends_the_send(self):
+        """rz stopped half-way: the cable fills and the port takes no more.
+        Its CANs then end the send at once as the far end's cancel, not as
+        a port that took nothing for 30 s."""
+        app = self.app
+        path, _ = self.file_of(4 * MIB, "big.bin")
+        sx.start_send(app, "zmodem", [path])
+        dlg = sx.progress_dialog(app)
+        far = self.far(["rz"], self.folder("xfer-far"))
+        sent = lambda: int(app.text(dlg, sx.BYTES).split()[0])
+        wait_until(lambda: sent() >= 64 * KIB, 30, "64 KiB sent")
+        far.proc.send_signal(signal.SIGSTOP)
+
+        def stalled():
+            before = sent()
+            time.sleep(1)
+            return sent() == before
+        wait_until(stalled, 20, "the send to stall")
+        far.write(b"\x18" * 8)
+        started = time.monotonic()
+        text = sx.wait_end(app, timeout=40)
+        self.assertLess(time.monotonic() - started, 10, text)
+        self.assertTrue(text.startswith("ZMODEM send failed: cancelled by the far end."), text)
+        far.proc.kill()
+        far.wait(10)
+        self.drain_far()
+
     def test_row_refuses_a_missing_folder_and_a_wait_of_zero(self):
         app = self.app
         missing = os.path.join(self.scratch, "no-such-folder")
@@ -375,7 +418,7 @@ class UBootTest(LrzszCase):
 
 
 # A bit in 10,000 flipped and a byte in 100,000 lost, each way. make test
-# runs each transfer once (about 11 minutes); bench/xfer_noise sets these
+# runs each transfer once (about 12 minutes); bench/xfer_noise sets these
 # to run 20 of each, or of the protocols it names.
 NOISE = zrig.NoiseSpec(flip=1e-4, drop=1e-5, seed=7)
 NOISE_RUNS = int(os.environ.get("ZEVRIK_NOISE_RUNS", "1"))
@@ -421,18 +464,7 @@ class NoiseTest(LrzszCase):
     def settle(self):
         """What an earlier transfer left in the cable is gone: the far end
         read until quiet, the relay holding nothing for the app."""
-        fd = zrig.open_far(self.cable.far_path)
-        try:
-            os.set_blocking(fd, False)
-            quiet_since = time.monotonic()
-            while time.monotonic() - quiet_since < 0.5:
-                try:
-                    if os.read(fd, 65536):
-                        quiet_since = time.monotonic()
-                except BlockingIOError:
-                    time.sleep(0.05)
-        finally:
-            os.close(fd)
+        self.drain_far()
 
         def passed_on():
             to_app = self.cable.noise_counts()["to_app"]

@@ -443,10 +443,10 @@ std::uint32_t fnFirstSubLength(XferSession &st)
 
 // A streaming sender hears the receiver ask for one place again and again
 // while the bytes it sent on are read (lrzsz's rz asks at each run of them):
-// the asks of a second are one loss. Losses at one place a second or more
-// apart are retries, each halving the subpackets down to 128 bytes, and the
+// the asks of a second are one retry, and each halves the subpackets down to
+// 128 bytes. Asks a second or more apart are retries of their own, and the
 // eleventh ends the send; a loss at a later place counts from one again.
-TEST(XferFrames, ZmodemSenderTakesRepeatedAsksAsOneLossAndShortensSubpackets)
+TEST(XferFrames, ZmodemSenderCountsTheAsksOfASecondAsOneRetryAndShortensSubpackets)
 {
     MemSource stSource;
     stSource.vecFiles = {{"f", fnRandom(65536, 9), true}};
@@ -462,16 +462,20 @@ TEST(XferFrames, ZmodemSenderTakesRepeatedAsksAsOneLossAndShortensSubpackets)
     fnAsk(kZRpos, 0);
     EXPECT_EQ(kZSubMax, fnFirstSubLength(st));
     fnAsk(kZRpos, 4096);
-    for (int i = 0; i < 30; ++i) {
+    EXPECT_EQ(kZSubMax, fnFirstSubLength(st));
+    for (std::uint32_t dwWant : {512u, 256u, 128u, 128u}) {
+        dwNow += 30;
+        fnAsk(kZRpos, 4096);
+        EXPECT_EQ(dwWant, fnFirstSubLength(st));
+    }
+    for (int i = 0; i < 26; ++i) {
         dwNow += 30;
         fnAsk(kZRpos, 4096);
     }
     EXPECT_EQ(1u, st.m_stCore.m_stProg.m_dwRetries);
-    EXPECT_EQ(kZSubMax, fnFirstSubLength(st));
-    for (std::uint32_t dwWant : {512u, 256u, 128u, 128u, 128u, 128u, 128u, 128u, 128u}) {
+    for (int i = 0; i < 9; ++i) {
         dwNow += 1000;
         fnAsk(kZRpos, 4096);
-        EXPECT_EQ(dwWant, fnFirstSubLength(st));
     }
     ASSERT_TRUE(fnXferRunning(st));
     dwNow += 1000;
@@ -484,6 +488,59 @@ TEST(XferFrames, ZmodemSenderTakesRepeatedAsksAsOneLossAndShortensSubpackets)
         fnAsk(kZRpos, 8192);
     }
     EXPECT_EQ(kXferTooManyRetries, st.m_stCore.m_nResult);
+}
+
+// A streaming sender asks for a ZACK every 4 KiB and ends its frame with
+// ZCRCW 16 KiB past what the receiver confirmed; a ZACK moves the window on,
+// and when none comes it sends again from the confirmed place.
+TEST(XferFrames, ZmodemStreamingKeepsAWindowPastTheConfirmedPlace)
+{
+    MemSource stSource;
+    stSource.vecFiles = {{"f", fnRandom(65536, 4), true}};
+    XferSession st;
+    std::uint32_t dwNow = 0;
+    fnXferStart(st, fnSettings(kXferZmodem), true, &stSource, nullptr, dwNow);
+    const auto fnAsk = [&](ZFrameType nType, std::uint32_t dwValue) {
+        std::uint8_t aby[32];
+        fnXferFeed(st, aby, fnZHexHeader(aby, nType, dwValue), dwNow);
+    };
+    ZReader stIn = {};
+    fnZReaderReset(stIn);
+    std::uint32_t dwData = 0, dwAsks = 0, dwFrom = 0xFFFFFFFFu;
+    std::uint8_t byLastEnd = 0;
+    // Reads what the sender puts out until it stops.
+    const auto fnDrain = [&]() {
+        dwData = dwAsks = 0;
+        for (Bytes vec = fnTakeAll(st); !vec.empty(); vec = fnTakeAll(st)) {
+            for (std::uint8_t by : vec) {
+                const ZEvent nEvent = fnZRead(stIn, by);
+                dwFrom = nEvent == kZeHeader && stIn.m_abyHeader[0] == kZData ? fnZHeaderValue(stIn) : dwFrom;
+                dwData += nEvent == kZeSub ? stIn.m_dwData : 0;
+                dwAsks += nEvent == kZeSub && stIn.m_byEnd == kZCrcQ ? 1 : 0;
+                byLastEnd = nEvent == kZeSub ? stIn.m_byEnd : byLastEnd;
+            }
+            fnXferFeed(st, nullptr, 0, dwNow);
+        }
+    };
+    fnAsk(kZRinit, 0x23000000);
+    fnTakeAll(st); // ZFILE
+    fnAsk(kZRpos, 0);
+    fnDrain();
+    EXPECT_EQ(0u, dwFrom);
+    EXPECT_EQ(16384u, dwData);
+    EXPECT_EQ(3u, dwAsks);
+    EXPECT_EQ(kZCrcW, byLastEnd);
+    fnAsk(kZAck, 8192);
+    fnDrain();
+    EXPECT_EQ(16384u, dwFrom);
+    EXPECT_EQ(8192u, dwData);
+    EXPECT_EQ(kZCrcW, byLastEnd);
+    dwNow += fnXferWaitMs(st, dwNow);
+    fnXferFeed(st, nullptr, 0, dwNow);
+    fnDrain();
+    EXPECT_EQ(8192u, dwFrom);
+    EXPECT_EQ(16384u, dwData);
+    EXPECT_EQ(1u, st.m_stCore.m_stProg.m_dwRetries);
 }
 
 TEST(XferFrames, FileHeaderAndSafeNames)
