@@ -301,32 +301,25 @@ class XferDialogTest(LrzszCase):
         self.assertEqual(len(got), held)
         self.assertEqual(got, data[:held])
 
-    def test_a_receiver_that_stops_reading_and_cancels_ends_the_send(self):
-        """rz stopped half-way: the cable fills and the port takes no more.
-        Its CANs then end the send at once as the far end's cancel, not as
-        a port that took nothing for 30 s."""
+    def test_a_full_disk_ends_the_receive_with_its_message(self):
+        """The file received into is on a disk with no room left (a link to
+        /dev/full, whose writes fail as a full disk's do): the receive ends
+        saying so, the sender hears the abort, and the terminal goes on."""
         app = self.app
-        path, _ = self.file_of(4 * MIB, "big.bin")
-        sx.start_send(app, "zmodem", [path])
-        dlg = sx.progress_dialog(app)
-        far = self.far(["rz"], self.folder("xfer-far"))
-        sent = lambda: int(app.text(dlg, sx.BYTES).split()[0])
-        wait_until(lambda: sent() >= 64 * KIB, 30, "64 KiB sent")
-        far.proc.send_signal(signal.SIGSTOP)
-
-        def stalled():
-            before = sent()
-            time.sleep(1)
-            return sent() == before
-        wait_until(stalled, 20, "the send to stall")
-        far.write(b"\x18" * 8)
-        started = time.monotonic()
-        text = sx.wait_end(app, timeout=40)
-        self.assertLess(time.monotonic() - started, 10, text)
-        self.assertTrue(text.startswith("ZMODEM send failed: cancelled by the far end."), text)
-        far.proc.kill()
-        far.wait(10)
+        self.file_of(64 * KIB, "image.bin")
+        target = os.path.join(self.folder("xfer-in"), "full.bin")
+        os.symlink("/dev/full", target)
+        text, rc, _ = self.receive("xmodem", ["sx", "-k", "image.bin"], target)
+        self.assertEqual(text, "XMODEM receive failed: the file could not be written (disk full?).\r\n"
+                               "full.bin is incomplete: it holds 0 bytes.")
+        self.assertNotEqual(rc, 0, "sx did not see the abort")
         self.drain_far()
+        peer = Peer(self.cable)
+        try:
+            peer.write(b"still here\r\n")
+            wait_terminal(app, "still here")
+        finally:
+            peer.close()
 
     def test_row_refuses_a_missing_folder_and_a_wait_of_zero(self):
         app = self.app
@@ -440,18 +433,16 @@ def lay_relaid(noise):
     old.kill()
 
 
-class NoiseTest(LrzszCase):
-    """Through a noisy cable on COM16 every transfer either delivers the
-    file whole or ends with a failure that says so: a wrong file is never
-    reported complete, and a partial received file is named with its size
-    and holds the file's first bytes."""
+class RelaidCase(LrzszCase):
+    """The class's app on COM16, its cable laid again through the rig's relay
+    with `noise`, and without it after."""
 
     port = RELAID_PORT
-    end_wait = 900
+    noise = zrig.NoiseSpec(0, 0)
 
     @classmethod
     def setUpClass(cls):
-        lay_relaid(NOISE)
+        lay_relaid(cls.noise)
         super().setUpClass()
 
     @classmethod
@@ -460,6 +451,49 @@ class NoiseTest(LrzszCase):
             super().tearDownClass()
         finally:
             lay_relaid(None)
+
+
+class StalledReceiverTest(RelaidCase):
+    """Through the relay, which carries each way on its own as a cable does:
+    socat stops both ways while its write to a full side waits, so on its
+    cables the far end's CANs could not come back past the stalled send."""
+
+    def test_a_receiver_that_stops_reading_and_cancels_ends_the_send(self):
+        """rz stopped half-way: the cable fills and the port takes no more.
+        Its CANs then end the send at once as the far end's cancel, not as
+        a port that took nothing for 30 s."""
+        app = self.app
+        path, _ = self.file_of(4 * MIB, "big.bin")
+        sx.start_send(app, "zmodem", [path])
+        dlg = sx.progress_dialog(app)
+        far = self.far(["rz"], self.folder("xfer-far"))
+        sent = lambda: int(app.text(dlg, sx.BYTES).split()[0])
+        wait_until(lambda: sent() >= 64 * KIB, 30, "64 KiB sent")
+        far.proc.send_signal(signal.SIGSTOP)
+
+        def stalled():
+            before = sent()
+            time.sleep(1)
+            return sent() == before
+        wait_until(stalled, 20, "the send to stall")
+        far.write(b"\x18" * 8)
+        started = time.monotonic()
+        text = sx.wait_end(app, timeout=40)
+        self.assertLess(time.monotonic() - started, 10, text)
+        self.assertTrue(text.startswith("ZMODEM send failed: cancelled by the far end."), text)
+        far.proc.kill()
+        far.wait(10)
+        self.drain_far()
+
+
+class NoiseTest(RelaidCase):
+    """Through a noisy cable on COM16 every transfer either delivers the
+    file whole or ends with a failure that says so: a wrong file is never
+    reported complete, and a partial received file is named with its size
+    and holds the file's first bytes."""
+
+    noise = NOISE
+    end_wait = 900
 
     def settle(self):
         """What an earlier transfer left in the cable is gone: the far end
