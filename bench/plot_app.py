@@ -1,7 +1,7 @@
 """The Plot window's figures in ZEVRIK under Wine (a benchmark, not a test;
 bench/plot --build DIR runs it after the pure figures).
 
-    python3 bench/plot_app.py --build build/win32 [--seconds 60] [--redraws 200]
+    python3 bench/plot_app.py --build build/win32 [--seconds 60] [--redraws 200] [--view console]
 
 Stream: the device end of COM5 prints 16 channels at 2,000 lines a second
 for --seconds, into ZEVRIK with the Plot window closed (the terminal alone,
@@ -12,7 +12,9 @@ for each: what arrived against what was sent (lines the plot recorded, the
 terminal's last line, the plain loop's bytes and hash), the app's CPU as a
 share of one core, the main window's message round trip (zdrive ping every
 50 ms: p50, p99), and with the plot open the refreshes a second its status
-line shows (sampled once a second after the first two).
+line shows (sampled once a second after the first two). The terminal shows
+the lines in its classic view, or with --view console in console mode with
+the long history.
 
 Redraw: 1,000,000 lines of 10 channels recorded as fast as the cable takes
 them (the terminal not showing them: RE off), the line axis spanning them
@@ -84,14 +86,16 @@ def release_receive_enable(app, harness):
     harness.wait_until(lambda: app.control("tb", RECEIVE_ENABLE)["check"] == 0, 10, "RE off")
 
 
-def measure_app(harness, lines, plot, shown=True):
+def measure_app(harness, lines, plot, shown=True, console=False):
     """One streaming run; the plot window open or never opened, the terminal
-    showing the lines or not (RE released)."""
+    showing the lines or not (RE released), in the console view or not."""
     app = harness.App()
     try:
         peer = harness.Peer(app.suite.cables[harness.MAIN_PORT])
         peer.drain()
         app.open_port(harness.MAIN_PORT)
+        if console:
+            app.set_terminal_options(history=1, console=1)
         dlg = open_plot(app) if plot else None
         if not shown:
             release_receive_enable(app, harness)
@@ -114,8 +118,9 @@ def measure_app(harness, lines, plot, shown=True):
         cpu = (app.cpu_seconds() - cpu_before) / (time.monotonic() - started)
         time.sleep(2)
         recorded = status_of(app, dlg)[0] if dlg else None
+        # The console view wraps the line at its width.
         last = lines[-1].decode().rstrip()
-        last_shown = last in app.terminal()[-200:]
+        last_shown = last in app.terminal()[-400:].replace("\r\n", "")
         peer.close()
     finally:
         app.quit()
@@ -186,6 +191,8 @@ def main(argv):
     parser.add_argument("--build", required=True, help="Windows build tree")
     parser.add_argument("--seconds", type=int, default=60, help="seconds of streaming (default 60)")
     parser.add_argument("--redraws", type=int, default=200, help="redraws to time (default 200)")
+    parser.add_argument("--view", choices=("classic", "console"), default="classic",
+                        help="the terminal's view while it shows the lines")
     opts = parser.parse_args(argv)
     os.environ["ZEVRIK_E2E_BUILD"] = os.path.abspath(opts.build)
     import harness
@@ -193,8 +200,9 @@ def main(argv):
     lines = stream_lines(RATE * opts.seconds)
     data = b"".join(lines)
     try:
-        closed = measure_app(harness, lines, plot=False)
-        shown = measure_app(harness, lines, plot=True)
+        console = opts.view == "console"
+        closed = measure_app(harness, lines, plot=False, console=console)
+        shown = measure_app(harness, lines, plot=True, console=console)
         alone = measure_app(harness, lines, plot=True, shown=False)
         plain = measure_plain(harness, lines, data)
         redraw = measure_redraws(harness, opts.redraws)
@@ -205,8 +213,8 @@ def main(argv):
         return "met" if ok else "NOT MET"
 
     sent = len(lines)
-    print("stream: %d lines of %d channels at %d lines/s (%d bytes, %d s)" % (sent, CHANNELS, RATE, len(data),
-                                                                             opts.seconds))
+    print("stream: %d lines of %d channels at %d lines/s (%d bytes, %d s), the terminal's %s view"
+          % (sent, CHANNELS, RATE, len(data), opts.seconds, opts.view))
     runs = (("plot window closed", closed), ("plot window open", shown),
             ("plot window open, RE released (the terminal shows nothing)", alone))
     for name, run in runs:
