@@ -22,6 +22,11 @@ const DWORD kNoViewKey = 0xFFFFFFFFu;
 // The receive thread waits no longer than this for the pane to rewrite the
 // classic control, should the user-interface thread be held up.
 const DWORD kServedWaitMs = 500;
+// While bytes keep coming, the history and console view is told at most
+// this often: each paint costs the user-interface thread some 6 ms under
+// Wine, and a stream read in small blocks would otherwise have it paint
+// most of the time. A block after a quiet spell (kShowIdleMs) is told at once.
+const DWORD kViewFrameMs = 25;
 
 // What the receive and the user-interface thread share, under m_cs.
 struct DisplayShared {
@@ -54,6 +59,9 @@ DisplayWrite gpfnWriter;
 volatile LONG gbNotice;
 volatile LONG gbServing;
 volatile DWORD gdwRewrittenAt;
+DWORD gdwViewToldAt;
+DWORD gdwBlockAt;
+BOOL gbAfterQuiet; // a block came after a quiet spell since the last notice
 // The history view was invalidated and its paint has not begun. That paint
 // reads the screen once it has begun, so it draws every block fed before:
 // those need no notice of their own.
@@ -117,7 +125,23 @@ void fnTellChange()
     }
     const BOOL bSwitched = gbViewSwitched;
     gbViewSwitched = FALSE;
+    gdwViewToldAt = GetTickCount();
+    gbAfterQuiet = FALSE;
     fnTell(bSwitched);
+}
+
+// The history and console view's last notice has had its frame, a block
+// came after a quiet spell, or the view to show changed.
+BOOL fnViewDue()
+{
+    return gbViewSwitched || gbAfterQuiet || GetTickCount() - gdwViewToldAt >= kViewFrameMs;
+}
+
+void fnNoteBlockTime()
+{
+    const DWORD dwNow = GetTickCount();
+    gbAfterQuiet = gbAfterQuiet || dwNow - gdwBlockAt >= kShowIdleMs;
+    gdwBlockAt = dwNow;
 }
 
 // The classic control is not being rewritten, nor about to be, and its last
@@ -215,6 +239,7 @@ void fnDisplayBlock(const BYTE *pby, DWORD dwCount, const TermOptBlock &stOpt, B
 {
     fnFollowOptions(stOpt);
     if (gdwViewKey != 0) {
+        fnNoteBlockTime();
         gbOwed = TRUE;
         fnViewBlock(pby, dwCount, stOpt, bEcho);
     } else if (stOpt.m_nDisplay == 0) {
@@ -238,7 +263,7 @@ BOOL fnDisplayOwed()
 // While the pane serves a notice, the receive thread's short waits retry.
 void fnDisplayShow()
 {
-    if (gbOwed && gbServing == 0) {
+    if (gbOwed && gbServing == 0 && (gdwViewKey == 0 || fnViewDue())) {
         fnTellChange();
     }
 }
@@ -252,7 +277,7 @@ void fnDisplayShowNow()
 
 void fnDisplayShowIfDue()
 {
-    if (gbOwed && (gdwViewKey != 0 || fnRewriteDue())) {
+    if (gbOwed && (gdwViewKey != 0 ? fnViewDue() : fnRewriteDue())) {
         fnTellChange();
     }
 }

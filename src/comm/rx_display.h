@@ -12,8 +12,8 @@
 // bytes keep coming the control is rewritten at most once per
 // kShowIntervalMs from the end of its last rewrite, and as soon as they
 // pause; the receive thread reads on once the rewrite is done. The history
-// and console view is told of every block that its next paint would not
-// draw anyway.
+// and console view is told of the blocks that its next paint would not draw
+// anyway, at most once per frame of a few milliseconds.
 #ifndef ZEVRIK_RX_DISPLAY_H
 #define ZEVRIK_RX_DISPLAY_H
 
@@ -44,7 +44,8 @@ BOOL fnDisplayOwed();
 // Tells the pane of what changed: once it has served the last notice (the
 // bytes paused), at once (the thread stops showing, for a message or for
 // good), or only when the classic control may be rewritten again (the bytes
-// keep coming).
+// keep coming). While bytes keep coming in small blocks, the history and
+// console view is told once the bytes paused only when its frame has passed.
 void fnDisplayShow();
 void fnDisplayShowNow();
 void fnDisplayShowIfDue();
