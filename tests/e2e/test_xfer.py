@@ -529,9 +529,12 @@ class NoiseTest(RelaidCase):
                         self.settle()
                         t0, before = time.monotonic(), self.cable.noise_counts()
                         text, rc, got = self.transfer(protocol, direction, argv, path)
+                        after = self.cable.noise_counts()
                         print("%s %s: %s (%.0f s, far end's exit %s; %s)"
                               % (label, direction, text.splitlines()[0], time.monotonic() - t0, rc,
-                                 noise_met(before, self.cable.noise_counts())))
+                                 noise_met(before, after)))
+                        self.assertTrue(all(after[d]["read"] > before[d]["read"] for d in after),
+                                        "the relay carried nothing one way: is COM16 mapped to it?")
                         if re.match(COMPLETE, text):
                             complete[label, direction] += 1
                             self.assertTrue(got is not None and check(got, data), "a wrong file is complete")
