@@ -661,7 +661,6 @@ void fnZrHeader(XferCore &stCore, ZRecv &st)
         }
         break;
     case kZEof:
-        // One from before our ZRPOS reached the sender is ignored: it comes back.
         if (stCore.m_bFileOpen && dwValue == st.m_dwPos) {
             stCore.m_bFileOpen = false;
             stCore.m_pSink->fnClose(true);
@@ -669,6 +668,12 @@ void fnZrHeader(XferCore &stCore, ZRecv &st)
             fnZrWaitFile(stCore, st);
         } else if (!stCore.m_bFileOpen) { // our ZRINIT after it was lost
             fnZrWaitFile(stCore, st);
+        } else if (dwValue > st.m_dwPos) {
+            // The sender went on to the end past what we hold: our ZRPOS or its
+            // restart was lost, or crossed this ZEOF. Asking again costs a
+            // restart at most; waiting costs a time-out (seen on noisy lines
+            // at one or more per 256 KiB from lrzsz's sz).
+            fnZrRepos(stCore, st, true);
         }
         break;
     case kZFin:

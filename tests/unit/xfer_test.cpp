@@ -490,6 +490,40 @@ TEST(XferFrames, ZmodemSenderCountsTheAsksOfASecondAsOneRetryAndShortensSubpacke
     EXPECT_EQ(kXferTooManyRetries, st.m_stCore.m_nResult);
 }
 
+// A bit flipped in the data, and the receiver's ZRPOS for it lost: the
+// sender streams on to its ZEOF and waits there. The receiver asks again at
+// the ZEOF, so the file ends whole without either end waiting out a
+// time-out (the clock never moves).
+TEST(XferFrames, ZmodemReceiverAsksAgainAtAZeofPastWhatItHolds)
+{
+    Link stLink;
+    stLink.stSource.vecFiles = {{"f.bin", fnRandom(12288, 6), true}};
+    stLink.fnStart(fnSettings(kXferZmodem));
+    bool bFlipped = false, bLost = false;
+    std::uint8_t aby[4096];
+    for (std::size_t cbMoved = 1; cbMoved > 0;) {
+        std::size_t cbOut = fnXferTakeOutput(stLink.stTx, aby, sizeof aby);
+        if (!bFlipped && stLink.stRx.m_stCore.m_stProg.m_qwBatchDone >= 2048 && cbOut == sizeof aby) {
+            aby[cbOut / 2] ^= 0x01;
+            bFlipped = true;
+        }
+        fnXferFeed(stLink.stRx, aby, cbOut, stLink.dwNow);
+        cbMoved = cbOut;
+        cbOut = fnXferTakeOutput(stLink.stRx, aby, sizeof aby);
+        if (bFlipped && !bLost && cbOut > 0) {
+            cbOut = 0;
+            bLost = true;
+        }
+        fnXferFeed(stLink.stTx, aby, cbOut, stLink.dwNow);
+        cbMoved += cbOut;
+    }
+    ASSERT_TRUE(bLost);
+    EXPECT_EQ(kXferSuccess, stLink.stRx.m_stCore.m_nResult);
+    EXPECT_EQ(kXferSuccess, stLink.stTx.m_stCore.m_nResult);
+    ASSERT_EQ(1u, stLink.stSink.vecFiles.size());
+    EXPECT_TRUE(stLink.stSink.vecFiles[0].vecData == stLink.stSource.vecFiles[0].vecData);
+}
+
 // A streaming sender asks for a ZACK every 4 KiB and ends its frame with
 // ZCRCW 16 KiB past what the receiver confirmed; a ZACK moves the window on,
 // and when none comes it sends again from the confirmed place.
