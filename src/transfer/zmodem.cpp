@@ -19,6 +19,11 @@ const std::uint32_t kZrOOMs = 1000;
 // ZFINs sent before the sender ends anyway: every file was confirmed, and
 // lrzsz's rz flushes its last ZFIN away when it closes a pty.
 const std::uint32_t kZsFinTries = 2;
+// A sender that heard our ZRPOS restarts at once, and one that did not
+// streams on; when the line instead goes this quiet, the ZRPOS reached it
+// damaged (lrzsz's sz then waits for a header of its own time-out), and it
+// is sent once more without counting as a retry.
+const std::uint32_t kZrQuietMs = 1000;
 const std::uint32_t kZsFinWaitMs = 3000;
 const std::uint32_t kZCans = 5;
 // A streaming sender has sent on past a loss before its ZRPOS comes, and the
@@ -552,6 +557,19 @@ void fnZrRepos(XferCore &stCore, ZRecv &st, bool bError)
     }
     st.m_nState = kZrWaitData;
     fnZrReply(stCore, st, kZRpos, st.m_dwPos);
+    st.m_bQuietAsk = true;
+    st.m_dwAskedAt = stCore.m_dwNow;
+    fnXferWait(stCore, kZrQuietMs);
+}
+
+// Bytes after our ZRPOS: the sender is still talking, so the quiet wait
+// starts again, within the wait for its answer.
+void fnZrHeard(XferCore &stCore, const ZRecv &st)
+{
+    if (st.m_nState == kZrWaitData && st.m_bQuietAsk) {
+        const std::uint32_t dwSince = stCore.m_dwNow - st.m_dwAskedAt;
+        fnXferWait(stCore, dwSince >= kXferAnswerMs - kZrQuietMs ? kXferAnswerMs - dwSince : kZrQuietMs);
+    }
 }
 
 void fnZrFileInfo(XferCore &stCore, ZRecv &st)
@@ -593,6 +611,7 @@ void fnZrData(XferCore &stCore, ZRecv &st)
     }
     st.m_dwPos += stIn.m_dwData;
     st.m_dwRetries = 0;
+    st.m_bQuietAsk = false;
     ++stCore.m_stProg.m_dwBlocks;
     fnXferSetFileDone(stCore, st.m_dwPos);
     if (stIn.m_byEnd == kZCrcQ || stIn.m_byEnd == kZCrcW) {
@@ -890,6 +909,9 @@ void fnZRecvFeed(XferCore &stCore, ZRecv &st, const std::uint8_t *pby, std::size
         }
         fnZrEvent(stCore, st, fnZRead(st.m_stIn, pby[i]));
     }
+    if (cb > 0) {
+        fnZrHeard(stCore, st);
+    }
 }
 
 void fnZRecvTimeOut(XferCore &stCore, ZRecv &st)
@@ -904,6 +926,13 @@ void fnZRecvTimeOut(XferCore &stCore, ZRecv &st)
         } else {
             fnZrWaitFile(stCore, st);
         }
+        return;
+    }
+    if (st.m_nState == kZrWaitData && st.m_bQuietAsk && stCore.m_dwNow - st.m_dwAskedAt < kXferAnswerMs) {
+        st.m_bQuietAsk = false;
+        ++stCore.m_stProg.m_dwRetries;
+        fnZReaderReset(st.m_stIn);
+        fnZrReply(stCore, st, kZRpos, st.m_dwPos);
         return;
     }
     ++stCore.m_stProg.m_dwErrors;

@@ -123,6 +123,8 @@ struct ZRecv {
     std::uint32_t m_dwPos; // bytes of the file written
     std::uint32_t m_dwRetries;
     std::uint32_t m_dwFirstDeadline;
+    bool m_bQuietAsk;          // our last ZRPOS may still be asked again early
+    std::uint32_t m_dwAskedAt; // when it was sent
     XferFileInfo m_stFile;
 };
 

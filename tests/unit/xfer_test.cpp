@@ -524,6 +524,47 @@ TEST(XferFrames, ZmodemReceiverAsksAgainAtAZeofPastWhatItHolds)
     EXPECT_TRUE(stLink.stSink.vecFiles[0].vecData == stLink.stSource.vecFiles[0].vecData);
 }
 
+// A ZRPOS that reaches the sender damaged: it stops to read a header and
+// waits. A second after the last byte heard the receiver asks again, not as
+// a retry, and the file ends whole.
+TEST(XferFrames, ZmodemReceiverAsksAgainAfterASecondOfQuiet)
+{
+    Link stLink;
+    stLink.stSource.vecFiles = {{"f.bin", fnRandom(12288, 8), true}};
+    stLink.fnStart(fnSettings(kXferZmodem));
+    const Faults stClean = {0, 0, 0};
+    while (stLink.stRx.m_stCore.m_stProg.m_qwBatchDone < 2048) {
+        stLink.fnMove(stLink.stTx, stLink.stRx, stClean, false);
+        stLink.fnMove(stLink.stRx, stLink.stTx, stClean, true);
+    }
+    std::uint8_t aby[4096];
+    const std::size_t cbOut = fnXferTakeOutput(stLink.stTx, aby, sizeof aby);
+    ASSERT_GT(cbOut, 64u);
+    aby[cbOut / 2] ^= 0x01;
+    fnXferFeed(stLink.stRx, aby, cbOut, stLink.dwNow);
+    ASSERT_FALSE(fnTakeAll(stLink.stRx).empty()); // the ZRPOS, lost
+    const std::uint32_t dwRetries = stLink.stRx.m_stZRecv.m_dwRetries;
+    std::uint8_t abyAsk[32];
+    const Bytes vecAsk(abyAsk, abyAsk + fnZHexHeader(abyAsk, kZRpos, stLink.stRx.m_stZRecv.m_dwPos));
+    const std::uint8_t byJunk = 'x';
+    const struct {
+        std::uint32_t dwAfter;
+        std::size_t cbHeard;
+        bool bAsks;
+    } kastSteps[] = {{500, 1, false}, {999, 0, false}, {2, 0, true}, {5000, 0, false}};
+    for (const auto &stStep : kastSteps) {
+        stLink.dwNow += stStep.dwAfter;
+        fnXferFeed(stLink.stRx, &byJunk, stStep.cbHeard, stLink.dwNow);
+        EXPECT_EQ(stStep.bAsks ? vecAsk : Bytes(), fnTakeAll(stLink.stRx)) << stLink.dwNow;
+    }
+    EXPECT_EQ(dwRetries, stLink.stRx.m_stZRecv.m_dwRetries);
+    fnXferFeed(stLink.stTx, vecAsk.data(), vecAsk.size(), stLink.dwNow);
+    ASSERT_TRUE(stLink.fnRun(stClean));
+    EXPECT_EQ(kXferSuccess, stLink.stRx.m_stCore.m_nResult);
+    ASSERT_EQ(1u, stLink.stSink.vecFiles.size());
+    EXPECT_TRUE(stLink.stSink.vecFiles[0].vecData == stLink.stSource.vecFiles[0].vecData);
+}
+
 // A streaming sender asks for a ZACK every 4 KiB and ends its frame with
 // ZCRCW 16 KiB past what the receiver confirmed; a ZACK moves the window on,
 // and when none comes it sends again from the confirmed place.
