@@ -490,49 +490,10 @@ TEST(XferFrames, ZmodemSenderCountsTheAsksOfASecondAsOneRetryAndShortensSubpacke
     EXPECT_EQ(kXferTooManyRetries, st.m_stCore.m_nResult);
 }
 
-// A bit flipped in the data, and the receiver's ZRPOS for it lost: the
-// sender streams on to its ZEOF and waits there. The receiver asks again at
-// the ZEOF, so the file ends whole without either end waiting out a
-// time-out (the clock never moves).
-TEST(XferFrames, ZmodemReceiverAsksAgainAtAZeofPastWhatItHolds)
+// Runs a ZMODEM link until 2 KiB are written, then flips a bit in what the
+// sender streams next; the receiver's ZRPOS for it is taken, as if lost.
+void fnLoseTheZrposOfAFlip(Link &stLink, const Faults &stClean)
 {
-    Link stLink;
-    stLink.stSource.vecFiles = {{"f.bin", fnRandom(12288, 6), true}};
-    stLink.fnStart(fnSettings(kXferZmodem));
-    bool bFlipped = false, bLost = false;
-    std::uint8_t aby[4096];
-    for (std::size_t cbMoved = 1; cbMoved > 0;) {
-        std::size_t cbOut = fnXferTakeOutput(stLink.stTx, aby, sizeof aby);
-        if (!bFlipped && stLink.stRx.m_stCore.m_stProg.m_qwBatchDone >= 2048 && cbOut == sizeof aby) {
-            aby[cbOut / 2] ^= 0x01;
-            bFlipped = true;
-        }
-        fnXferFeed(stLink.stRx, aby, cbOut, stLink.dwNow);
-        cbMoved = cbOut;
-        cbOut = fnXferTakeOutput(stLink.stRx, aby, sizeof aby);
-        if (bFlipped && !bLost && cbOut > 0) {
-            cbOut = 0;
-            bLost = true;
-        }
-        fnXferFeed(stLink.stTx, aby, cbOut, stLink.dwNow);
-        cbMoved += cbOut;
-    }
-    ASSERT_TRUE(bLost);
-    EXPECT_EQ(kXferSuccess, stLink.stRx.m_stCore.m_nResult);
-    EXPECT_EQ(kXferSuccess, stLink.stTx.m_stCore.m_nResult);
-    ASSERT_EQ(1u, stLink.stSink.vecFiles.size());
-    EXPECT_TRUE(stLink.stSink.vecFiles[0].vecData == stLink.stSource.vecFiles[0].vecData);
-}
-
-// A ZRPOS that reaches the sender damaged: it stops to read a header and
-// waits. A second after the last byte heard the receiver asks again, not as
-// a retry, and the file ends whole.
-TEST(XferFrames, ZmodemReceiverAsksAgainAfterASecondOfQuiet)
-{
-    Link stLink;
-    stLink.stSource.vecFiles = {{"f.bin", fnRandom(12288, 8), true}};
-    stLink.fnStart(fnSettings(kXferZmodem));
-    const Faults stClean = {0, 0, 0};
     while (stLink.stRx.m_stCore.m_stProg.m_qwBatchDone < 2048) {
         stLink.fnMove(stLink.stTx, stLink.stRx, stClean, false);
         stLink.fnMove(stLink.stRx, stLink.stTx, stClean, true);
@@ -542,10 +503,31 @@ TEST(XferFrames, ZmodemReceiverAsksAgainAfterASecondOfQuiet)
     ASSERT_GT(cbOut, 64u);
     aby[cbOut / 2] ^= 0x01;
     fnXferFeed(stLink.stRx, aby, cbOut, stLink.dwNow);
-    ASSERT_FALSE(fnTakeAll(stLink.stRx).empty()); // the ZRPOS, lost
-    const std::uint32_t dwRetries = stLink.stRx.m_stZRecv.m_dwRetries;
+    ASSERT_FALSE(fnTakeAll(stLink.stRx).empty());
+}
+
+// After a lost ZRPOS the sender streams on to its ZEOF and waits there (a
+// short file), or stops to read the damaged ZRPOS and waits (the line goes
+// quiet). The receiver asks again at the ZEOF, or once, not as a retry, a
+// second after the last byte it heard; the file ends whole.
+TEST(XferFrames, ZmodemReceiverAsksAgainAtAZeofOrAfterASecondOfQuiet)
+{
+    const Faults stClean = {0, 0, 0};
+    Link stEof;
+    stEof.stSource.vecFiles = {{"f.bin", fnRandom(12288, 6), true}};
+    stEof.fnStart(fnSettings(kXferZmodem));
+    fnLoseTheZrposOfAFlip(stEof, stClean);
+    while (stEof.fnMove(stEof.stTx, stEof.stRx, stClean, false) |
+           stEof.fnMove(stEof.stRx, stEof.stTx, stClean, true)) {
+    } // the clock never moves
+
+    Link stQuiet;
+    stQuiet.stSource.vecFiles = {{"f.bin", fnRandom(12288, 8), true}};
+    stQuiet.fnStart(fnSettings(kXferZmodem));
+    fnLoseTheZrposOfAFlip(stQuiet, stClean);
+    const std::uint32_t dwRetries = stQuiet.stRx.m_stZRecv.m_dwRetries;
     std::uint8_t abyAsk[32];
-    const Bytes vecAsk(abyAsk, abyAsk + fnZHexHeader(abyAsk, kZRpos, stLink.stRx.m_stZRecv.m_dwPos));
+    const Bytes vecAsk(abyAsk, abyAsk + fnZHexHeader(abyAsk, kZRpos, stQuiet.stRx.m_stZRecv.m_dwPos));
     const std::uint8_t byJunk = 'x';
     const struct {
         std::uint32_t dwAfter;
@@ -553,16 +535,19 @@ TEST(XferFrames, ZmodemReceiverAsksAgainAfterASecondOfQuiet)
         bool bAsks;
     } kastSteps[] = {{500, 1, false}, {999, 0, false}, {2, 0, true}, {5000, 0, false}};
     for (const auto &stStep : kastSteps) {
-        stLink.dwNow += stStep.dwAfter;
-        fnXferFeed(stLink.stRx, &byJunk, stStep.cbHeard, stLink.dwNow);
-        EXPECT_EQ(stStep.bAsks ? vecAsk : Bytes(), fnTakeAll(stLink.stRx)) << stLink.dwNow;
+        stQuiet.dwNow += stStep.dwAfter;
+        fnXferFeed(stQuiet.stRx, &byJunk, stStep.cbHeard, stQuiet.dwNow);
+        EXPECT_EQ(stStep.bAsks ? vecAsk : Bytes(), fnTakeAll(stQuiet.stRx)) << stQuiet.dwNow;
     }
-    EXPECT_EQ(dwRetries, stLink.stRx.m_stZRecv.m_dwRetries);
-    fnXferFeed(stLink.stTx, vecAsk.data(), vecAsk.size(), stLink.dwNow);
-    ASSERT_TRUE(stLink.fnRun(stClean));
-    EXPECT_EQ(kXferSuccess, stLink.stRx.m_stCore.m_nResult);
-    ASSERT_EQ(1u, stLink.stSink.vecFiles.size());
-    EXPECT_TRUE(stLink.stSink.vecFiles[0].vecData == stLink.stSource.vecFiles[0].vecData);
+    EXPECT_EQ(dwRetries, stQuiet.stRx.m_stZRecv.m_dwRetries);
+    fnXferFeed(stQuiet.stTx, vecAsk.data(), vecAsk.size(), stQuiet.dwNow);
+    ASSERT_TRUE(stQuiet.fnRun(stClean));
+
+    for (const Link *p : {&stEof, &stQuiet}) {
+        EXPECT_EQ(kXferSuccess, p->stRx.m_stCore.m_nResult);
+        ASSERT_EQ(1u, p->stSink.vecFiles.size());
+        EXPECT_TRUE(p->stSink.vecFiles[0].vecData == p->stSource.vecFiles[0].vecData);
+    }
 }
 
 // A streaming sender asks for a ZACK every 4 KiB and ends its frame with
