@@ -26,6 +26,21 @@ def wait_counts(app, handles, threads, timeout=15):
     return seen["handles"], seen["threads"]
 
 
+def settled_counts(app, still=1.0, timeout=10):
+    """The app's process figures once its handle and thread counts have held
+    still for `still` seconds: a baseline taken while a handle of the last
+    opening was still in use made a later count look one short."""
+    seen = app.process()
+    since, deadline = time.monotonic(), time.monotonic() + timeout
+    while time.monotonic() - since < still and time.monotonic() < deadline:
+        time.sleep(0.2)
+        now = app.process()
+        if (now["handles"], now["threads"]) != (seen["handles"], seen["threads"]):
+            since = time.monotonic()
+        seen = now
+    return seen
+
+
 class OpenCloseCyclesTest(unittest.TestCase):
 
     @classmethod

@@ -8,7 +8,7 @@ import unittest
 
 from harness import INF033, MAIN_PORT, RELAID_PORT, LOST_DEVICE, App, Peer, Streamer, wait_until
 from harness_settings import snapshot
-from test_lifecycle import wait_counts
+from test_lifecycle import settled_counts, wait_counts
 
 import zrig
 
@@ -135,7 +135,7 @@ class ReopenTest(unittest.TestCase):
             # A second loss and return, counted in the same state (text
             # received), leaves no handle or thread behind; the first one's
             # box may make Wine keep one for good.
-            before = app.process()
+            before = settled_counts(app)
             peer.close()
             self.cut(app, cable)
             cable = rig.lay_again(cable)
@@ -196,7 +196,7 @@ class ReopenTest(unittest.TestCase):
             peer = Peer(cable)
             peer.write(b"boot 0\r\n")
             wait_until(lambda: "boot 0" in app.terminal(), 5, "the first session's text")
-            before = app.process()
+            before = settled_counts(app)
             for n in range(1, 4):
                 peer.close()
                 cable.kill()
