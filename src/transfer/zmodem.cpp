@@ -2,6 +2,7 @@
 
 #include "xfer_crc.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -16,14 +17,14 @@ const std::uint8_t kZCBin = 1; // ZFILE's ZF0: a binary file
 const std::uint32_t kZSubWorst = 2 * (kZSubMax + 4) + 3 + 2 * (3 + 2 * 9);
 // The closing "OO" may follow our ZFIN a little later, or never.
 const std::uint32_t kZrOOMs = 1000;
-// ZFINs sent before the sender ends anyway: every file was confirmed, and
-// lrzsz's rz flushes its last ZFIN away when it closes a pty.
-const std::uint32_t kZsFinTries = 2;
 // A sender that heard our ZRPOS restarts at once, and one that did not
 // streams on; when the line instead goes this quiet, the ZRPOS reached it
 // damaged (lrzsz's sz then waits for a header of its own time-out), and it
 // is sent once more without counting as a retry.
 const std::uint32_t kZrQuietMs = 1000;
+// ZFINs sent before the sender ends anyway: every file was confirmed, and
+// lrzsz's rz flushes its last ZFIN away when it closes a pty.
+const std::uint32_t kZsFinTries = 2;
 const std::uint32_t kZsFinWaitMs = 3000;
 const std::uint32_t kZCans = 5;
 // A streaming sender has sent on past a loss before its ZRPOS comes, and the
@@ -568,7 +569,8 @@ void fnZrHeard(XferCore &stCore, const ZRecv &st)
 {
     if (st.m_nState == kZrWaitData && st.m_bQuietAsk) {
         const std::uint32_t dwSince = stCore.m_dwNow - st.m_dwAskedAt;
-        fnXferWait(stCore, dwSince >= kXferAnswerMs - kZrQuietMs ? kXferAnswerMs - dwSince : kZrQuietMs);
+        const std::uint32_t dwLeft = dwSince < kXferAnswerMs ? kXferAnswerMs - dwSince : 0;
+        fnXferWait(stCore, std::min(dwLeft, kZrQuietMs));
     }
 }
 
