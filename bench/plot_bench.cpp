@@ -8,8 +8,11 @@
 // 2,000 lines a second reduced into 1,000 columns over 300 windows of 1 s to
 // the whole 500 s, each once after the floor and once again; the floor is one
 // plain pass over the same window's values (min and max per column, no
-// summaries). Export: the whole store as CSV.
+// summaries). Live: 16 channels streaming at 2,000 lines a second, a frame
+// of the newest 10 s in 640 columns every 25 ms, with the last frame's cells
+// kept, beside the same frames reduced whole. Export: the whole store as CSV.
 #include "plot_csv.h"
+#include "plot_live.h"
 #include "plot_parse.h"
 #include "plot_store.h"
 
@@ -235,6 +238,59 @@ void fnExportAndCursor(const PlotStore &st)
     std::printf("cursor read-out: %.2f us per channel\n", fnMsSince(t) * 1000 / 10000);
 }
 
+bool fnSameCell(const PlotCell &a, const PlotCell &b)
+{
+    return a.m_byFlags == b.m_byFlags &&
+           ((a.m_byFlags & kPlotCellValue) == 0 || (a.m_dMin == b.m_dMin && a.m_dMax == b.m_dMax));
+}
+
+// Frames of the live view while lines stream in: each reduced with the last
+// frame's cells kept, then whole (the floor: what every frame cost before).
+void fnLive(PlotStore &st)
+{
+    const int kSeconds = 200;
+    const std::uint32_t kLiveColumns = 640;
+    const double kSpan = 10;
+    const int kLinesPerFrame = 50; // 25 ms at 2,000 lines a second
+    static PlotCell astKept[kPlotChannels * kLiveColumns];
+    static PlotCell astWhole[kPlotChannels * kLiveColumns];
+    fnPlotStoreInit(st, kPlotRowMax);
+    PlotNames stNames = {};
+    stNames.m_byCount = kChannels;
+    PlotLine stLine = {};
+    stLine.m_wMask = 0xFFFF;
+    stLine.m_wNew = stLine.m_wMask;
+    PlotLive stLive = {};
+    std::vector<double> vecKept;
+    std::vector<double> vecWhole;
+    int nSame = 0;
+    for (int nLine = 0; nLine < kSeconds * kLinesPerSecond;) {
+        for (int i = 0; i < kLinesPerFrame; ++i, ++nLine) {
+            for (unsigned c = 0; c < kChannels; ++c) {
+                stLine.m_adValue[c] = std::round(std::sin(nLine * 0.001 * (c + 1)) * 100000) / 1000;
+            }
+            fnPlotStoreAdd(st, stLine, stNames, nLine / kLinesPerSecond);
+            stLine.m_wNew = 0;
+        }
+        auto t = Clock::now();
+        fnPlotLiveReduce(st, kPlotAxisTime, kSpan, 0xFFFF, astKept, kPlotChannels * kLiveColumns,
+                         kLiveColumns, stLive);
+        vecKept.push_back(fnMsSince(t));
+        PlotLive stFresh = {};
+        t = Clock::now();
+        fnPlotLiveReduce(st, kPlotAxisTime, kSpan, 0xFFFF, astWhole, kPlotChannels * kLiveColumns,
+                         kLiveColumns, stFresh);
+        vecWhole.push_back(fnMsSince(t));
+        nSame += std::equal(astKept, astKept + kPlotChannels * kLiveColumns, astWhole, fnSameCell) ? 1 : 0;
+    }
+    std::printf(
+        "live view, %u channels at 2,000 lines/s, the newest %.0f s in %u columns every 25 ms; %d of %zu "
+        "frames the same both ways\n",
+        kChannels, kSpan, kLiveColumns, nSame, vecKept.size());
+    fnPercentiles("  last frame's cells kept", vecKept);
+    fnPercentiles("  every column reduced, floor", vecWhole);
+}
+
 } // namespace
 
 int main()
@@ -244,6 +300,7 @@ int main()
     fnParseRow("  labelled, 3 decimals", fnLines(0), stStore);
     fnParseRow("  columns, integers", fnLines(1), stStore);
     fnParseRow("  columns, 17 digits", fnLines(2), stStore);
+    fnLive(stStore);
     fnFillStore(stStore);
     fnRedraw(stStore);
     fnExportAndCursor(stStore);

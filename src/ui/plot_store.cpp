@@ -110,22 +110,6 @@ void fnMergeFine(const PlotStore &st, unsigned nChannel, std::uint64_t qwFrom, s
     fnMergeLines(st, nChannel, q, qwTo, stCell);
 }
 
-// The same with whole blocks of kPlotBlockRows first. The cell is built in
-// a local, which the compiler keeps in registers.
-void fnReduceLines(const PlotStore &st, unsigned nChannel, std::uint64_t qwFrom, std::uint64_t qwTo,
-                   PlotCell &stOut)
-{
-    PlotCell stCell = {std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity(), 0};
-    const std::uint64_t qwUnits = std::min(qwTo, fnRoundUp(qwFrom, kPlotBlockRows));
-    fnMergeFine(st, nChannel, qwFrom, qwUnits, stCell);
-    std::uint64_t q = qwUnits;
-    for (; q + kPlotBlockRows <= qwTo; q += kPlotBlockRows) {
-        fnMergeUnit(st, st.m_stBlocks, nChannel, q, stCell);
-    }
-    fnMergeFine(st, nChannel, q, qwTo, stCell);
-    stOut = stCell;
-}
-
 bool fnBlockHas(const PlotStore &st, unsigned nChannel, std::uint64_t qwLine)
 {
     const std::uint32_t dwUnit = fnUnit<kPlotBlockRows>(st, qwLine);
@@ -170,6 +154,21 @@ std::uint32_t fnPlotSlot(const PlotStore &st, std::uint64_t qwLine)
     return static_cast<std::uint32_t>(qwLine & (st.m_dwRowCap - 1));
 }
 
+// The cell is built in a local, which the compiler keeps in registers.
+void fnPlotReduceCell(const PlotStore &st, unsigned nChannel, std::uint64_t qwFrom, std::uint64_t qwTo,
+                      PlotCell &stOut)
+{
+    PlotCell stCell = {std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity(), 0};
+    const std::uint64_t qwUnits = std::min(qwTo, fnRoundUp(qwFrom, kPlotBlockRows));
+    fnMergeFine(st, nChannel, qwFrom, qwUnits, stCell);
+    std::uint64_t q = qwUnits;
+    for (; q + kPlotBlockRows <= qwTo; q += kPlotBlockRows) {
+        fnMergeUnit(st, st.m_stBlocks, nChannel, q, stCell);
+    }
+    fnMergeFine(st, nChannel, q, qwTo, stCell);
+    stOut = stCell;
+}
+
 void fnPlotStoreInit(PlotStore &st, std::uint32_t dwRowCap)
 {
     std::uint32_t dwCap = kPlotRowMax;
@@ -179,6 +178,7 @@ void fnPlotStoreInit(PlotStore &st, std::uint32_t dwRowCap)
     st.m_dwRowCap = dwCap;
     st.m_qwFirst = 0;
     st.m_qwEnd = 0;
+    ++st.m_dwInits;
     st.m_stNames = PlotNames();
 }
 
@@ -268,7 +268,7 @@ void fnPlotReduce(const PlotStore &st, const PlotRange &stRange, std::uint16_t w
         }
         for (unsigned c = 0; c < kPlotChannels; ++c) {
             for (std::uint32_t i = 0; i < dwCount && fnHas(wChannels, c); ++i) {
-                fnReduceLines(st, c, aqwEdge[i], aqwEdge[i + 1], pstCells[c * dwColumns + dwRun + i]);
+                fnPlotReduceCell(st, c, aqwEdge[i], aqwEdge[i + 1], pstCells[c * dwColumns + dwRun + i]);
             }
         }
         aqwEdge[kdwRun] = aqwEdge[dwCount];

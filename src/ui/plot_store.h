@@ -44,6 +44,7 @@ struct PlotStore {
     // and one past the newest; line index i is in slot i % m_dwRowCap.
     std::uint64_t m_qwFirst;
     std::uint64_t m_qwEnd;
+    std::uint32_t m_dwInits; // the emptyings: what a reader kept of an earlier filling is stale
     PlotNames m_stNames;
     double m_adTime[kPlotRowMax];
     std::uint16_t m_awMask[kPlotRowMax]; // the channels with a value
@@ -95,6 +96,11 @@ struct PlotCell {
 // is cut to cCells / kPlotChannels.
 void fnPlotReduce(const PlotStore &st, const PlotRange &stRange, std::uint16_t wChannels, PlotCell *pstCells,
                   std::size_t cCells, std::uint32_t dwColumns);
+
+// The cell of one channel over lines [qwFrom, qwTo): whole blocks from their
+// summaries, the lines around them one by one.
+void fnPlotReduceCell(const PlotStore &st, unsigned nChannel, std::uint64_t qwFrom, std::uint64_t qwTo,
+                      PlotCell &stCell);
 
 // The Y range of the channels in wChannels over cells from fnPlotReduce (the
 // auto scale); false when they hold no finite value.

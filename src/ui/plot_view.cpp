@@ -7,6 +7,7 @@
 #include "plot_csv.h"
 #include "plot_draw.h"
 #include "plot_feed.h"
+#include "plot_live.h"
 #include "plot_scale.h"
 #include "plot_window.h"
 #include "resource.h"
@@ -43,6 +44,7 @@ struct PlotViewRecord {
     double m_dDragYLow;
     double m_dDragYHigh;
     PlotFrame m_stFrame; // the last frame drawn: the mouse reads its scales
+    PlotLive m_stLive;   // which of its cells the next live frame keeps
     PlotLegend m_stLegend;
     ULONGLONG m_qwDrawnEnd;
     BYTE m_byDrawnChannels;
@@ -60,19 +62,6 @@ PlotAxis fnAxis()
 double fnSpan()
 {
     return fnAxis() == kPlotAxisTime ? gstPlotSettings.m_dwSpanSeconds : gstPlotSettings.m_dwSpanLines;
-}
-
-// The newest span; while fewer lines have come, the span from the first.
-PlotRange fnLiveRange(const PlotStore &stStore)
-{
-    const PlotAxis nAxis = fnAxis();
-    double dFirst = nAxis == kPlotAxisLine ? 1.0 : 0.0;
-    double dLast = dFirst;
-    fnPlotExtent(stStore, nAxis, dFirst, dLast);
-    const double dSpan = fnSpan();
-    const double dTo = dLast > dFirst + dSpan ? dLast : dFirst + dSpan;
-    const PlotRange stRange = {nAxis, dTo - dSpan, dTo};
-    return stRange;
 }
 
 WORD fnShownChannels(BYTE byCount)
@@ -104,13 +93,20 @@ void fnTakeFrame(HWND hWnd, PlotFrame &st)
     const PlotStore &stStore = stMemory.m_stStore;
     st.m_stNames = stStore.m_stNames;
     fnPlotLayout(gstPlotView.m_hdcBack, st.m_rcClient, st.m_stNames, st.m_rcPlot);
-    st.m_stRange = gstPlotView.m_bHeld ? gstPlotView.m_stHeld : fnLiveRange(stStore);
     const DWORD dwWidth = static_cast<DWORD>(st.m_rcPlot.right - st.m_rcPlot.left);
     st.m_dwColumns = dwWidth < kPlotColumnsMax ? dwWidth : kPlotColumnsMax;
     st.m_pstCells = stMemory.m_astCells;
     st.m_wShown = fnShownChannels(st.m_stNames.m_byCount);
-    fnPlotReduce(stStore, st.m_stRange, st.m_wShown, stMemory.m_astCells, kPlotChannels * kPlotColumnsMax,
-                 st.m_dwColumns);
+    if (gstPlotView.m_bHeld) {
+        fnPlotLiveForget(gstPlotView.m_stLive);
+        st.m_stRange = gstPlotView.m_stHeld;
+        fnPlotReduce(stStore, st.m_stRange, st.m_wShown, stMemory.m_astCells, kPlotChannels * kPlotColumnsMax,
+                     st.m_dwColumns);
+    } else {
+        st.m_stRange =
+            fnPlotLiveReduce(stStore, fnAxis(), fnSpan(), st.m_wShown, stMemory.m_astCells,
+                             kPlotChannels * kPlotColumnsMax, st.m_dwColumns, gstPlotView.m_stLive);
+    }
     gstPlotView.m_qwDrawnEnd = stStore.m_qwEnd;
     gstPlotView.m_byDrawnChannels = st.m_stNames.m_byCount;
     fnPlotUnlock();
@@ -540,7 +536,8 @@ PlotRange fnPlotViewRange()
         return gstPlotView.m_stHeld;
     }
     fnPlotLock();
-    const PlotRange stRange = fnLiveRange(fnPlotMemory().m_stStore);
+    const PlotRange stRange =
+        fnPlotLiveRange(fnPlotMemory().m_stStore, fnAxis(), fnSpan(), gstPlotView.m_stFrame.m_dwColumns);
     fnPlotUnlock();
     return stRange;
 }

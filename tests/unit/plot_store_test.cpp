@@ -1,3 +1,4 @@
+#include "plot_live.h"
 #include "plot_settings.h"
 #include "plot_store.h"
 
@@ -163,6 +164,93 @@ TEST(PlotStore, ReduceMatchesEveryLineRead)
             EXPECT_EQ(dMin, dGotMin) << nRun;
             EXPECT_EQ(dMax, dGotMax) << nRun;
         }
+    }
+}
+
+// Frame after frame of a stream that fills and wraps the ring, the live
+// view's kept cells against the same view reduced whole, on both axes; the
+// span (at last longer than the ring holds), the shown channels, the width
+// and the store change between them.
+TEST(PlotLive, KeptCellsMatchTheWholeViewReducedFrameAfterFrame)
+{
+    static PlotStore st;
+    static PlotCell astKept[kPlotChannels * 200];
+    static PlotCell astWhole[kPlotChannels * 200];
+    std::mt19937 stRand(31);
+    const PlotNames stNames = fnNames(3);
+    for (const PlotAxis nAxis : {kPlotAxisTime, kPlotAxisLine}) {
+        fnPlotStoreInit(st, 1024);
+        PlotLive stLive = {};
+        double dTime = 5;
+        int nKept = 0;
+        for (int nFrame = 0; nFrame < 900; ++nFrame) {
+            // A jump by more than a view at frame 150; at frame 250 the
+            // store is emptied and a few more lines than it had come.
+            const int nHad = static_cast<int>(st.m_qwEnd);
+            if (nFrame == 250) {
+                fnPlotStoreInit(st, 1024);
+            }
+            const int nLines = nFrame == 150       ? 500
+                               : nFrame == 250     ? nHad + 100
+                               : nFrame % 50 == 25 ? 0
+                                                   : int(stRand() % 40);
+            for (int i = 0; i < nLines; ++i) {
+                double adValue[kPlotChannels] = {};
+                for (unsigned c = 0; c < 3; ++c) {
+                    adValue[c] = stRand() % 50 == 0 ? kdNan : double(int(stRand() % 2001) - 1000);
+                }
+                dTime += (stRand() % 3) * 0.005;
+                fnAdd(st, stNames, dTime, static_cast<std::uint16_t>(1 + stRand() % 7), adValue);
+            }
+            const double dSpan =
+                nAxis == kPlotAxisTime ? (nFrame < 300 ? 2.0 : 8.0) : (nFrame < 300 ? 600 : 1500);
+            const std::uint16_t wShown = nFrame < 500 ? 7 : 5;
+            const std::uint32_t dwColumns = nFrame < 400 ? 200 : 137;
+            const PlotRange stRange = fnPlotLiveReduce(st, nAxis, dSpan, wShown, astKept,
+                                                       sizeof astKept / sizeof astKept[0], dwColumns, stLive);
+            PlotLive stFresh = {};
+            fnPlotLiveReduce(st, nAxis, dSpan, wShown, astWhole, sizeof astWhole / sizeof astWhole[0],
+                             dwColumns, stFresh);
+            const PlotRange stShown = fnPlotLiveRange(st, nAxis, dSpan, dwColumns);
+            ASSERT_EQ(stShown.m_dFrom, stRange.m_dFrom) << nFrame;
+            ASSERT_EQ(stShown.m_dTo, stRange.m_dTo) << nFrame;
+            EXPECT_NEAR(dSpan, stRange.m_dTo - stRange.m_dFrom, dSpan * 1e-9) << nFrame;
+            double dFirst = 0;
+            double dLast = 0;
+            if (fnPlotExtent(st, nAxis, dFirst, dLast)) {
+                ASSERT_LE(dLast, stRange.m_dTo) << nFrame; // the newest line is shown
+                // It starts with the first line's column, or past a span
+                // ends with the newest line's.
+                const double dColumn = dSpan / dwColumns;
+                ASSERT_TRUE(dFirst >= stRange.m_dFrom ? dFirst < stRange.m_dFrom + 2 * dColumn
+                                                      : dLast > stRange.m_dTo - 2 * dColumn)
+                    << nFrame;
+            }
+            for (unsigned c = 0; c < 3; ++c) {
+                for (std::uint32_t k = 0; k < dwColumns && ((wShown >> c) & 1) != 0; ++k) {
+                    const PlotCell &stGot = astKept[c * dwColumns + k];
+                    const PlotCell &stWant = astWhole[c * dwColumns + k];
+                    ASSERT_EQ(stWant.m_byFlags, stGot.m_byFlags)
+                        << nFrame << " channel " << c << " column " << k;
+                    if (stWant.m_byFlags & kPlotCellValue) {
+                        ASSERT_EQ(stWant.m_dMin, stGot.m_dMin)
+                            << nFrame << " channel " << c << " column " << k;
+                        ASSERT_EQ(stWant.m_dMax, stGot.m_dMax)
+                            << nFrame << " channel " << c << " column " << k;
+                    }
+                }
+            }
+            // A frame with no new line reduces nothing left of the newest
+            // line's column: a mark put there stays.
+            if (nFrame % 50 == 24 && stLive.m_dOpenColumn > stLive.m_dColumn) {
+                astKept[0].m_byFlags = 0xEE;
+                fnPlotLiveReduce(st, nAxis, dSpan, wShown, astKept, sizeof astKept / sizeof astKept[0],
+                                 dwColumns, stLive);
+                nKept += astKept[0].m_byFlags == 0xEE ? 1 : 0;
+                astKept[0] = astWhole[0];
+            }
+        }
+        EXPECT_GE(nKept, 10) << nAxis;
     }
 }
 
