@@ -104,11 +104,13 @@ PlotRange fnPlotLiveReduce(const PlotStore &st, PlotAxis nAxis, double dSpan, st
     const Grid g = fnLiveGrid(st, nAxis, dSpan, dwColumns);
     const std::uint32_t dwFrom =
         fnCanKeep(st, nAxis, g, wChannels, stLive) ? fnKeepCells(g, wChannels, stLive, pstCells) : 0;
-    // Each column's lines end where the next one's start: one search per edge.
+    // Each column's lines end where the next one's start: one search per
+    // edge, none past the newest line (before a span has come, most columns).
     std::uint64_t qwStart = fnEdgeLine(st, nAxis, g, dwFrom);
     std::uint32_t dwOpen = dwFrom;
     for (std::uint32_t i = dwFrom; i < dwColumns; ++i) {
-        const std::uint64_t qwEnd = std::max(qwStart, fnEdgeLine(st, nAxis, g, i + 1));
+        const std::uint64_t qwEnd =
+            qwStart == st.m_qwEnd ? qwStart : std::max(qwStart, fnEdgeLine(st, nAxis, g, i + 1));
         for (unsigned c = 0; c < kPlotChannels; ++c) {
             if (fnHas(wChannels, c)) {
                 fnPlotReduceCell(st, c, qwStart, qwEnd, pstCells[c * dwColumns + i]);
