@@ -74,7 +74,7 @@ void fnPutRow(CsvOut &stOut, const PlotStore &st, std::uint64_t qwLine, unsigned
     fnPutLineNumber(stOut, qwLine + 1);
     for (unsigned c = 0; c < nChannels; ++c) {
         fnPut(stOut, ",", 1);
-        if (((st.m_awMask[dwSlot] >> c) & 1u) != 0) {
+        if (fnPlotHas(st.m_awMask[dwSlot], c)) {
             fnPut(stOut, ach, fnPlotFormatValue(ach, sizeof ach, st.m_aadValue[c][dwSlot]));
         }
     }

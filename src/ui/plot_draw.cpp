@@ -123,7 +123,7 @@ void fnDrawChannels(const PlotFrame &st, std::uint32_t *pdwPixels)
                                  std::min<int>(st.m_rcPlot.bottom, iHeight)};
     const PlotRasterScale stScale = {st.m_dYLow, st.m_dYHigh};
     for (unsigned c = 0; c < st.m_stNames.m_byCount; ++c) {
-        if (((st.m_wShown >> c) & 1u) != 0) {
+        if (fnPlotHas(st.m_wShown, c)) {
             fnRasterChannel(stRaster, stScale, st.m_pstCells + c * st.m_dwColumns, st.m_dwColumns,
                             fnPixelOf(kacrChannel[c]));
         }
@@ -139,7 +139,7 @@ void fnDrawLegend(HDC hdc, const PlotFrame &st, PlotLegend &stLegend)
     for (unsigned c = 0; c < st.m_stNames.m_byCount; ++c) {
         const int y = st.m_rcPlot.top + static_cast<int>(c) * iRow;
         const RECT rcRow = {x, y, st.m_rcClient.right, y + iRow};
-        const bool bShown = ((st.m_wShown >> c) & 1u) != 0;
+        const bool bShown = fnPlotHas(st.m_wShown, c);
         const RECT rcSwatch = {x, y + 3, x + kSwatch, y + iRow - 3};
         fnFill(hdc, rcSwatch, bShown ? kacrChannel[c] : kcrHidden);
         if (!bShown) {

@@ -22,13 +22,21 @@ PlotRange fnRangeOf(PlotAxis nAxis, const Grid &g)
     return st;
 }
 
+// X of the first and the newest line; with none yet, where the first will be.
+void fnLiveExtent(const PlotStore &st, PlotAxis nAxis, double &dFirst, double &dLast)
+{
+    dFirst = nAxis == kPlotAxisLine ? 1.0 : 0.0;
+    dLast = dFirst;
+    fnPlotExtent(st, nAxis, dFirst, dLast);
+}
+
 // The view ends with the newest line's column, or while less than a span
 // has come, starts with the first line's.
 Grid fnLiveGrid(const PlotStore &st, PlotAxis nAxis, double dSpan, std::uint32_t dwColumns)
 {
-    double dFirst = nAxis == kPlotAxisLine ? 1.0 : 0.0;
-    double dLast = dFirst;
-    fnPlotExtent(st, nAxis, dFirst, dLast);
+    double dFirst = 0;
+    double dLast = 0;
+    fnLiveExtent(st, nAxis, dFirst, dLast);
     Grid g = {dSpan / dwColumns, 0, dwColumns};
     double dFirstColumn = std::floor(dFirst / g.m_dWidth);
     dFirstColumn -= dFirstColumn * g.m_dWidth > dFirst ? 1 : 0;
@@ -42,11 +50,6 @@ std::uint64_t fnEdgeLine(const PlotStore &st, PlotAxis nAxis, const Grid &g, std
 {
     return i < g.m_dwColumns ? fnPlotLineAt(st, nAxis, (g.m_dColumn + i) * g.m_dWidth, false)
                              : fnPlotLineAt(st, nAxis, (g.m_dColumn + i) * g.m_dWidth, true);
-}
-
-bool fnHas(std::uint16_t wMask, unsigned nChannel)
-{
-    return ((wMask >> nChannel) & 1u) != 0;
 }
 
 // The last frame's cells hold for this one where the same columns of the
@@ -69,7 +72,7 @@ std::uint32_t fnKeepCells(const Grid &g, std::uint16_t wChannels, const PlotLive
 {
     const std::uint32_t dwShift = static_cast<std::uint32_t>(g.m_dColumn - stLive.m_dColumn);
     for (unsigned c = 0; c < kPlotChannels && dwShift != 0; ++c) {
-        if (fnHas(wChannels, c)) {
+        if (fnPlotHas(wChannels, c)) {
             PlotCell *pst = pstCells + c * g.m_dwColumns;
             std::memmove(pst, pst + dwShift, (g.m_dwColumns - dwShift) * sizeof *pst);
         }
@@ -85,9 +88,9 @@ PlotRange fnPlotLiveRange(const PlotStore &st, PlotAxis nAxis, double dSpan, std
     if (dwColumns != 0 && dSpan > 0) {
         return fnRangeOf(nAxis, fnLiveGrid(st, nAxis, dSpan, dwColumns));
     }
-    double dFirst = nAxis == kPlotAxisLine ? 1.0 : 0.0;
-    double dLast = dFirst;
-    fnPlotExtent(st, nAxis, dFirst, dLast);
+    double dFirst = 0;
+    double dLast = 0;
+    fnLiveExtent(st, nAxis, dFirst, dLast);
     const double dTo = std::max(dLast, dFirst + dSpan);
     const PlotRange stRange = {nAxis, dTo - dSpan, dTo};
     return stRange;
@@ -112,7 +115,7 @@ PlotRange fnPlotLiveReduce(const PlotStore &st, PlotAxis nAxis, double dSpan, st
         const std::uint64_t qwEnd =
             qwStart == st.m_qwEnd ? qwStart : std::max(qwStart, fnEdgeLine(st, nAxis, g, i + 1));
         for (unsigned c = 0; c < kPlotChannels; ++c) {
-            if (fnHas(wChannels, c)) {
+            if (fnPlotHas(wChannels, c)) {
                 fnPlotReduceCell(st, c, qwStart, qwEnd, pstCells[c * dwColumns + i]);
             }
         }

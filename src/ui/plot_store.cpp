@@ -19,11 +19,6 @@ template <std::uint32_t N> std::uint32_t fnUnit(const PlotStore &st, std::uint64
     return static_cast<std::uint32_t>((qwLine / N) & (st.m_dwRowCap / N - 1));
 }
 
-bool fnHas(std::uint16_t wMask, unsigned nChannel)
-{
-    return ((wMask >> nChannel) & 1u) != 0;
-}
-
 double fnX(const PlotStore &st, PlotAxis nAxis, std::uint64_t qwLine)
 {
     return nAxis == kPlotAxisLine ? static_cast<double>(qwLine + 1) : st.m_adTime[fnPlotSlot(st, qwLine)];
@@ -49,7 +44,7 @@ void fnSummarise(const PlotStore &st, PlotSummary<N> &stSum, std::uint64_t qwLin
     }
     double &dMin = stSum.m_aadMin[nChannel][dwUnit];
     double &dMax = stSum.m_aadMax[nChannel][dwUnit];
-    if (!fnHas(stSum.m_awValue[dwUnit], nChannel)) {
+    if (!fnPlotHas(stSum.m_awValue[dwUnit], nChannel)) {
         dMin = d;
         dMax = d;
         stSum.m_awValue[dwUnit] = static_cast<std::uint16_t>(stSum.m_awValue[dwUnit] | 1u << nChannel);
@@ -75,7 +70,7 @@ void fnMergeLines(const PlotStore &st, unsigned nChannel, std::uint64_t qwFrom, 
 {
     for (std::uint64_t q = qwFrom; q < qwTo; ++q) {
         const std::uint32_t dwSlot = fnPlotSlot(st, q);
-        if (fnHas(st.m_awMask[dwSlot], nChannel)) {
+        if (fnPlotHas(st.m_awMask[dwSlot], nChannel)) {
             fnMergeValue(stCell, st.m_aadValue[nChannel][dwSlot]);
         }
     }
@@ -86,35 +81,46 @@ void fnMergeUnit(const PlotStore &st, const PlotSummary<N> &stSum, unsigned nCha
                  PlotCell &stCell)
 {
     const std::uint32_t dwUnit = fnUnit<N>(st, qwLine);
-    if (fnHas(stSum.m_awGap[dwUnit], nChannel)) {
+    if (fnPlotHas(stSum.m_awGap[dwUnit], nChannel)) {
         stCell.m_byFlags |= kPlotCellGap;
     }
-    if (fnHas(stSum.m_awValue[dwUnit], nChannel)) {
+    if (fnPlotHas(stSum.m_awValue[dwUnit], nChannel)) {
         stCell.m_dMin = std::min(stCell.m_dMin, stSum.m_aadMin[nChannel][dwUnit]);
         stCell.m_dMax = std::max(stCell.m_dMax, stSum.m_aadMax[nChannel][dwUnit]);
         stCell.m_byFlags |= kPlotCellValue;
     }
 }
 
-// Lines [qwFrom, qwTo) of one channel: whole blocks of kPlotFineRows from
-// their summaries, the lines before and after them one by one.
+using MergePart = void (*)(const PlotStore &, unsigned, std::uint64_t, std::uint64_t, PlotCell &);
+
+// Lines [qwFrom, qwTo) of one channel: whole blocks of N lines from their
+// summaries, the lines before and after them by Part (a template argument,
+// so that the hot loop calls it directly).
+template <std::uint32_t N, MergePart Part>
+void fnMergeSummarised(const PlotStore &st, const PlotSummary<N> &stSum, unsigned nChannel,
+                       std::uint64_t qwFrom, std::uint64_t qwTo, PlotCell &stCell)
+{
+    const std::uint64_t qwUnits = std::min(qwTo, fnRoundUp(qwFrom, N));
+    Part(st, nChannel, qwFrom, qwUnits, stCell);
+    std::uint64_t q = qwUnits;
+    for (; q + N <= qwTo; q += N) {
+        fnMergeUnit(st, stSum, nChannel, q, stCell);
+    }
+    Part(st, nChannel, q, qwTo, stCell);
+}
+
 void fnMergeFine(const PlotStore &st, unsigned nChannel, std::uint64_t qwFrom, std::uint64_t qwTo,
                  PlotCell &stCell)
 {
-    const std::uint64_t qwUnits = std::min(qwTo, fnRoundUp(qwFrom, kPlotFineRows));
-    fnMergeLines(st, nChannel, qwFrom, qwUnits, stCell);
-    std::uint64_t q = qwUnits;
-    for (; q + kPlotFineRows <= qwTo; q += kPlotFineRows) {
-        fnMergeUnit(st, st.m_stFine, nChannel, q, stCell);
-    }
-    fnMergeLines(st, nChannel, q, qwTo, stCell);
+    fnMergeSummarised<kPlotFineRows, fnMergeLines>(st, st.m_stFine, nChannel, qwFrom, qwTo, stCell);
 }
 
 bool fnBlockHas(const PlotStore &st, unsigned nChannel, std::uint64_t qwLine)
 {
     const std::uint32_t dwUnit = fnUnit<kPlotBlockRows>(st, qwLine);
-    return fnHas(static_cast<std::uint16_t>(st.m_stBlocks.m_awValue[dwUnit] | st.m_stBlocks.m_awGap[dwUnit]),
-                 nChannel);
+    return fnPlotHas(
+        static_cast<std::uint16_t>(st.m_stBlocks.m_awValue[dwUnit] | st.m_stBlocks.m_awGap[dwUnit]),
+        nChannel);
 }
 
 // The last line before qwLine with a point of the channel, kqwNone if none;
@@ -125,7 +131,7 @@ std::uint64_t fnPointBefore(const PlotStore &st, unsigned nChannel, std::uint64_
         --qwLine;
         if (qwLine % kPlotBlockRows == kPlotBlockRows - 1 && !fnBlockHas(st, nChannel, qwLine)) {
             qwLine -= kPlotBlockRows - 1;
-        } else if (fnHas(st.m_awMask[fnPlotSlot(st, qwLine)], nChannel)) {
+        } else if (fnPlotHas(st.m_awMask[fnPlotSlot(st, qwLine)], nChannel)) {
             return qwLine;
         }
     }
@@ -138,7 +144,7 @@ std::uint64_t fnPointFrom(const PlotStore &st, unsigned nChannel, std::uint64_t 
     while (qwLine < st.m_qwEnd) {
         if (qwLine % kPlotBlockRows == 0 && !fnBlockHas(st, nChannel, qwLine)) {
             qwLine += kPlotBlockRows;
-        } else if (fnHas(st.m_awMask[fnPlotSlot(st, qwLine)], nChannel)) {
+        } else if (fnPlotHas(st.m_awMask[fnPlotSlot(st, qwLine)], nChannel)) {
             return qwLine;
         } else {
             ++qwLine;
@@ -159,13 +165,7 @@ void fnPlotReduceCell(const PlotStore &st, unsigned nChannel, std::uint64_t qwFr
                       PlotCell &stOut)
 {
     PlotCell stCell = {std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity(), 0};
-    const std::uint64_t qwUnits = std::min(qwTo, fnRoundUp(qwFrom, kPlotBlockRows));
-    fnMergeFine(st, nChannel, qwFrom, qwUnits, stCell);
-    std::uint64_t q = qwUnits;
-    for (; q + kPlotBlockRows <= qwTo; q += kPlotBlockRows) {
-        fnMergeUnit(st, st.m_stBlocks, nChannel, q, stCell);
-    }
-    fnMergeFine(st, nChannel, q, qwTo, stCell);
+    fnMergeSummarised<kPlotBlockRows, fnMergeFine>(st, st.m_stBlocks, nChannel, qwFrom, qwTo, stCell);
     stOut = stCell;
 }
 
@@ -202,7 +202,7 @@ void fnPlotStoreAdd(PlotStore &st, const PlotLine &stLine, const PlotNames &stNa
     fnStartUnit(st, st.m_stFine, qwLine);
     fnStartUnit(st, st.m_stBlocks, qwLine);
     for (unsigned c = 0; c < kPlotChannels; ++c) {
-        if (fnHas(stLine.m_wMask, c)) {
+        if (fnPlotHas(stLine.m_wMask, c)) {
             st.m_aadValue[c][dwSlot] = stLine.m_adValue[c];
             fnSummarise(st, st.m_stFine, qwLine, c, stLine.m_adValue[c]);
             fnSummarise(st, st.m_stBlocks, qwLine, c, stLine.m_adValue[c]);
@@ -267,7 +267,7 @@ void fnPlotReduce(const PlotStore &st, const PlotRange &stRange, std::uint16_t w
                                                 : fnPlotLineAt(st, stRange.m_nAxis, stRange.m_dTo, true));
         }
         for (unsigned c = 0; c < kPlotChannels; ++c) {
-            for (std::uint32_t i = 0; i < dwCount && fnHas(wChannels, c); ++i) {
+            for (std::uint32_t i = 0; i < dwCount && fnPlotHas(wChannels, c); ++i) {
                 fnPlotReduceCell(st, c, aqwEdge[i], aqwEdge[i + 1], pstCells[c * dwColumns + dwRun + i]);
             }
         }
@@ -280,7 +280,7 @@ bool fnPlotCellsRange(const PlotCell *pstCells, std::uint32_t dwColumns, std::ui
 {
     bool bAny = false;
     for (unsigned c = 0; c < kPlotChannels; ++c) {
-        for (std::uint32_t k = 0; k < dwColumns && fnHas(wChannels, c); ++k) {
+        for (std::uint32_t k = 0; k < dwColumns && fnPlotHas(wChannels, c); ++k) {
             const PlotCell &stCell = pstCells[c * dwColumns + k];
             if ((stCell.m_byFlags & kPlotCellValue) != 0) {
                 dMin = bAny ? std::min(dMin, stCell.m_dMin) : stCell.m_dMin;

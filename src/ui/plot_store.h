@@ -60,6 +60,12 @@ void fnPlotStoreInit(PlotStore &st, std::uint32_t dwRowCap);
 // The slot of line index qwLine in the ring's arrays.
 std::uint32_t fnPlotSlot(const PlotStore &st, std::uint64_t qwLine);
 
+// Whether channel nChannel's bit is set in a mask of channels.
+inline bool fnPlotHas(std::uint16_t wMask, unsigned nChannel)
+{
+    return ((wMask >> nChannel) & 1u) != 0;
+}
+
 // Records a line read by fnPlotParseFeed, taking the names of new channels
 // from stNames (the parser's). A line without values is not recorded.
 void fnPlotStoreAdd(PlotStore &st, const PlotLine &stLine, const PlotNames &stNames, double dTime);
