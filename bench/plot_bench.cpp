@@ -10,10 +10,15 @@
 // plain pass over the same window's values (min and max per column, no
 // summaries). Live: 16 channels streaming at 2,000 lines a second, a frame
 // of the newest 10 s in 640 columns every 25 ms, with the last frame's cells
-// kept, beside the same frames reduced whole. Export: the whole store as CSV.
+// kept, beside the same frames reduced whole; the last frame's cells drawn
+// into a 640 x 400 data area as the window draws them, beside the floor of
+// any such drawing: each column's bar from min to max alone, in a plain loop.
+// Export: the whole store as CSV.
 #include "plot_csv.h"
 #include "plot_live.h"
 #include "plot_parse.h"
+#include "plot_raster.h"
+#include "plot_scale.h"
 #include "plot_store.h"
 
 #include <algorithm>
@@ -246,6 +251,52 @@ bool fnSameCell(const PlotCell &a, const PlotCell &b)
 
 // Frames of the live view while lines stream in: each reduced with the last
 // frame's cells kept, then whole (the floor: what every frame cost before).
+void fnPlainBars(const PlotRaster &st, const PlotRasterScale &stScale, const PlotCell *pstCells,
+                 std::uint32_t dwColumns, std::uint32_t dwPixel)
+{
+    const int iRows = st.m_iBottom - 1 - st.m_iTop;
+    for (std::uint32_t k = 0; k < dwColumns; ++k) {
+        const int yTop =
+            fnPlotPixel(pstCells[k].m_dMax, stScale.m_dLow, stScale.m_dHigh, st.m_iTop, iRows, true);
+        const int yBottom =
+            fnPlotPixel(pstCells[k].m_dMin, stScale.m_dLow, stScale.m_dHigh, st.m_iTop, iRows, true);
+        for (int y = yTop; y <= yBottom; ++y) {
+            st.m_pdwPixels[static_cast<std::size_t>(y) * st.m_iWidth + k] = dwPixel;
+        }
+    }
+}
+
+void fnRaster(const PlotCell *pstCells, std::uint32_t dwColumns)
+{
+    const int kHeight = 400;
+    std::vector<std::uint32_t> vecPixels(dwColumns * kHeight);
+    const int iWidth = static_cast<int>(dwColumns);
+    const PlotRaster stRaster = {vecPixels.data(), iWidth, kHeight, 0, 0, iWidth, kHeight};
+    PlotRasterScale stScale = {0, 0};
+    double dMin = 0;
+    double dMax = 0;
+    fnPlotCellsRange(pstCells, dwColumns, 0xFFFF, dMin, dMax);
+    fnPlotAutoRange(dMin, dMax, stScale.m_dLow, stScale.m_dHigh);
+    std::vector<double> vecLines;
+    std::vector<double> vecBars;
+    for (int n = 0; n < 400; ++n) {
+        auto t = Clock::now();
+        for (unsigned c = 0; c < kChannels; ++c) {
+            fnRasterChannel(stRaster, stScale, pstCells + c * dwColumns, dwColumns, c + 1);
+        }
+        vecLines.push_back(fnMsSince(t));
+        t = Clock::now();
+        for (unsigned c = 0; c < kChannels; ++c) {
+            fnPlainBars(stRaster, stScale, pstCells + c * dwColumns, dwColumns, c + 1);
+        }
+        vecBars.push_back(fnMsSince(t));
+    }
+    std::printf("drawing the live view's last frame, %u channels in %u x %d pixels\n", kChannels, dwColumns,
+                kHeight);
+    fnPercentiles("  the channels' lines", vecLines);
+    fnPercentiles("  their bars alone, floor", vecBars);
+}
+
 void fnLive(PlotStore &st)
 {
     const int kSeconds = 200;
@@ -289,6 +340,7 @@ void fnLive(PlotStore &st)
         kChannels, kSpan, kLiveColumns, nSame, vecKept.size());
     fnPercentiles("  last frame's cells kept", vecKept);
     fnPercentiles("  every column reduced, floor", vecWhole);
+    fnRaster(astKept, kLiveColumns);
 }
 
 } // namespace

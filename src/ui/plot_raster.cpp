@@ -6,12 +6,10 @@
 
 namespace {
 
-// n / d rounded half up, for d > 0 and either sign of n.
-long long fnRoundDiv(long long n, long long d)
+// n / d rounded down, for d > 0 and either sign of n.
+long long fnFloorDiv(long long n, long long d)
 {
-    const long long q = 2 * n + d;
-    const long long dd = 2 * d;
-    return q >= 0 ? q / dd : -((-q + dd - 1) / dd);
+    return n >= 0 ? n / d : -((-n + d - 1) / d);
 }
 
 void fnPut(const PlotRaster &st, long long x, long long y, std::uint32_t dwPixel)
@@ -35,6 +33,26 @@ void fnColumn(const PlotRaster &st, int x, int y0, int y1, std::uint32_t dwPixel
     }
 }
 
+// Neighbouring columns, most joins of a channel's line: the rows split
+// between the two where the rounded walk below would cross over, drawn as
+// two runs from the end with the smaller y.
+void fnNeighbourLine(const PlotRaster &st, int x0, int y0, int x1, int y1, std::uint32_t dwPixel)
+{
+    if (y1 < y0) {
+        std::swap(x0, x1);
+        std::swap(y0, y1);
+    }
+    const long long dt = static_cast<long long>(y1) - y0;
+    if (dt <= 1) {
+        fnPut(st, x0, y0, dwPixel);
+        fnPut(st, x1, y1, dwPixel);
+        return;
+    }
+    const int yLast = static_cast<int>(y0 + (x1 > x0 ? (dt - 1) / 2 : dt / 2));
+    fnColumn(st, x0, y0, yLast, dwPixel);
+    fnColumn(st, x1, yLast + 1, y1, dwPixel);
+}
+
 } // namespace
 
 void fnRasterLine(const PlotRaster &st, int x0, int y0, int x1, int y1, std::uint32_t dwPixel)
@@ -45,6 +63,10 @@ void fnRasterLine(const PlotRaster &st, int x0, int y0, int x1, int y1, std::uin
     }
     long long dx = static_cast<long long>(x1) - x0;
     long long dy = static_cast<long long>(y1) - y0;
+    if (dx == 1 || dx == -1) {
+        fnNeighbourLine(st, x0, y0, x1, y1, dwPixel);
+        return;
+    }
     const bool bSteep = (dy < 0 ? -dy : dy) > (dx < 0 ? -dx : dx);
     // From the smaller end of the axis walked along.
     if ((bSteep && dy < 0) || (!bSteep && dx < 0)) {
@@ -53,14 +75,31 @@ void fnRasterLine(const PlotRaster &st, int x0, int y0, int x1, int y1, std::uin
         dx = -dx;
         dy = -dy;
     }
-    if (bSteep) {
-        for (long long y = std::max(y0, st.m_iTop); y <= std::min(y1, st.m_iBottom - 1); ++y) {
-            fnPut(st, x0 + fnRoundDiv((y - y0) * dx, dy), y, dwPixel);
+    // Walked along t (y when steep, else x); the other coordinate is
+    // c0 + (t - t0) * dc / dt rounded half up, that is floor(num / den) with
+    // num = 2 (t - t0) dc + dt and den = 2 dt. Since |dc| <= dt, a step moves
+    // it by one at most: the remainder is carried, with no division a pixel
+    // (a 64-bit one is a library call on i686).
+    const long long t0 = bSteep ? y0 : x0;
+    const long long dt = bSteep ? dy : dx;
+    const long long dc = bSteep ? dx : dy;
+    const long long tFrom = std::max<long long>(t0, bSteep ? st.m_iTop : st.m_iLeft);
+    const long long tTo = std::min<long long>(bSteep ? y1 : x1, (bSteep ? st.m_iBottom : st.m_iRight) - 1);
+    const long long den = 2 * dt;
+    const long long num = 2 * (tFrom - t0) * dc + dt;
+    const long long q = fnFloorDiv(num, den);
+    long long c = (bSteep ? x0 : y0) + q;
+    long long rem = num - q * den;
+    for (long long t = tFrom; t <= tTo; ++t) {
+        fnPut(st, bSteep ? c : t, bSteep ? t : c, dwPixel);
+        rem += 2 * dc;
+        if (rem >= den) {
+            rem -= den;
+            ++c;
+        } else if (rem < 0) {
+            rem += den;
+            --c;
         }
-        return;
-    }
-    for (long long x = std::max(x0, st.m_iLeft); x <= std::min(x1, st.m_iRight - 1); ++x) {
-        fnPut(st, x, y0 + fnRoundDiv((x - x0) * dy, dx), dwPixel);
     }
 }
 

@@ -7,6 +7,7 @@
 #include <limits>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -61,6 +62,45 @@ TEST(PlotRaster, LinesAndTheirClipping)
         Canvas stCanvas(6, 4);
         fnRasterLine(stCanvas.Raster(0, st.iTop, 6, st.iBottom), st.x0, st.y0, st.x1, st.y1, kdwInk);
         EXPECT_EQ(st.pszWant, stCanvas.Rows()) << st.x0 << "," << st.y0 << " to " << st.x1 << "," << st.y1;
+    }
+}
+
+// Lines in every direction and length, clipped or not, put the pixels of
+// the rounded division per pixel, with no division a pixel.
+TEST(PlotRaster, RandomLinesPutThePixelsOfTheRoundedDivision)
+{
+    std::mt19937 stRandom(7);
+    for (int nRun = 0; nRun < 3000; ++nRun) {
+        int x0 = static_cast<int>(stRandom() % 120) - 40;
+        int y0 = static_cast<int>(stRandom() % 120) - 40;
+        // Every other line joins neighbouring columns, as most of a channel's do.
+        int x1 =
+            nRun % 2 == 0 ? x0 + (stRandom() % 2 == 0 ? 1 : -1) : static_cast<int>(stRandom() % 120) - 40;
+        int y1 = static_cast<int>(stRandom() % 120) - 40;
+        Canvas stGot(40, 30);
+        fnRasterLine(stGot.Raster(3, 2, 37, 27), x0, y0, x1, y1, kdwInk);
+        Canvas stWant(40, 30);
+        const bool bSteep = std::abs(y1 - y0) > std::abs(x1 - x0);
+        // Halves round up from the end where the walked axis is smaller.
+        if ((bSteep ? y1 - y0 : x1 - x0) < 0) {
+            std::swap(x0, x1);
+            std::swap(y0, y1);
+        }
+        const int t0 = bSteep ? y0 : x0;
+        const int t1 = bSteep ? y1 : x1;
+        const int dt = t1 - t0;
+        const int dc = bSteep ? x1 - x0 : y1 - y0;
+        for (int t = t0; t <= t1; ++t) {
+            // (t - t0) dc / dt rounded half up: the floor of n / 2dt.
+            const int n = 2 * (t - t0) * dc + dt;
+            const int c = (bSteep ? x0 : y0) + (dt == 0 ? 0 : n / (2 * dt) - (n % (2 * dt) < 0 ? 1 : 0));
+            const int x = bSteep ? c : t;
+            const int y = bSteep ? t : c;
+            if (x >= 3 && x < 37 && y >= 2 && y < 27) {
+                stWant.m_vecPixels[y * 40 + x] = kdwInk;
+            }
+        }
+        ASSERT_EQ(stWant.Rows(), stGot.Rows()) << x0 << "," << y0 << " to " << x1 << "," << y1;
     }
 }
 
