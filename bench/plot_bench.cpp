@@ -255,13 +255,16 @@ void fnPlainBars(const PlotRaster &st, const PlotRasterScale &stScale, const Plo
                  std::uint32_t dwColumns, std::uint32_t dwPixel)
 {
     const int iRows = st.m_iBottom - 1 - st.m_iTop;
+    const std::size_t cStride = static_cast<std::size_t>(st.m_iWidth);
     for (std::uint32_t k = 0; k < dwColumns; ++k) {
+        std::uint32_t *const pdwColumn = st.m_pdwPixels + k;
         const int yTop =
             fnPlotPixel(pstCells[k].m_dMax, stScale.m_dLow, stScale.m_dHigh, st.m_iTop, iRows, true);
         const int yBottom =
             fnPlotPixel(pstCells[k].m_dMin, stScale.m_dLow, stScale.m_dHigh, st.m_iTop, iRows, true);
-        for (int y = yTop; y <= yBottom; ++y) {
-            st.m_pdwPixels[static_cast<std::size_t>(y) * st.m_iWidth + k] = dwPixel;
+        for (std::uint32_t *pdw = pdwColumn + static_cast<std::size_t>(yTop) * cStride;
+             pdw <= pdwColumn + static_cast<std::size_t>(yBottom) * cStride; pdw += cStride) {
+            *pdw = dwPixel;
         }
     }
 }

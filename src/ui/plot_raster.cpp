@@ -27,9 +27,16 @@ void fnColumn(const PlotRaster &st, int x, int y0, int y1, std::uint32_t dwPixel
     }
     const int yFrom = std::max(std::min(y0, y1), st.m_iTop);
     const int yTo = std::min(std::max(y0, y1), st.m_iBottom - 1);
-    std::uint32_t *pdw = st.m_pdwPixels + static_cast<std::size_t>(x);
-    for (int y = yFrom; y <= yTo; ++y) {
-        pdw[static_cast<std::size_t>(y) * st.m_iWidth] = dwPixel;
+    if (yFrom > yTo) {
+        return;
+    }
+    // The stride in a local: a store to the pixels may alias the raster's
+    // ints, so the loop would read the width again at every pixel.
+    const std::size_t cStride = static_cast<std::size_t>(st.m_iWidth);
+    std::uint32_t *pdw =
+        st.m_pdwPixels + static_cast<std::size_t>(yFrom) * cStride + static_cast<std::size_t>(x);
+    for (int y = yFrom; y <= yTo; ++y, pdw += cStride) {
+        *pdw = dwPixel;
     }
 }
 
