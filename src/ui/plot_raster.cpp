@@ -40,24 +40,46 @@ void fnColumn(const PlotRaster &st, int x, int y0, int y1, std::uint32_t dwPixel
     }
 }
 
-// Neighbouring columns, most joins of a channel's line: the rows split
-// between the two where the rounded walk below would cross over, drawn as
-// two runs from the end with the smaller y.
+// A line between neighbouring columns (most joins of a channel's line)
+// has its rows split between the two where the rounded walk of
+// fnRasterLine would cross over: from its end with the smaller y, rows up
+// to the one returned lie in that end's column, the rest in the other's.
+int fnSplitRow(int yTop, int yBottom, bool bTopLeft)
+{
+    const long long dt = static_cast<long long>(yBottom) - yTop;
+    return static_cast<int>(yTop + (bTopLeft ? (dt - 1) / 2 : dt / 2));
+}
+
+// The first row of the other end's column, which holds at least that end.
+int fnRowAfter(int ySplit, int yBottom)
+{
+    return static_cast<int>(std::min<long long>(ySplit + 1LL, yBottom));
+}
+
 void fnNeighbourLine(const PlotRaster &st, int x0, int y0, int x1, int y1, std::uint32_t dwPixel)
 {
     if (y1 < y0) {
         std::swap(x0, x1);
         std::swap(y0, y1);
     }
-    const long long dt = static_cast<long long>(y1) - y0;
-    if (dt <= 1) {
-        fnPut(st, x0, y0, dwPixel);
-        fnPut(st, x1, y1, dwPixel);
-        return;
+    const int ySplit = fnSplitRow(y0, y1, x0 < x1);
+    fnColumn(st, x0, y0, ySplit, dwPixel);
+    fnColumn(st, x1, fnRowAfter(ySplit, y1), y1, dwPixel);
+}
+
+// The join from (xLast, yLast) to the next column's yEntry: draws its part
+// in the last column and returns the far end of its part in the next one,
+// which the caller draws in one run with that column's bar.
+int fnJoinNext(const PlotRaster &st, int xLast, int yLast, int yEntry, std::uint32_t dwPixel)
+{
+    if (yLast <= yEntry) {
+        const int ySplit = fnSplitRow(yLast, yEntry, true);
+        fnColumn(st, xLast, yLast, ySplit, dwPixel);
+        return fnRowAfter(ySplit, yEntry);
     }
-    const int yLast = static_cast<int>(y0 + (x1 > x0 ? (dt - 1) / 2 : dt / 2));
-    fnColumn(st, x0, y0, yLast, dwPixel);
-    fnColumn(st, x1, yLast + 1, y1, dwPixel);
+    const int ySplit = fnSplitRow(yEntry, yLast, false);
+    fnColumn(st, xLast, fnRowAfter(ySplit, yLast), yLast, dwPixel);
+    return ySplit;
 }
 
 } // namespace
@@ -128,16 +150,22 @@ void fnRasterChannel(const PlotRaster &st, const PlotRasterScale &stScale, const
         const int x = st.m_iLeft + static_cast<int>(k);
         int yEntry = fnPlotPixel(stCell.m_dMin, stScale.m_dLow, stScale.m_dHigh, st.m_iTop, iRows, true);
         int yExit = fnPlotPixel(stCell.m_dMax, stScale.m_dLow, stScale.m_dHigh, st.m_iTop, iRows, true);
+        int yJoin = yEntry;
         if (bJoined) {
             if ((yLast > yExit ? yLast - yExit : yExit - yLast) <
                 (yLast > yEntry ? yLast - yEntry : yEntry - yLast)) {
                 std::swap(yEntry, yExit);
             }
-            fnRasterLine(st, xLast, yLast, x, yEntry, dwPixel);
+            if (x == xLast + 1) {
+                yJoin = fnJoinNext(st, xLast, yLast, yEntry, dwPixel);
+            } else {
+                fnRasterLine(st, xLast, yLast, x, yEntry, dwPixel);
+            }
         } else if (yEntry == yExit) {
             fnPut(st, x + 1, yEntry, dwPixel);
         }
-        fnColumn(st, x, yEntry, yExit, dwPixel);
+        // The join's part and the bar meet at yEntry: one run.
+        fnColumn(st, x, std::min({yJoin, yEntry, yExit}), std::max({yJoin, yEntry, yExit}), dwPixel);
         xLast = x;
         yLast = yExit;
         bJoined = true;

@@ -1,5 +1,7 @@
 #include "plot_raster.h"
 
+#include "plot_scale.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -115,6 +117,54 @@ TEST(PlotRaster, ChannelColumnsJoinsAndGaps)
     Canvas stCanvas(6, 6);
     fnRasterChannel(stCanvas.Raster(0, 0, 6, 6), {0, 5}, astCells, 6, kdwInk);
     EXPECT_EQ("...##./...##./..##../.#.#../##.#../...#../", stCanvas.Rows());
+}
+
+// A channel is its bars and the lines joining them: each column's bar from
+// min to max, entered at the end nearer the line so far, and fnRasterLine
+// from one bar's exit to the next one's entry; values off the clip included.
+TEST(PlotRaster, ChannelIsItsBarsAndTheLinesBetweenThem)
+{
+    std::mt19937 stRandom(11);
+    for (int nRun = 0; nRun < 500; ++nRun) {
+        std::vector<PlotCell> vecCells(30);
+        for (PlotCell &stCell : vecCells) {
+            const double d1 = static_cast<double>(stRandom() % 41) - 10;
+            const double d2 = static_cast<double>(stRandom() % 41) - 10;
+            const unsigned nKind = stRandom() % 8;
+            stCell = Cell(std::fmin(d1, d2), std::fmax(d1, d2),
+                          nKind == 0 ? 0 : kPlotCellValue | (nKind == 1 ? kPlotCellGap : 0));
+        }
+        Canvas stGot(34, 24);
+        fnRasterChannel(stGot.Raster(2, 2, 32, 22), {0, 20}, vecCells.data(), 30, kdwInk);
+        Canvas stWant(34, 24);
+        const PlotRaster stRaster = stWant.Raster(2, 2, 32, 22);
+        bool bJoined = false;
+        int xLast = 0;
+        int yLast = 0;
+        for (int k = 0; k < 30; ++k) {
+            const PlotCell &stCell = vecCells[k];
+            bJoined = bJoined && (stCell.m_byFlags & kPlotCellGap) == 0;
+            if ((stCell.m_byFlags & kPlotCellValue) == 0) {
+                continue;
+            }
+            const int x = 2 + k;
+            int yEntry = fnPlotPixel(stCell.m_dMin, 0, 20, 2, 19, true);
+            int yExit = fnPlotPixel(stCell.m_dMax, 0, 20, 2, 19, true);
+            if (bJoined && std::abs(yLast - yExit) < std::abs(yLast - yEntry)) {
+                std::swap(yEntry, yExit);
+            }
+            if (bJoined) {
+                fnRasterLine(stRaster, xLast, yLast, x, yEntry, kdwInk);
+            } else if (yEntry == yExit) {
+                fnRasterLine(stRaster, x + 1, yEntry, x + 1, yEntry, kdwInk);
+            }
+            fnRasterLine(stRaster, x, yEntry, x, yExit, kdwInk);
+            xLast = x;
+            yLast = yExit;
+            bJoined = true;
+        }
+        ASSERT_EQ(stWant.Rows(), stGot.Rows()) << nRun;
+    }
 }
 
 // Whatever the cells hold, nothing is drawn outside the clip rectangle.
