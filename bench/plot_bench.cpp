@@ -249,8 +249,6 @@ bool fnSameCell(const PlotCell &a, const PlotCell &b)
            ((a.m_byFlags & kPlotCellValue) == 0 || (a.m_dMin == b.m_dMin && a.m_dMax == b.m_dMax));
 }
 
-// Frames of the live view while lines stream in: each reduced with the last
-// frame's cells kept, then whole (the floor: what every frame cost before).
 void fnPlainBars(const PlotRaster &st, const PlotRasterScale &stScale, const PlotCell *pstCells,
                  std::uint32_t dwColumns, std::uint32_t dwPixel)
 {
@@ -269,6 +267,8 @@ void fnPlainBars(const PlotRaster &st, const PlotRasterScale &stScale, const Plo
     }
 }
 
+// The live view's last frame drawn as the window draws it, then as bars
+// alone (the floor: what any drawing of these cells must write).
 void fnRaster(const PlotCell *pstCells, std::uint32_t dwColumns)
 {
     const int kHeight = 400;
@@ -300,6 +300,8 @@ void fnRaster(const PlotCell *pstCells, std::uint32_t dwColumns)
     fnPercentiles("  their bars alone, floor", vecBars);
 }
 
+// Frames of the live view while lines stream in: each reduced with the last
+// frame's cells kept, then whole (the floor: what every frame cost before).
 void fnLive(PlotStore &st)
 {
     const int kSeconds = 200;

@@ -56,17 +56,6 @@ int fnRowAfter(int ySplit, int yBottom)
     return static_cast<int>(std::min<long long>(ySplit + 1LL, yBottom));
 }
 
-void fnNeighbourLine(const PlotRaster &st, int x0, int y0, int x1, int y1, std::uint32_t dwPixel)
-{
-    if (y1 < y0) {
-        std::swap(x0, x1);
-        std::swap(y0, y1);
-    }
-    const int ySplit = fnSplitRow(y0, y1, x0 < x1);
-    fnColumn(st, x0, y0, ySplit, dwPixel);
-    fnColumn(st, x1, fnRowAfter(ySplit, y1), y1, dwPixel);
-}
-
 // The join from (xLast, yLast) to the next column's yEntry: draws its part
 // in the last column and returns the far end of its part in the next one,
 // which the caller draws in one run with that column's bar.
@@ -80,6 +69,17 @@ int fnJoinNext(const PlotRaster &st, int xLast, int yLast, int yEntry, std::uint
     const int ySplit = fnSplitRow(yEntry, yLast, false);
     fnColumn(st, xLast, fnRowAfter(ySplit, yLast), yLast, dwPixel);
     return ySplit;
+}
+
+// fnRasterLine between neighbouring columns: the join from the left end,
+// then the rest of its part in the right end's column.
+void fnNeighbourLine(const PlotRaster &st, int x0, int y0, int x1, int y1, std::uint32_t dwPixel)
+{
+    if (x1 < x0) {
+        std::swap(x0, x1);
+        std::swap(y0, y1);
+    }
+    fnColumn(st, x1, fnJoinNext(st, x0, y0, y1, dwPixel), y1, dwPixel);
 }
 
 } // namespace

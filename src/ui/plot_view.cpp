@@ -209,7 +209,7 @@ void fnAppendChannels(Readout &st, double dX)
     const PlotStore &stStore = fnPlotMemory().m_stStore;
     for (unsigned c = 0; c < stFrame.m_stNames.m_byCount; ++c) {
         PlotPoint stPoint;
-        if (((wShown >> c) & 1u) != 0 && fnPlotNearest(stStore, nAxis, dX, c, stPoint)) {
+        if (fnPlotHas(wShown, c) && fnPlotNearest(stStore, nAxis, dX, c, stPoint)) {
             char achValue[kPlotValueMax];
             fnPlotFormatValue(achValue, sizeof achValue, stPoint.m_dValue);
             fnAppend(st, " | ");
