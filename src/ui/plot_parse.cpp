@@ -1,9 +1,8 @@
 #include "plot_parse.h"
 
 #include <algorithm>
-#include <clocale>
+#include <charconv>
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
 #include <limits>
 
@@ -110,18 +109,17 @@ bool fnExactValue(const Decimal &st, double &d)
     return true;
 }
 
-// Any other value is rounded by the C library from a copy of the text, with
-// the point the current locale reads.
-double fnRoundedValue(const char *pch, std::size_t cch)
+// Any other value is rounded by the standard library, which reads the text
+// the same in every locale and rounds with integers only.
+double fnRoundedValue(const char *pch, std::size_t cch, const Decimal &st)
 {
-    char ach[kPlotLineMax + 1];
-    std::memcpy(ach, pch, cch);
-    ach[cch] = '\0';
-    char *pchPoint = static_cast<char *>(std::memchr(ach, '.', cch));
-    if (pchPoint != nullptr) {
-        *pchPoint = *std::localeconv()->decimal_point;
+    const char *pchDigits = pch + (cch > 0 && (*pch == '-' || *pch == '+') ? 1 : 0);
+    double d = 0;
+    if (std::from_chars(pchDigits, pch + cch, d).ec == std::errc::result_out_of_range) {
+        // Too large or too small for a double: which one, the decimal's scale tells.
+        d = st.m_nDigits + st.m_nExp10 > 0 ? std::numeric_limits<double>::infinity() : 0.0;
     }
-    return std::strtod(ach, nullptr);
+    return d;
 }
 
 bool fnIsBlank(unsigned char ch)
@@ -552,7 +550,7 @@ const char *fnPlotNumber(const char *pch, const char *pchEnd, double &d)
         return nullptr;
     }
     if (!fnExactValue(st, d)) {
-        d = std::fabs(fnRoundedValue(pch, static_cast<std::size_t>(p - pch)));
+        d = fnRoundedValue(pch, static_cast<std::size_t>(p - pch), st);
     }
     d = bNeg ? -d : d;
     return p;

@@ -88,8 +88,8 @@ TEST(PlotParse, FormsAndEdgesInReadsOfAnySize)
         {"names line, renamed", "time,a,b\n1,2,3\n4,5,6\nc;d\n\r\n7;8\n", kPlotFormatAll,
          "time:1,a:2,b:3 | time:4,a:5,b:6 | c:7,d:8", 0, 0},
         {"names line not just before", "a,b\nhello\n1,2\n", kPlotFormatAll, "1:1,2:2", 0, 0},
-        {"numbers", "-1.5e-3 2E+2 .5 5. +7 1e400 007 -0\n", kPlotFormatAll,
-         "1:-0.0015,2:200,3:0.5,4:5,5:7,6:inf,7:7,8:-0", 0, 0},
+        {"numbers", "-1.5e-3 2E+2 .5 5. +7 1e400 007 -0 -2.5e999 1e-400 -0.7e-330\n", kPlotFormatAll,
+         "1:-0.0015,2:200,3:0.5,4:5,5:7,6:inf,7:7,8:-0,9:-inf,10:0,11:-0", 0, 0},
         {"rounded once", "12345678901234567890123 0.1 0.30000000000000004 3.3 4.9e-324\n", kPlotFormatAll,
          "1:1.2345678901234568e+22,2:0.10000000000000001,3:0.30000000000000004,4:3.2999999999999998,"
          "5:4.9406564584124654e-324",
