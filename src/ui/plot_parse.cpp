@@ -82,24 +82,83 @@ const char *fnExponent(const char *pch, const char *pchEnd, Decimal &st)
     return p;
 }
 
-// The value when it needs no rounding: an integer up to 2^53, or one divided
-// by a power of two. Only these are worked out here: a quotient rounded by
-// the x87 unit of the 32-bit build would be rounded twice.
+// An integer of up to 128 bits; its value is m_qwHigh * 2^64 + m_qwLow.
+struct Wide {
+    std::uint64_t m_qwHigh;
+    std::uint64_t m_qwLow;
+};
+
+// Times five, unless the product might not fit.
+bool fnTimesFive(Wide &st)
+{
+    if (st.m_qwHigh >> 61 != 0) {
+        return false;
+    }
+    const std::uint64_t qwFour = st.m_qwLow << 2;
+    const std::uint64_t qwLow = qwFour + st.m_qwLow;
+    st.m_qwHigh = st.m_qwHigh * 5 + (st.m_qwLow >> 62) + (qwLow < qwFour ? 1 : 0);
+    st.m_qwLow = qwLow;
+    return true;
+}
+
+// st * 2^nExp2 rounded once to the nearest double, ties to even, from its
+// top 64 bits and whether any bit below them is set.
+double fnRoundWide(Wide st, int nExp2)
+{
+    if (st.m_qwHigh == 0) {
+        st.m_qwHigh = st.m_qwLow;
+        st.m_qwLow = 0;
+        nExp2 -= 64;
+    }
+    int nShift = 0;
+    while ((st.m_qwHigh << nShift) >> 63 == 0) {
+        ++nShift;
+    }
+    const std::uint64_t qwTop =
+        nShift == 0 ? st.m_qwHigh : st.m_qwHigh << nShift | st.m_qwLow >> (64 - nShift);
+    const bool bBelow = (st.m_qwLow << nShift) != 0;
+    std::uint64_t qwMantissa = qwTop >> 11;
+    const std::uint64_t qwRest = qwTop & 0x7FF;
+    if (qwRest > 0x400 || (qwRest == 0x400 && (bBelow || (qwMantissa & 1) != 0))) {
+        ++qwMantissa;
+    }
+    return std::ldexp(static_cast<double>(qwMantissa), nExp2 + 64 - nShift + 11);
+}
+
+// The value of a decimal without a fraction, when its digits times 10^n fit
+// in 128 bits: worked out with integers, since the x87 unit of the 32-bit
+// build would round a product twice (to 64 bits, then to 53).
+bool fnWholeValue(const Decimal &st, double &d)
+{
+    if (st.m_qwDigits <= kqwExactInt && st.m_nExp10 == 0) {
+        d = static_cast<double>(st.m_qwDigits);
+        return true;
+    }
+    Wide stWide = {0, st.m_qwDigits};
+    for (int i = 0; i < st.m_nExp10; ++i) {
+        if (!fnTimesFive(stWide)) {
+            return false;
+        }
+    }
+    d = fnRoundWide(stWide, st.m_nExp10);
+    return true;
+}
+
+// The value when integers can work it out: a decimal without a fraction, or
+// one divided by a power of two (no rounding then). Others are left to the
+// standard library.
 bool fnExactValue(const Decimal &st, double &d)
 {
     if (st.m_bMore) {
         return false;
     }
-    std::uint64_t qw = st.m_qwDigits;
-    if (qw == 0 || st.m_nExp10 >= 0) {
-        for (int i = 0; i < st.m_nExp10 && qw != 0; ++i) {
-            if (qw > kqwExactInt / 10) {
-                return false;
-            }
-            qw *= 10;
-        }
-        d = static_cast<double>(qw);
-        return qw <= kqwExactInt;
+    const std::uint64_t qw = st.m_qwDigits;
+    if (qw == 0) {
+        d = 0;
+        return true;
+    }
+    if (st.m_nExp10 >= 0) {
+        return fnWholeValue(st, d);
     }
     const int nFive = -st.m_nExp10;
     if (nFive > kPow5Max || qw % kPow5.m_aqw[nFive] != 0 || qw / kPow5.m_aqw[nFive] > kqwExactInt) {

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <random>
 #include <string>
 
 namespace {
@@ -94,6 +97,12 @@ TEST(PlotParse, FormsAndEdgesInReadsOfAnySize)
          "1:1.2345678901234568e+22,2:0.10000000000000001,3:0.30000000000000004,4:3.2999999999999998,"
          "5:4.9406564584124654e-324",
          0, 0},
+        // Products an x87 unit rounds twice, to 64 bits and then to 53.
+        {"rounded once, products",
+         "-4039318801243454.e11 771132266.6310722e15 6514369946051e13 4352973143e21\n", kPlotFormatAll,
+         "1:-4.0393188012434537e+26,2:7.7113226663107227e+23,3:6.5143699460509996e+25,"
+         "4:4.3529731430000003e+30",
+         0, 0},
         {"gaps", "a:nan b:inf c:-Infinity d:NaN\n", kPlotFormatAll, "a:nan,b:inf,c:-inf,d:nan", 0, 0},
         {"text between", "Temperature 23.5 C Humidity 41 %\n", kPlotFormatAll, "1:23.5,2:41", 0, 0},
         {"units, not numbers", "3.3V 12ms 50% v1.2.3 0x1F 3/4 information (7)\n", kPlotFormatAll,
@@ -125,5 +134,24 @@ TEST(PlotParse, FormsAndEdgesInReadsOfAnySize)
             EXPECT_EQ(stCase.qwLong, st.m_qwLongLines) << stCase.pszWhat;
             EXPECT_EQ(stCase.qwNoChannel, st.m_qwNoChannel) << stCase.pszWhat;
         }
+    }
+}
+
+// Random numbers of every form against the C library's reading, nearest
+// double: whole digits times a power of ten, read with integers here, and
+// fractions and long mantissas, left to the standard library.
+TEST(PlotParse, NumbersReadAsTheNearestDouble)
+{
+    std::mt19937_64 rng(7);
+    for (int i = 0; i < 200000; ++i) {
+        std::string str = std::to_string(rng() >> rng() % 64);
+        if (rng() % 2 == 0) {
+            str.insert(rng() % (str.size() + 1), ".");
+        }
+        str += "e" + std::to_string(static_cast<int>(rng() % 90) - 40);
+        const double dWant = std::strtod(str.c_str(), nullptr);
+        double dGot = -1;
+        ASSERT_EQ(str.data() + str.size(), fnPlotNumber(str.data(), str.data() + str.size(), dGot)) << str;
+        ASSERT_EQ(0, std::memcmp(&dWant, &dGot, sizeof dGot)) << str << " read as " << dGot;
     }
 }
