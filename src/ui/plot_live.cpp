@@ -115,7 +115,10 @@ PlotRange fnPlotLiveReduce(const PlotStore &st, PlotAxis nAxis, double dSpan, st
         const std::uint64_t qwEnd =
             qwStart == st.m_qwEnd ? qwStart : std::max(qwStart, fnEdgeLine(st, nAxis, g, i + 1));
         for (unsigned c = 0; c < kPlotChannels; ++c) {
-            if (fnPlotHas(wChannels, c)) {
+            // While less than a span has come, most columns have no lines.
+            if (fnPlotHas(wChannels, c) && qwStart == qwEnd) {
+                pstCells[c * dwColumns + i] = kPlotEmptyCell;
+            } else if (fnPlotHas(wChannels, c)) {
                 fnPlotReduceCell(st, c, qwStart, qwEnd, pstCells[c * dwColumns + i]);
             }
         }

@@ -164,7 +164,7 @@ std::uint32_t fnPlotSlot(const PlotStore &st, std::uint64_t qwLine)
 void fnPlotReduceCell(const PlotStore &st, unsigned nChannel, std::uint64_t qwFrom, std::uint64_t qwTo,
                       PlotCell &stOut)
 {
-    PlotCell stCell = {std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity(), 0};
+    PlotCell stCell = kPlotEmptyCell;
     fnMergeSummarised<kPlotBlockRows, fnMergeFine>(st, st.m_stBlocks, nChannel, qwFrom, qwTo, stCell);
     stOut = stCell;
 }

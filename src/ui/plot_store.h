@@ -22,6 +22,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 
 #include "plot_parse.h"
 
@@ -94,6 +95,10 @@ struct PlotCell {
     double m_dMax;
     std::uint8_t m_byFlags;
 };
+
+// The cell of a column without lines.
+const PlotCell kPlotEmptyCell = {std::numeric_limits<double>::infinity(),
+                                 -std::numeric_limits<double>::infinity(), 0};
 
 // One cell per pixel column for each channel in wChannels: the cell of
 // channel c, column k is pstCells[c * dwColumns + k] (other channels' cells

@@ -232,6 +232,10 @@ TEST(PlotLive, KeptCellsMatchTheWholeViewReducedFrameAfterFrame)
                     const PlotCell &stWant = astWhole[c * dwColumns + k];
                     ASSERT_EQ(stWant.m_byFlags, stGot.m_byFlags)
                         << nFrame << " channel " << c << " column " << k;
+                    // A column past the newest line holds nothing.
+                    const double dColumnFrom = stRange.m_dFrom + k * (dSpan / dwColumns);
+                    ASSERT_TRUE(dColumnFrom <= dLast + dSpan * 1e-9 || stGot.m_byFlags == 0)
+                        << nFrame << " channel " << c << " column " << k;
                     if (stWant.m_byFlags & kPlotCellValue) {
                         ASSERT_EQ(stWant.m_dMin, stGot.m_dMin)
                             << nFrame << " channel " << c << " column " << k;
