@@ -6,10 +6,6 @@
 
 namespace {
 
-// GDI draws within 2^27 on NT; a pixel far outside the window is as good
-// as one just outside, and keeps lines to off-screen points straight.
-const double kdPixelReach = 1e6;
-
 // Fixed decimals read well from 1e-4 up to 1e9; beyond, labels take an
 // exponent and as many digits as tell two ticks apart.
 const double kdFixedLeast = 1e-4;
@@ -64,19 +60,6 @@ std::size_t fnPlotTickText(char *pch, std::size_t cch, const PlotTicks &st, int 
         n = std::snprintf(pch, cch, "%.*g", std::min(std::max(nDigits, 1), kMostDigits), d);
     }
     return std::min(static_cast<std::size_t>(std::max(n, 0)), cch - 1);
-}
-
-int fnPlotPixel(double d, double dFrom, double dTo, int iStart, int iPixels, bool bDown)
-{
-    double dShare = (d - dFrom) / (dTo - dFrom);
-    if (bDown) {
-        dShare = 1.0 - dShare;
-    }
-    const double dPixel = iStart + dShare * iPixels;
-    if (!(dPixel > -kdPixelReach)) {
-        return static_cast<int>(-kdPixelReach);
-    }
-    return static_cast<int>(std::lround(std::min(dPixel, kdPixelReach)));
 }
 
 double fnPlotValueAt(int iPixel, double dFrom, double dTo, int iStart, int iPixels, bool bDown)

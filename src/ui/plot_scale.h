@@ -22,10 +22,31 @@ void fnPlotTicks(double dFrom, double dTo, int nMost, PlotTicks &st);
 // range fixed decimals read well in. Returns its length; cch > 0.
 std::size_t fnPlotTickText(char *pch, std::size_t cch, const PlotTicks &st, int k);
 
+// GDI draws within 2^27 on NT; a pixel far outside the window is as good
+// as one just outside, and keeps lines to off-screen points straight.
+const double kdPlotPixelReach = 1e6;
+
 // The pixel of d when [dFrom, dTo] spans iPixels from iStart (dFrom at
 // iStart, dTo at iStart + iPixels), kept within reach of GDI's coordinates.
-// bDown: dTo lies at iStart instead (the Y axis).
-int fnPlotPixel(double d, double dFrom, double dTo, int iStart, int iPixels, bool bDown);
+// bDown: dTo lies at iStart instead (the Y axis). Inline and rounded half
+// away from zero without std::lround: the channels' lines take two a
+// column, and the 32-bit build's lround is a library call of some fifty
+// instructions.
+inline int fnPlotPixel(double d, double dFrom, double dTo, int iStart, int iPixels, bool bDown)
+{
+    double dShare = (d - dFrom) / (dTo - dFrom);
+    if (bDown) {
+        dShare = 1.0 - dShare;
+    }
+    const double dPixel = iStart + dShare * iPixels;
+    if (!(dPixel > -kdPlotPixelReach)) {
+        return static_cast<int>(-kdPlotPixelReach);
+    }
+    const double dNear = dPixel < kdPlotPixelReach ? dPixel : kdPlotPixelReach;
+    const int iWhole = static_cast<int>(dNear); // toward zero, exact within reach
+    const double dRest = dNear - iWhole;
+    return dRest >= 0.5 ? iWhole + 1 : dRest <= -0.5 ? iWhole - 1 : iWhole;
+}
 
 // The value at a pixel, the inverse of fnPlotPixel.
 double fnPlotValueAt(int iPixel, double dFrom, double dTo, int iStart, int iPixels, bool bDown);

@@ -63,6 +63,22 @@ TEST(PlotScale, PixelsValuesZoomAndSpanSteps)
     // Far off and not-a-number values stay within GDI's reach.
     EXPECT_EQ(1000000, fnPlotPixel(1e300, 0, 1, 0, 100, false));
     EXPECT_EQ(-1000000, fnPlotPixel(std::nan(""), 0, 1, 0, 100, false));
+    // Halves round away from zero, and the double just below a half down.
+    const struct {
+        double d;
+        int iStart;
+        int iWant;
+    } astRounding[] = {{0.5, 0, 1},
+                       {1.5, -3, -2},
+                       {-0.5, 0, -1},
+                       {-2.5, 0, -3},
+                       {0.49999999999999994, 0, 0},
+                       {-0.49999999999999994, 0, 0},
+                       {1.4999999999999998, 0, 1},
+                       {999999.5, 0, 1000000}};
+    for (const auto &st : astRounding) {
+        EXPECT_EQ(st.iWant, fnPlotPixel(st.d, 0, 1, st.iStart, 1, false)) << st.d << " from " << st.iStart;
+    }
 
     double dLow = 0;
     double dHigh = 0;
