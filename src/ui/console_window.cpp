@@ -15,12 +15,26 @@ const int kMargin = 2;
 const int kWheelLines = 3;
 const COLORREF kOpenBackground = RGB(255, 255, 255);
 const COLORREF kClosedBackground = RGB(192, 192, 192);
+// While lines stream in, the scroll bar is set at most this often: Wine
+// redraws a window's scroll bar with some sixty server calls, which at the
+// view's 40 paints a second took half of what the view costs.
+const DWORD kScrollBarMs = 100;
+const UINT_PTR kScrollBarTimer = 1;
 
 // The number of the first line shown, and whether the view follows the
 // newest line.
 ULONGLONG gqwTop;
 BOOL gbPinned = TRUE;
 char gachLine[kViewLineChars];
+// What the scroll bar was last set to, and when; whether the user moved
+// the view since (his own moves show at once); whether its timer is set.
+struct ScrollBarShown {
+    SCROLLINFO m_stInfo;
+    DWORD m_dwAt;
+    bool m_bNow;
+    bool m_bArmed;
+};
+ScrollBarShown gstScrollBar;
 // The mouse selection: where the drag started and where it is now.
 ScreenPos gstAnchor;
 ScreenPos gstCaret;
@@ -97,6 +111,14 @@ long fnTopIndex()
     return gqwTop > qwFirst ? static_cast<long>(gqwTop - qwFirst) : 0;
 }
 
+bool fnSameScrollBar(const SCROLLINFO &a, const SCROLLINFO &b)
+{
+    return a.nMax == b.nMax && a.nPage == b.nPage && a.nPos == b.nPos;
+}
+
+// Set now when the user moved the view or its last setting is old enough;
+// else once that time has come, so the last lines of a stream show in the
+// scroll bar too.
 void fnSetScrollBar(HWND hWnd, DWORD dwLines, DWORD dwRows)
 {
     SCROLLINFO stSi = {};
@@ -105,7 +127,35 @@ void fnSetScrollBar(HWND hWnd, DWORD dwLines, DWORD dwRows)
     stSi.nMax = dwLines > 0 ? static_cast<int>(dwLines - 1) : 0;
     stSi.nPage = dwRows;
     stSi.nPos = static_cast<int>(fnTopIndex());
+    if (fnSameScrollBar(stSi, gstScrollBar.m_stInfo)) {
+        return;
+    }
+    const DWORD dwSince = GetTickCount() - gstScrollBar.m_dwAt;
+    if (!gstScrollBar.m_bNow && dwSince < kScrollBarMs) {
+        if (!gstScrollBar.m_bArmed) {
+            gstScrollBar.m_bArmed = SetTimer(hWnd, kScrollBarTimer, kScrollBarMs - dwSince, NULL) != 0;
+        }
+        return;
+    }
     SetScrollInfo(hWnd, SB_VERT, &stSi, TRUE);
+    gstScrollBar.m_stInfo = stSi;
+    gstScrollBar.m_dwAt = GetTickCount();
+    gstScrollBar.m_bNow = false;
+}
+
+// Placed as a paint places it; the lines follow at the next paint.
+LRESULT OnTimer(HWND hWnd)
+{
+    KillTimer(hWnd, kScrollBarTimer);
+    gstScrollBar.m_bArmed = false;
+    gstScrollBar.m_bNow = true;
+    const DWORD dwRows = fnRowsShown(hWnd);
+    fnViewLock();
+    const DWORD dwLines = fnViewLines();
+    fnPlaceTop(fnViewFirst(), dwLines, dwRows);
+    fnViewUnlock();
+    fnSetScrollBar(hWnd, dwLines, dwRows);
+    return 0;
 }
 
 // The selected characters of a line drawn over it in the selection colours.
@@ -180,6 +230,7 @@ void fnScrollTo(HWND hWnd, long lTop)
     lTop = lTop < 0 ? 0 : (lTop > lLast ? lLast : lTop);
     gqwTop = qwFirst + static_cast<ULONGLONG>(lTop);
     gbPinned = lTop == lLast;
+    gstScrollBar.m_bNow = true;
     InvalidateRect(hWnd, NULL, FALSE);
 }
 
@@ -345,6 +396,8 @@ LRESULT CALLBACK fnConsoleWndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lP
         return OnSize(hWnd);
     case WM_PAINT:
         return OnPaint(hWnd);
+    case WM_TIMER:
+        return OnTimer(hWnd);
     case WM_ERASEBKGND:
         return 1;
     case WM_VSCROLL:
@@ -395,5 +448,6 @@ void fnConsoleWindowFit(HWND hWnd)
         fnCharsShown(hWnd, nCols, nRows);
     }
     fnViewSetSize(nCols, nRows);
+    gstScrollBar.m_bNow = true;
     InvalidateRect(hWnd, NULL, FALSE);
 }

@@ -64,6 +64,14 @@ class ConsoleTest(unittest.TestCase):
         lines = self.lines()
         first = lines.index("$ seq 1 20000") + 1
         self.assertEqual(lines[first:first + 20000], [str(n) for n in range(1, 20001)])
+        # The scroll bar, set at most ten times a second while lines stream
+        # in, ends on the newest lines: its thumb at the end of its range,
+        # which holds every line kept.
+        def bar():
+            info = app.call("scrollbar", "term", 1090)
+            return info if info["range_end"] == len(lines) else None
+        info = wait_until(bar, 5, "the scroll bar's range over every line")
+        self.assertEqual(info["thumb_end"], info["range_end"], info)
 
     def test_4_stamps_on_the_screen_not_in_the_capture(self):
         app = self.app

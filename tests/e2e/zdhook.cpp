@@ -59,6 +59,15 @@ DWORD FontCell(HWND hWnd)
     return MAKELONG(tm.tmAveCharWidth, tm.tmHeight);
 }
 
+void AnswerScrollBar(HWND hWnd, LPARAM lDriverPid)
+{
+    SCROLLINFO stSi = {};
+    stSi.cbSize = sizeof stSi;
+    stSi.fMask = SIF_ALL;
+    GetScrollInfo(hWnd, SB_VERT, &stSi);
+    Answer(lDriverPid, static_cast<DWORD>(stSi.nPos) + stSi.nPage, static_cast<DWORD>(stSi.nMax + 1));
+}
+
 }  // namespace
 
 extern "C" __declspec(dllexport) LRESULT CALLBACK ZdCallWndProc(int nCode, WPARAM wParam, LPARAM lParam)
@@ -66,6 +75,7 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK ZdCallWndProc(int nCode, WPARA
     static UINT s_uAsk = RegisterWindowMessageA(kZdMenuMessage);
     static UINT s_uGdi = RegisterWindowMessageA(kZdGdiMessage);
     static UINT s_uFont = RegisterWindowMessageA(kZdFontMessage);
+    static UINT s_uScroll = RegisterWindowMessageA(kZdScrollMessage);
     const CWPSTRUCT* pMsg = reinterpret_cast<const CWPSTRUCT*>(lParam);
     if (nCode == HC_ACTION && pMsg && pMsg->message == s_uAsk) {
         AnswerMenuState(pMsg->hwnd, pMsg->wParam, pMsg->lParam);
@@ -73,6 +83,8 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK ZdCallWndProc(int nCode, WPARA
         Answer(pMsg->lParam, 0, GdiObjectCount());
     } else if (nCode == HC_ACTION && pMsg && pMsg->message == s_uFont) {
         Answer(pMsg->lParam, 0, FontCell(reinterpret_cast<HWND>(pMsg->wParam)));
+    } else if (nCode == HC_ACTION && pMsg && pMsg->message == s_uScroll) {
+        AnswerScrollBar(reinterpret_cast<HWND>(pMsg->wParam), pMsg->lParam);
     }
     return CallNextHookEx(nullptr, nCode, wParam, lParam);
 }

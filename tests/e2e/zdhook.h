@@ -14,6 +14,8 @@ const char kZdGdiMessage[] = "zdrive.gdi-count";
 // process id; the hook answers its font's average character width and height
 // in the low and high words of dwState.
 const char kZdFontMessage[] = "zdrive.font-cell";
+// Answered with the scroll bar's thumb end (pos + page) and range end (max + 1).
+const char kZdScrollMessage[] = "zdrive.scroll-bar";
 // Followed by zdrive's process id; holds a ZdMenuAnswer for either question.
 const char kZdMenuMappingPrefix[] = "zdrive-menu-";
 // The exported hook procedure under the names the compilers give it (plain,

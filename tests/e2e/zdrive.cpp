@@ -730,6 +730,18 @@ bool AskHook(const char* pszMessage, WPARAM wParam, ZdMenuAnswer& answer)
     return bSent && answer.dwAnswered;
 }
 
+// A window's vertical scroll bar as the user sees it: where its thumb ends
+// and where its range does, asked of the hook (the bar is the app's own).
+std::string CmdScrollBar(const Args& args)
+{
+    std::string error;
+    HWND hWnd = ResolveControl(args, 1, error);
+    if (!hWnd) return Error(error);
+    ZdMenuAnswer answer;
+    if (!AskHook(kZdScrollMessage, reinterpret_cast<WPARAM>(hWnd), answer)) return Error("the hook did not answer");
+    return Json().Int("thumb_end", answer.dwCommand).Int("range_end", answer.dwState).Done();
+}
+
 std::string CmdMenu(const Args& args)
 {
     if (args.size() < 2) return Error("usage: menu id");
@@ -1211,6 +1223,7 @@ std::string Dispatch(const Args& args)
     if (cmd == "childrect") return CmdChildRect(args);
     if (cmd == "window") return CmdWindow(args);
     if (cmd == "text") return CmdText(args);
+    if (cmd == "scrollbar") return CmdScrollBar(args);
     if (cmd == "settext") return CmdSetText(args);
     if (cmd == "combo") return CmdCombo(args);
     if (cmd == "select") return CmdSelect(args);
