@@ -730,15 +730,23 @@ bool AskHook(const char* pszMessage, WPARAM wParam, ZdMenuAnswer& answer)
     return bSent && answer.dwAnswered;
 }
 
+// Asks the hook about the control named from args[1]; "" when it answered,
+// else why not.
+std::string AskHookOf(const Args& args, const char* pszMessage, ZdMenuAnswer& answer)
+{
+    std::string error;
+    HWND hWnd = ResolveControl(args, 1, error);
+    if (!hWnd) return error;
+    return AskHook(pszMessage, reinterpret_cast<WPARAM>(hWnd), answer) ? "" : "the hook did not answer";
+}
+
 // A window's vertical scroll bar as the user sees it: where its thumb ends
 // and where its range does, asked of the hook (the bar is the app's own).
 std::string CmdScrollBar(const Args& args)
 {
-    std::string error;
-    HWND hWnd = ResolveControl(args, 1, error);
-    if (!hWnd) return Error(error);
     ZdMenuAnswer answer;
-    if (!AskHook(kZdScrollMessage, reinterpret_cast<WPARAM>(hWnd), answer)) return Error("the hook did not answer");
+    const std::string error = AskHookOf(args, kZdScrollMessage, answer);
+    if (!error.empty()) return Error(error);
     return Json().Int("thumb_end", answer.dwCommand).Int("range_end", answer.dwState).Done();
 }
 
@@ -761,11 +769,9 @@ std::string CmdMenu(const Args& args)
 // The cell of a window's font as the app measures it: "fontcell target id".
 std::string CmdFontCell(const Args& args)
 {
-    std::string error;
-    HWND hWnd = ResolveControl(args, 1, error);
-    if (!hWnd) return Error(error);
     ZdMenuAnswer answer;
-    if (!AskHook(kZdFontMessage, reinterpret_cast<WPARAM>(hWnd), answer)) return Error("the hook did not answer");
+    const std::string error = AskHookOf(args, kZdFontMessage, answer);
+    if (!error.empty()) return Error(error);
     return Json().Int("width", LOWORD(answer.dwState)).Int("height", HIWORD(answer.dwState)).Done();
 }
 
